@@ -1,0 +1,39 @@
+#pragma once
+
+#include "extract.h"
+
+#include "platform/clock.h"
+#include "platform/file_io.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tarnwick {
+
+/// How one conversion ended.
+enum class ConvertOutcome {
+    EmptyInput,      ///< nothing left after delimiter removal; no file touched
+    NoWidthSelected, ///< width index below 0; no file touched
+    InputTooLarge,   ///< more digits than a layout can count; no file touched
+    WriteFailed,     ///< the file could not be written; the earlier file is unchanged
+    Written,         ///< the file was written and closed
+};
+
+struct ConvertResult {
+    ConvertOutcome outcome = ConvertOutcome::EmptyInput;
+    WordLayout layout;       ///< the layout written (WriteFailed and Written)
+    platform::IoError error; ///< set for WriteFailed
+};
+
+/// One conversion: strips the delimiters from `text`; when nothing is left returns
+/// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index,
+/// works out the layout, cuts the words and writes the MIF file to `destination`.
+/// Takes the text by value: move it in to save a copy of a large input.
+ConvertResult ConvertToMif(std::u16string text, RadixMode radix, std::int16_t widthIndex,
+                           const std::filesystem::path& destination, const platform::Clock& clock);
+
+/// The outcome's name, as the command-line driver prints it.
+const char* OutcomeName(ConvertOutcome outcome);
+
+} // namespace tarnwick

@@ -1,0 +1,44 @@
+#include "platform/clock.h"
+#include "platform/qt/platform_qt.h"
+#include "resources/artwork.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool haveDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!haveDisplay()) {
+        std::fprintf(stderr, "Tarnwick is a desktop program and needs a desktop session.\n"
+                             "Start it from one, or without a screen as: xvfb-run tarnwick\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
+    QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
+
+    tarnwick::platform::LocaleClock clock;
+    tarnwick::platform::QtMessageBox messageBox;
+    tarnwick::platform::QtOpenFileBackend openFile;
+    tarnwick::platform::WindowRegistry windows;
+
+    auto* form1 = new tarnwick::ui::Form1({messageBox, openFile, clock, windows});
+    form1->setAttribute(Qt::WA_DeleteOnClose);
+    form1->show();
+    return app.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace tarnwick::platform {
+
+/// The current date and time as text, each read separately.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    /// The date in the user's short date format.
+    virtual std::u16string Date() const = 0;
+    /// The time in the user's time format, with seconds.
+    virtual std::u16string Time() const = 0;
+};
+
+/// Reads the system clock and formats it with the user's LC_TIME (strftime %x and %X),
+/// converted from the locale's character set. Falls back to the C locale when the user's
+/// locale is not installed.
+class LocaleClock final : public Clock {
+public:
+    std::u16string Date() const override;
+    std::u16string Time() const override;
+};
+
+} // namespace tarnwick::platform

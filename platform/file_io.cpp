@@ -1,0 +1,232 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <random>
+#include <system_error>
+
+namespace tarnwick::platform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+std::filesystem::path temporarySibling(const std::filesystem::path& target) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned salt = std::random_device{}();
+    const auto name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
+                      "-" + std::to_string(salt) + "-" + std::to_string(counter++);
+    return target.parent_path() / name;
+}
+
+} // namespace
+
+IoError MakeIoError(const std::filesystem::path& path, int code) {
+    return IoError{path, code, std::system_category().message(code)};
+}
+
+ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    ReadResult result;
+    auto failWith = [&](int code, ReadResult::Status status) {
+        result.status = status;
+        result.bytes.clear();
+        result.bytes.shrink_to_fit();
+        result.error = MakeIoError(path, code);
+        return std::move(result);
+    };
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return failWith(errno, ReadResult::Status::Failed);
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return failWith(errno, ReadResult::Status::Failed);
+    if (S_ISDIR(st.st_mode))
+        return failWith(EISDIR, ReadResult::Status::Failed);
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return failWith(EFBIG, ReadResult::Status::TooLarge);
+
+    // One byte beyond the known size lets the read that finds the end land without a
+    // reallocation; read until end of file rather than trusting the size, which may change.
+    const std::uint64_t limit = maxBytes + 1;
+    std::uint64_t initial =
+        S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) + 1 : 65536;
+    const auto initialSize = static_cast<std::size_t>(std::min(initial, limit));
+    result.bytes.reserve(initialSize);
+    AdviseHugePages(result.bytes.data(), initialSize);
+    result.bytes.resize(initialSize);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == result.bytes.size()) {
+            if (filled >= limit)
+                return failWith(EFBIG, ReadResult::Status::TooLarge);
+            const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t{filled}, 65536);
+            result.bytes.resize(static_cast<std::size_t>(std::min(grown, limit)));
+        }
+        const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failWith(errno, ReadResult::Status::Failed);
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    if (filled > maxBytes)
+        return failWith(EFBIG, ReadResult::Status::TooLarge);
+    result.bytes.resize(filled);
+    return result;
+}
+
+void AdviseHugePages(const void* data, std::size_t size) {
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    if (size < 4 * kHuge)
+        return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (begin + size) & ~(kHuge - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (put == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return 0;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : m_target(std::move(target)) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (!m_committed)
+        discard();
+}
+
+void AtomicFileWriter::fail(const std::filesystem::path& path, int code) {
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_error = MakeIoError(path, code);
+    discard();
+}
+
+void AtomicFileWriter::discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+    m_buffer.clear();
+}
+
+bool AtomicFileWriter::open() {
+    const std::filesystem::path folder =
+        m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        fail(folder, ec.value());
+        return false;
+    }
+
+    struct stat st {};
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            fail(m_target, EISDIR);
+            return false;
+        }
+        // A file nobody may write to says "keep me"; the rename below would not ask.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            fail(m_target, EACCES);
+            return false;
+        }
+    }
+
+    m_tempPath = temporarySibling(m_target);
+    // 0666 lets the umask decide, as for any newly created file.
+    m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        const int code = errno;
+        m_tempPath.clear();
+        fail(folder, code);
+        return false;
+    }
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+void AtomicFileWriter::write(std::string_view bytes) {
+    if (m_failed || m_fd < 0)
+        return;
+    if (m_buffer.size() + bytes.size() > kBufferSize) {
+        flushBuffer();
+        if (m_failed)
+            return;
+        if (bytes.size() >= kBufferSize) {
+            if (const int code = WriteAll(m_fd, bytes))
+                fail(m_target, code);
+            return;
+        }
+    }
+    m_buffer.append(bytes);
+}
+
+void AtomicFileWriter::flushBuffer() {
+    if (m_buffer.empty())
+        return;
+    if (const int code = WriteAll(m_fd, m_buffer)) {
+        fail(m_target, code);
+        return;
+    }
+    m_buffer.clear();
+}
+
+bool AtomicFileWriter::commit() {
+    if (m_failed || m_fd < 0) {
+        if (!m_failed)
+            fail(m_target, EBADF);
+        return false;
+    }
+    flushBuffer();
+    if (m_failed)
+        return false;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        fail(m_target, errno);
+        return false;
+    }
+    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+        fail(m_target, errno);
+        return false;
+    }
+    m_tempPath.clear();
+    m_committed = true;
+    return true;
+}
+
+} // namespace tarnwick::platform

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tarnwick::platform {
+
+/// What went wrong with a file: which one, and the system's own words for it.
+struct IoError {
+    std::filesystem::path path;
+    int code = 0;       ///< errno value
+    std::string reason; ///< strerror text in the user's locale
+};
+
+/// Builds an IoError for `path` from an errno value.
+IoError MakeIoError(const std::filesystem::path& path, int code);
+
+struct ReadResult {
+    enum class Status { Ok, Failed, TooLarge };
+    Status status = Status::Ok;
+    std::string bytes;
+    IoError error; ///< set unless Ok; for TooLarge the code is EFBIG
+};
+
+/// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
+/// reading it all, so a huge file or an endless device cannot exhaust memory. Opens
+/// non-blocking so a FIFO or terminal never hangs the caller.
+ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
+
+/// Replaces a file atomically: the bytes go to a temporary file in the target's folder,
+/// which is renamed over the target only when everything was written and closed. Until
+/// then, and whenever anything fails, the earlier file stays exactly as it was and no
+/// temporary file is left behind. A missing target folder is created. Writes are buffered;
+/// the first failure is kept and later writes are ignored.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::filesystem::path target);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    /// Creates the folder if needed and the temporary file. False on failure (see error()).
+    bool open();
+    void write(std::string_view bytes);
+    /// Flushes, closes and renames over the target. False on failure (see error()).
+    bool commit();
+
+    bool failed() const { return m_failed; }
+    const IoError& error() const { return m_error; }
+
+private:
+    void flushBuffer();
+    void fail(const std::filesystem::path& path, int code);
+    void discard();
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_tempPath;
+    int m_fd = -1;
+    std::string m_buffer;
+    bool m_failed = false;
+    bool m_committed = false;
+    IoError m_error;
+};
+
+/// Asks the kernel to back a large, freshly reserved buffer with huge pages before it is
+/// first touched. Page faults dominate filling hundreds of megabytes otherwise. A hint only:
+/// does nothing for small buffers or where the kernel declines.
+void AdviseHugePages(const void* data, std::size_t size);
+
+/// Writes all of `bytes` to `fd`, retrying after interrupts and short writes. Returns 0 or
+/// the errno value of the failure.
+int WriteAll(int fd, std::string_view bytes);
+
+} // namespace tarnwick::platform

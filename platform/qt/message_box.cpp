@@ -1,0 +1,17 @@
+#include "message_box.h"
+
+#include <QMessageBox>
+
+namespace tarnwick::platform {
+
+void QtMessageBox::show(QWidget* parent, const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"),
+                  QStringLiteral("\n")); // a label breaks lines at LF and would show the CR
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), shown, QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+} // namespace tarnwick::platform

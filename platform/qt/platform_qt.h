@@ -1,0 +1,17 @@
+#pragma once
+
+// The windowing services the main window and the information windows call. Each sits
+// behind a small interface or widget of its own so tests can substitute fakes:
+//   MessageBoxService  <- handlers report outcomes through it (modal, OK only, no icon)
+//   CommonDialog       -> OpenFileBackend (the Qt file dialog, or a fake) -> FileName
+//   WindowRegistry     <- menu handlers load and show one window of each kind
+//   TextBox, ComboBox  <- controls whose reading rules Qt's own widgets do not keep
+//   SongFont, DesktopFolder: fonts and paths of the desktop session.
+
+#include "combo_box.h"
+#include "common_dialog.h"
+#include "desktop.h"
+#include "fonts.h"
+#include "message_box.h"
+#include "text_box.h"
+#include "window_registry.h"

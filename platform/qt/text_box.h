@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+namespace tarnwick::platform {
+
+/// A multi-line text box that keeps line breaks as set: text() returns exactly the text
+/// last given to setText() plus the user's edits, character for character.
+///
+/// CR LF is shown as a line break. Characters that Qt's document would turn into block
+/// breaks or drop (a lone CR or LF, U+2029, U+FDD0, U+FDD1, U+FFFC, NUL) are shown as
+/// visible marks inside their line, and each mark carries the stored character in its
+/// format, so undo and redo keep them. Enter and Shift+Enter store CR LF; pasted text keeps
+/// its characters, its line breaks stored as CR LF like typed ones.
+class TextBox : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit TextBox(QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    QString text() const;
+    /// The stored characters between two document positions.
+    QString storedText(int from, int to) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+
+private:
+    void insertStored(QTextCursor& cursor, QStringView stored);
+    void resetTypingFormat();
+};
+
+} // namespace tarnwick::platform

@@ -1,0 +1,130 @@
+#include "engine/engine.h"
+#include "support/test_support.h"
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace tarnwick {
+namespace {
+
+using test::Ascii;
+
+class ConvertToMifTest : public testing::Test {
+protected:
+    ConvertResult Convert(std::u16string text, RadixMode radix = RadixMode::Hexadecimal,
+                          std::int16_t widthIndex = 1) {
+        return ConvertToMif(std::move(text), radix, widthIndex, m_output, m_clock);
+    }
+
+    test::TempDir m_dir;
+    std::filesystem::path m_output = m_dir / "Vetrask.mif";
+    test::FixedClock m_clock;
+};
+
+TEST_F(ConvertToMifTest, SampleWritesTheGoldenFile) {
+    const std::string sample = test::ReadBytes(test::GoldenDir() / "sample_input.txt");
+    const ConvertResult result = Convert(Ascii(sample));
+    ASSERT_EQ(result.outcome, ConvertOutcome::Written);
+    EXPECT_EQ(result.layout.depth, 80);
+    EXPECT_EQ(test::ReadBytes(m_output), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
+    EXPECT_EQ(m_dir.entryCount(), 1u) << "no temporary file may remain";
+}
+
+TEST_F(ConvertToMifTest, EmptyOrDelimiterOnlyInputTouchesNoFile) {
+    test::WriteBytes(m_output, "earlier");
+    for (const std::u16string& text : {std::u16string(), std::u16string(u" ,;{}0x\r\n0x")}) {
+        // The width is not consulted before the emptiness test.
+        EXPECT_EQ(Convert(text, RadixMode::Hexadecimal, -1).outcome, ConvertOutcome::EmptyInput);
+        EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+    }
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+TEST_F(ConvertToMifTest, NoWidthSelectedWritesNothing) {
+    EXPECT_EQ(Convert(u"00112233", RadixMode::Hexadecimal, -1).outcome,
+              ConvertOutcome::NoWidthSelected);
+    EXPECT_FALSE(std::filesystem::exists(m_output));
+    EXPECT_EQ(m_dir.entryCount(), 0u);
+}
+
+TEST_F(ConvertToMifTest, SecondConversionReplacesTheFirst) {
+    ASSERT_EQ(Convert(u"aabb").outcome, ConvertOutcome::Written);
+    m_clock = test::FixedClock(u"2026-12-7", u"10:00:01");
+    ASSERT_EQ(Convert(u"ccddee", RadixMode::Binary, 2).outcome, ConvertOutcome::Written);
+    const std::string bytes = test::ReadBytes(m_output);
+    EXPECT_NE(bytes.find("2026-12-710:00:01"), std::string::npos);
+    EXPECT_NE(bytes.find("\t1\t:\tdee;"), std::string::npos);
+    EXPECT_EQ(bytes.find("aa;"), std::string::npos);
+}
+
+TEST_F(ConvertToMifTest, CreatesAMissingOutputFolder) {
+    m_output = m_dir / "desk" / "top" / "Vetrask.mif";
+    EXPECT_EQ(Convert(u"ab").outcome, ConvertOutcome::Written);
+    EXPECT_TRUE(std::filesystem::exists(m_output));
+}
+
+TEST_F(ConvertToMifTest, FolderThatCannotBeCreatedReportsPathAndReason) {
+    test::WriteBytes(m_dir / "a-file", "x");
+    m_output = m_dir / "a-file" / "Vetrask.mif";
+    const ConvertResult result = Convert(u"ab");
+    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
+    EXPECT_EQ(result.error.code, ENOTDIR);
+    EXPECT_FALSE(result.error.reason.empty());
+    EXPECT_EQ(result.error.path, m_dir / "a-file");
+}
+
+TEST_F(ConvertToMifTest, ReadOnlyEarlierFileIsKept) {
+    test::WriteBytes(m_output, "earlier");
+    std::filesystem::permissions(m_output, std::filesystem::perms::owner_read);
+    const ConvertResult result = Convert(u"ab");
+    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
+    EXPECT_EQ(result.error.code, EACCES);
+    EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+TEST_F(ConvertToMifTest, UnwritableFolderKeepsEarlierFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into any folder";
+    test::WriteBytes(m_output, "earlier");
+    std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_read |
+                                                   std::filesystem::perms::owner_exec);
+    const ConvertResult result = Convert(u"ab");
+    std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
+    EXPECT_EQ(result.error.code, EACCES);
+    EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+}
+
+TEST_F(ConvertToMifTest, FullDiskMidWriteKeepsEarlierFileAndLeavesNoTemporary) {
+    // A file size limit fails the write part-way through, as a full disk does.
+    test::WriteBytes(m_output, "earlier");
+    const std::u16string digits(4 * 1024 * 1024, u'a');
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ConvertResult result = Convert(digits);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
+    EXPECT_EQ(result.error.code, EFBIG);
+    EXPECT_EQ(result.error.path, m_output);
+    EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+TEST_F(ConvertToMifTest, DestinationThatIsAFolderFails) {
+    std::filesystem::create_directories(m_output);
+    EXPECT_EQ(Convert(u"ab").outcome, ConvertOutcome::WriteFailed);
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,110 @@
+#include "engine/engine.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+using test::Ascii;
+
+std::string MifBytes(std::u16string_view digits, RadixMode radix, std::int16_t widthIndex) {
+    const WordLayout layout = ComputeLayout(radix, widthIndex, digits.size());
+    const WordList words = SplitWords(digits, layout.digitsPerWord, layout.depth);
+    StringSink sink;
+    WriteMif(sink, radix, layout, words, test::FixedClock());
+    return sink.bytes();
+}
+
+std::u16string SampleDigits() {
+    return StripDelimiters(Ascii(test::ReadBytes(test::GoldenDir() / "sample_input.txt")));
+}
+
+struct GoldenCase {
+    const char* name;
+    std::u16string digits;
+    RadixMode radix;
+    std::int16_t widthIndex;
+    const char* goldenFile;
+};
+
+class MifGoldenTest : public testing::TestWithParam<GoldenCase> {};
+
+TEST_P(MifGoldenTest, WritesTheExactBytes) {
+    const GoldenCase& c = GetParam();
+    EXPECT_EQ(MifBytes(c.digits, c.radix, c.widthIndex),
+              test::ReadBytes(test::GoldenDir() / c.goldenFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Golden, MifGoldenTest,
+    testing::Values(
+        GoldenCase{"SampleHex8Bits", SampleDigits(), RadixMode::Hexadecimal, 1, "sample_hex8.mif"},
+        GoldenCase{"SampleBinary8Bits", SampleDigits(), RadixMode::Binary, 7, "sample_bin8.mif"},
+        GoldenCase{"DepthZero", u"a", RadixMode::Hexadecimal, 1, "depth0.mif"},
+        GoldenCase{"ShortLastWord", u"abc", RadixMode::Hexadecimal, 1, "short_last_word.mif"}),
+    [](const testing::TestParamInfo<GoldenCase>& info) { return std::string(info.param.name); });
+
+std::vector<std::string> Lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t at; (at = bytes.find("\r\n", start)) != std::string::npos; start = at + 2)
+        lines.push_back(bytes.substr(start, at - start));
+    EXPECT_EQ(start, bytes.size()) << "nothing may follow the last CR LF";
+    return lines;
+}
+
+TEST(WriteMif, SampleHasTheDocumentedShape) {
+    const std::vector<std::string> lines =
+        Lines(MifBytes(SampleDigits(), RadixMode::Hexadecimal, 1));
+    ASSERT_EQ(lines.size(), 98u);
+    EXPECT_EQ(lines[5], "-- Design Date\xA3\xBA"
+                        "2011-8-1014:23:05");
+    EXPECT_EQ(lines[8], "WIDTH = 8;");
+    EXPECT_EQ(lines[9], "DEPTH = 80;");
+    EXPECT_EQ(lines[12], "DATA_RADIX = HEX;");
+    EXPECT_EQ(lines[16], "\t0\t:\t00;");
+    EXPECT_EQ(lines[95], "\t79\t:\tff;");
+    EXPECT_EQ(lines[96], "");
+    EXPECT_EQ(lines[97], "END;");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(lines[i].substr(0, 3), "-- ") << "banner line " << i + 1;
+}
+
+TEST(WriteMif, WritesWordsUnchangedInCodePage936) {
+    // Tabs, lone line ends and Chinese text are data; they are written as they are.
+    const std::string bytes = MifBytes(u"\t\r\n\u5B57", RadixMode::Hexadecimal, 1);
+    EXPECT_NE(bytes.find("\t0\t:\t\t\r;\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\t1\t:\t\n\xD7\xD6;\r\n"), std::string::npos);
+}
+
+TEST(WriteMif, ReadsDateBeforeTime) {
+    class OrderClock final : public platform::Clock {
+    public:
+        std::u16string Date() const override { return m_calls++ == 0 ? u"D" : u"late"; }
+        std::u16string Time() const override { return m_calls++ == 1 ? u"T" : u"early"; }
+
+    private:
+        mutable int m_calls = 0;
+    };
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, 2);
+    StringSink sink;
+    WriteMif(sink, RadixMode::Hexadecimal, layout, SplitWords(u"ab", 2, 1), OrderClock());
+    EXPECT_NE(sink.bytes().find("Date\xA3\xBA"
+                                "DT\r\n"),
+              std::string::npos);
+}
+
+TEST(WriteMif, LargeDepthNumbersAreContiguous) {
+    // Addresses past the first chunk flush must continue without a gap or repeat.
+    std::u16string digits(2 * 100'000, u'a');
+    const std::vector<std::string> lines = Lines(MifBytes(digits, RadixMode::Hexadecimal, 1));
+    ASSERT_EQ(lines.size(), 18u + 100'000u);
+    EXPECT_EQ(lines[9], "DEPTH = 100000;");
+    for (std::size_t k = 0; k < 100'000; k += 9973)
+        EXPECT_EQ(lines[16 + k], "\t" + std::to_string(k) + "\t:\taa;");
+    EXPECT_EQ(lines[16 + 99'999], "\t99999\t:\taa;");
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,98 @@
+#include "platform/cp936.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tarnwick::platform {
+namespace {
+
+using namespace std::string_literals;
+
+struct DecodeCase {
+    const char* name;
+    std::string bytes;
+    std::u16string expected;
+};
+
+class DecodeCp936Test : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeCp936Test, Decodes) {
+    EXPECT_EQ(DecodeCp936(GetParam().bytes), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeCp936Test,
+    testing::Values(DecodeCase{"Ascii", "0x1F,\r\n", u"0x1F,\r\n"},
+                    DecodeCase{"NulStays", "a\0b"s, u"a\0b"s},
+                    DecodeCase{"Chinese", "\xD7\xD6\xC4\xA3", u"\u5B57\u6A21"},
+                    DecodeCase{"FullWidthColon", "\xA3\xBA", u"\uFF1A"},
+                    DecodeCase{"TrailInAsciiRange", "\x81\x40", u"\u4E02"},
+                    DecodeCase{"EuroSign", "\x80", u"\u20AC"},
+                    DecodeCase{"FfIsInvalid",
+                               "a\xFF"
+                               "b",
+                               u"a\uFFFDb"},
+                    DecodeCase{"TruncatedAtEnd", "ab\xD7", u"ab\uFFFD"},
+                    DecodeCase{"LeadThenDigitKeepsDigit",
+                               "\xD7"
+                               "1",
+                               u"\uFFFD"
+                               "1"},
+                    DecodeCase{"LeadThenNewlineKeepsNewline", "\xD7\n\xD6", u"\uFFFD\n\uFFFD"},
+                    DecodeCase{"Utf8BomIsNotSpecial", "\xEF\xBB\xBF", u"\u9518\uFFFD"},
+                    DecodeCase{"Empty", "", u""}),
+    [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
+
+TEST(EncodeCp936, EncodesAndSubstitutesWhatTheCodePageLacks) {
+    EXPECT_EQ(EncodeCp936(u"0x1F\t\r\n"), "0x1F\t\r\n");
+    EXPECT_EQ(EncodeCp936(u"\u5B57\uFF1A"), "\xD7\xD6\xA3\xBA");
+    EXPECT_EQ(EncodeCp936(u"a\u00E9b"), "a\xA8\xA6"
+                                        "b");
+    EXPECT_EQ(EncodeCp936(u"a\U0001F600b"), "a?b") << "a pair is one character";
+    EXPECT_EQ(EncodeCp936(u"a\xD800"
+                          "b\xDC00"),
+              "a?b?")
+        << "lone surrogates";
+    EXPECT_EQ(EncodeCp936(u"\u0E01\u5B57"), "?\xD7\xD6") << "Thai is not in GBK";
+    EXPECT_EQ(EncodeCp936(u"\0"s), "\0"s);
+}
+
+TEST(Cp936, EveryDoubleBytePairRoundTripsOrBecomesOneReplacement) {
+    // Whatever decodes to a real character must encode back to the same bytes, so text
+    // loaded from a file reaches the MIF file byte for byte.
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F)
+                continue;
+            const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::u16string text = DecodeCp936(bytes);
+            ASSERT_FALSE(text.empty());
+            if (text.find(u'\uFFFD') == std::u16string::npos) {
+                ASSERT_EQ(text.size(), 1u);
+                ASSERT_EQ(EncodeCp936(text), bytes) << std::hex << lead << " " << trail;
+            }
+        }
+    }
+}
+
+TEST(Cp936, RandomBytesNeverGrowAndNeverFail) {
+    std::mt19937 rng(936);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes(static_cast<std::size_t>(byte(rng) % 40), '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(byte(rng));
+        const std::u16string text = DecodeCp936(bytes);
+        ASSERT_LE(text.size(), bytes.size());
+        // Re-encoding and decoding again changes only the replacement characters (the code
+        // page lacks U+FFFD, so they become '?'): nothing shifts or merges.
+        std::u16string expected = text;
+        for (char16_t& c : expected)
+            c = c == u'\uFFFD' ? u'?' : c;
+        ASSERT_EQ(DecodeCp936(EncodeCp936(text)), expected);
+    }
+}
+
+} // namespace
+} // namespace tarnwick::platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/clock.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+namespace tarnwick::test {
+
+/// A clock that always answers the same date and time.
+class FixedClock final : public platform::Clock {
+public:
+    FixedClock(std::u16string date = u"2011-8-10", std::u16string time = u"14:23:05")
+        : m_date(std::move(date)), m_time(std::move(time)) {}
+    std::u16string Date() const override { return m_date; }
+    std::u16string Time() const override { return m_time; }
+
+private:
+    std::u16string m_date;
+    std::u16string m_time;
+};
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::random_device seed;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("tarnwick-test-" + std::to_string(::getpid()) + "-" + std::to_string(seed()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+    /// Names in the folder, for checking that nothing was left behind.
+    std::size_t entryCount() const {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_path),
+                                                      std::filesystem::directory_iterator()));
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+/// The folder holding the golden files, set by the build.
+inline std::filesystem::path GoldenDir() {
+    return TARNWICK_GOLDEN_DIR;
+}
+
+inline std::u16string Ascii(std::string_view text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+} // namespace tarnwick::test

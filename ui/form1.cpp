@@ -1,0 +1,238 @@
+#include "form1.h"
+
+#include "engine/convert.h"
+#include "info/info_windows.h"
+#include "resources/artwork.h"
+#include "sample_input.h"
+
+#include "platform/cp936.h"
+#include "platform/file_io.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tarnwick::ui {
+
+namespace {
+
+constexpr QSize kClientSize{529, 291};
+
+const QString kEmptyInputMessage =
+    QStringLiteral("    非法操作，不能操作空字符串！\r\n请选择文件或者输入需要转换的数据！\r\n     "
+                   "          谢谢！");
+const QString kSuccessMessage = QStringLiteral(
+    "成功生成Mif文件，请于桌面查看“Vetrask.mif”！\r\n                谢谢使用本款软件！");
+const QString kNoWidthMessage = QStringLiteral("请先在列表中选择数据宽度！");
+const QString kTooManyDigitsMessage = QStringLiteral("数据过多，无法生成Mif文件！");
+const QString kWriteFailedMessage = QStringLiteral("无法生成Mif文件：");
+const QString kOpenFailedMessage = QStringLiteral("无法打开文件：");
+const QString kTooLargeMessage = QStringLiteral("文件过大，无法载入：");
+
+QString pathText(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
+
+QString reasonText(const std::string& reason) {
+    return QString::fromLocal8Bit(reason);
+}
+
+QString entryText(int bits) {
+    return QString::number(bits).leftJustified(4, u' ') + QStringLiteral("Bits Data");
+}
+
+} // namespace
+
+Form1::Form1(Form1Services services, QWidget* parent)
+    : QMainWindow(parent), CommonDialog1(services.openFile, this), m_services(services) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tarnwick v1.0 转换软件 Vetrask 版权所有"));
+    setWindowIcon(artwork::AppIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(platform::SongFont(10.5));
+    createMenu();
+    createControls();
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+void Form1::createMenu() {
+    QMenuBar* bar = menuBar();
+    // Top-level commands with no menus under them: a click runs the command at once.
+    auto add = [bar, this](const char16_t* caption, const char* name, void (Form1::*handler)()) {
+        QAction* action = bar->addAction(QString::fromUtf16(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    Op = add(u"打开(&O)", "Op", &Form1::Op_Click);
+    Format = add(u"格式(&F)", "Format", &Form1::Format_Click);
+    Help = add(u"帮助(&H)", "Help", &Form1::Help_Click);
+    Dload = add(u"下载(&D)", "Dload", &Form1::Dload_Click);
+    // Shown as written, "(A)" included, with no access key.
+    About = add(u"关于(A)", "About", &Form1::About_Click);
+}
+
+void Form1::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    // A fixed layout: resizing the window moves and resizes nothing.
+    CInput = new platform::TextBox(client);
+    CInput->setObjectName(QStringLiteral("CInput"));
+    CInput->setGeometry(0, 0, 377, 289);
+    CInput->setFont(platform::SongFont(9));
+    CInput->setAccessibleName(QStringLiteral("输入数据"));
+    CInput->setText(kSampleInput.toString());
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(384, 8, 140, 120);
+    Image1->setPixmap(artwork::Logo(artwork::kLogoSize, devicePixelRatioF()));
+    Image1->setAccessibleName(QStringLiteral("Tarnwick"));
+
+    const std::array<const char16_t*, 2> captions{u"16进制", u"二进制"};
+    const std::array<int, 2> lefts{384, 456};
+    for (int i = 0; i < 2; ++i) {
+        Option1[i] = new QRadioButton(QString::fromUtf16(captions[i]), client);
+        Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        Option1[i]->setGeometry(lefts[i], 136, 73, 41);
+        // Selecting a button, from code too, runs the handler.
+        connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked)
+                Option1_Click(static_cast<int>(i));
+        });
+    }
+
+    Combo1 = new platform::ComboBox(client);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setGeometry(392, 184, 121, 22);
+    Combo1->setEditText(QStringLiteral("请选择长度"));
+    Combo1->setAccessibleName(QStringLiteral("数据宽度"));
+
+    Command4 = new QPushButton(QStringLiteral("Tarnwick一键转换"), client);
+    Command4->setObjectName(QStringLiteral("Command4"));
+    Command4->setGeometry(384, 216, 137, 65);
+    Command4->setFont(platform::SongFont(12));
+    Command4->setAutoDefault(false);
+    Command4->setDefault(false);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+
+    setTabOrder(CInput, Command4);
+    setTabOrder(Command4, Option1[0]);
+    setTabOrder(Option1[0], Option1[1]);
+    setTabOrder(Option1[1], Combo1);
+    CInput->setFocus(Qt::OtherFocusReason);
+}
+
+QString Form1::outputPath() const {
+    return m_services.desktopFolder() + QStringLiteral("/Vetrask.mif");
+}
+
+void Form1::showMessage(const QString& text) {
+    m_services.messageBox.show(this, text);
+}
+
+void Form1::Form_Load() {
+    Option1[0]->setChecked(true);
+}
+
+void Form1::Option1_Click(int /*Index*/) {
+    // Reads both buttons, as the handler always has, rather than trusting the index.
+    Combo1->clear();
+    if (Option1[0]->isChecked()) {
+        for (int i = 0; i < 64; ++i)
+            Combo1->addItem(entryText(4 * (i + 1)));
+        Combo1->selectIndex(1);
+    }
+    if (Option1[1]->isChecked()) {
+        for (int i = 0; i < 64; ++i)
+            Combo1->addItem(entryText(i + 1));
+        Combo1->selectIndex(7);
+    }
+}
+
+void Form1::Command4_Click() {
+    std::u16string text = CInput->text().toStdU16String();
+    RadixMode radix = RadixMode::Hexadecimal;
+    int widthIndex = -1;
+    if (Option1[0]->isChecked()) {
+        radix = RadixMode::Hexadecimal;
+        widthIndex = Combo1->listIndex();
+    }
+    if (Option1[1]->isChecked()) {
+        radix = RadixMode::Binary;
+        widthIndex = Combo1->listIndex();
+    }
+    const std::filesystem::path destination(QFile::encodeName(outputPath()).toStdString());
+    const ConvertResult result =
+        ConvertToMif(std::move(text), radix, static_cast<std::int16_t>(widthIndex), destination,
+                     m_services.clock);
+    switch (result.outcome) {
+    case ConvertOutcome::EmptyInput:
+        showMessage(kEmptyInputMessage);
+        break;
+    case ConvertOutcome::NoWidthSelected:
+        showMessage(kNoWidthMessage);
+        break;
+    case ConvertOutcome::InputTooLarge:
+        showMessage(kTooManyDigitsMessage);
+        break;
+    case ConvertOutcome::WriteFailed:
+        showMessage(kWriteFailedMessage + pathText(result.error.path) + QStringLiteral("\r\n") +
+                    reasonText(result.error.reason));
+        break;
+    case ConvertOutcome::Written:
+        showMessage(kSuccessMessage);
+        break;
+    }
+}
+
+void Form1::Op_Click() {
+    CommonDialog1.DialogTitle = QStringLiteral("打开文件");
+    CommonDialog1.Filter = QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
+    CommonDialog1.ShowOpen();
+    const QString name = CommonDialog1.FileName;
+    if (name.isEmpty())
+        return;
+    // Read first: the box keeps its text unless the whole file arrived.
+    const std::filesystem::path path(QFile::encodeName(name).toStdString());
+    const platform::ReadResult read = platform::ReadWholeFile(path, kMaxLoadBytes);
+    switch (read.status) {
+    case platform::ReadResult::Status::TooLarge:
+        showMessage(kTooLargeMessage + name);
+        return;
+    case platform::ReadResult::Status::Failed:
+        showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") +
+                    reasonText(read.error.reason));
+        return;
+    case platform::ReadResult::Status::Ok:
+        break;
+    }
+    CInput->setText(QString::fromStdU16String(platform::DecodeCp936(read.bytes)));
+}
+
+void Form1::Format_Click() {
+    info::ShowInfoWindow(m_services.windows, info::InfoWindow::Format);
+}
+
+void Form1::Help_Click() {
+    info::ShowInfoWindow(m_services.windows, info::InfoWindow::Help);
+}
+
+void Form1::Dload_Click() {
+    info::ShowInfoWindow(m_services.windows, info::InfoWindow::Download);
+}
+
+void Form1::About_Click() {
+    info::ShowInfoWindow(m_services.windows, info::InfoWindow::About);
+}
+
+} // namespace tarnwick::ui

@@ -1,0 +1,79 @@
+#pragma once
+
+// The main window. The controls hold all state between events; each handler reads them,
+// calls the engine or a platform service, and shows the outcome through the message box
+// service:
+//   Form_Load -> Option1 selected -> Option1_Click fills Combo1
+//   Command4_Click: CInput text + Option1 + Combo1 index -> ConvertToMif -> message
+//   Op_Click: CommonDialog1 -> file bytes -> CP936 text -> CInput
+//   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
+
+#include "platform/clock.h"
+#include "platform/qt/platform_qt.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace tarnwick::ui {
+
+/// What the main window needs from outside; tests substitute fakes.
+struct Form1Services {
+    platform::MessageBoxService& messageBox;
+    platform::OpenFileBackend& openFile;
+    const platform::Clock& clock;
+    platform::WindowRegistry& windows;
+    std::function<QString()> desktopFolder = platform::DesktopFolder;
+};
+
+/// Files larger than this are refused by the Open command: the text box stops being usable.
+inline constexpr std::uint64_t kMaxLoadBytes = 64ull << 20;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(Form1Services services, QWidget* parent = nullptr);
+
+    /// The MIF file every conversion writes.
+    QString outputPath() const;
+
+    // Controls, named as in the window's design.
+    platform::TextBox* CInput = nullptr;
+    std::array<QRadioButton*, 2> Option1{};
+    platform::ComboBox* Combo1 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QLabel* Image1 = nullptr;
+    platform::CommonDialog CommonDialog1;
+    QAction* Op = nullptr;
+    QAction* Format = nullptr;
+    QAction* Help = nullptr;
+    QAction* Dload = nullptr;
+    QAction* About = nullptr;
+
+public slots:
+    void Form_Load();
+    void Option1_Click(int Index);
+    void Command4_Click();
+    void Op_Click();
+    void Format_Click();
+    void Help_Click();
+    void Dload_Click();
+    void About_Click();
+
+private:
+    void createMenu();
+    void createControls();
+    void showMessage(const QString& text);
+
+    Form1Services m_services;
+};
+
+} // namespace tarnwick::ui
