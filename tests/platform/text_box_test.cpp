@@ -1,0 +1,142 @@
+#include "platform/qt/combo_box.h"
+#include "platform/qt/common_dialog.h"
+#include "platform/qt/text_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tarnwick::platform {
+namespace {
+
+QString Shown(const QString& text) {
+    QString out;
+    for (QChar c : text)
+        out += c.unicode() < 0x20 || c.unicode() > 0x7E
+                   ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'))
+                   : QString(c);
+    return out;
+}
+
+// Types any text, as an input method or a keyboard layout would deliver it.
+void Type(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+TEST(TextBox, EveryStringReadsBackAsSet) {
+    // Rich in everything Qt's document turns into something else.
+    const std::u16string alphabet = u"\r\r\r\n\n\n\u2028\u2029\u00A0\uFDD0\uFDD1\uFFFC\t a0"
+                                    u"\u5B57\u6A21\xD800\xDC00\u240D\u240A\u2400\u2426";
+    const std::u16string withNul(1, u'\0');
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size());
+    std::uniform_int_distribution<int> length(0, 30);
+    TextBox box;
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = length(rng); i > 0; --i) {
+            const std::size_t k = pick(rng);
+            text += k == alphabet.size() ? QChar(u'\0') : QChar(alphabet[k]);
+        }
+        box.setText(text);
+        ASSERT_EQ(box.text(), text) << Shown(text).toStdString() << " came back as "
+                                    << Shown(box.text()).toStdString();
+    }
+}
+
+TEST(TextBox, EnterAndShiftEnterStoreCrLf) {
+    TextBox box;
+    box.setText(QStringLiteral("ab"));
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c"));
+    QTest::keyClick(&box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(box.text(), QStringLiteral("ab\r\nc\r\n\r\n"));
+}
+
+TEST(TextBox, TypingBesideAMarkAndUndoRedoKeepTheRule) {
+    TextBox box;
+    box.setText(QStringLiteral("1\n2\r3"));
+    QTextCursor cursor = box.textCursor();
+    cursor.setPosition(2); // just after the LF mark
+    box.setTextCursor(cursor);
+    Type(&box, QStringLiteral("\u240Ax"));
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2\r3")) << "typed marks are characters";
+    box.undo();
+    EXPECT_EQ(box.text(), QStringLiteral("1\n2\r3"));
+    box.redo();
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2\r3"));
+
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2"));
+    box.undo(); // the deleted mark comes back as the CR it stands for
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2\r"));
+    box.undo();
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2\r3"));
+}
+
+TEST(TextBox, PasteStoresLineBreaksAsCrLfAndKeepsOtherCharacters) {
+    TextBox box;
+    box.setText(QString());
+    auto* data = new QMimeData; // the clipboard takes it over
+    data->setText(QStringLiteral("a\nb\rc\r\nd\u2029e\u00A0\uFDD0"));
+    QApplication::clipboard()->setMimeData(data);
+    box.paste();
+    QApplication::clipboard()->clear();
+    EXPECT_EQ(box.text(), QStringLiteral("a\r\nb\r\nc\r\nd\u2029e\u00A0\uFDD0"));
+}
+
+TEST(TextBox, CopyGivesTheStoredCharacters) {
+    TextBox box;
+    box.setText(QStringLiteral("x\ny\r\nz"));
+    box.selectAll();
+    box.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("x\ny\r\nz"));
+}
+
+TEST(TextBox, CrLfIsALineBreakAndLoneEndsStayInTheirLine) {
+    TextBox box;
+    box.setText(QStringLiteral("12\r\n34\n56\r78\r\n"));
+    EXPECT_EQ(box.document()->blockCount(), 3);
+    EXPECT_EQ(box.document()->findBlockByNumber(1).text(), QStringLiteral("34\u240A56\u240D78"));
+}
+
+TEST(ComboBox, TypingClearsTheSelectionUntilAnEntryIsChosen) {
+    ComboBox combo;
+    combo.addItems({QStringLiteral("4   Bits Data"), QStringLiteral("8   Bits Data")});
+    combo.selectIndex(1);
+    combo.show();
+    EXPECT_EQ(combo.listIndex(), 1);
+    QTest::keyClicks(combo.lineEdit(), QStringLiteral("12"));
+    EXPECT_EQ(combo.listIndex(), -1);
+    QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(combo.count(), 2) << "Enter never adds an entry";
+    QTest::keyClick(&combo, Qt::Key_Up); // choosing from the list again
+    EXPECT_EQ(combo.listIndex(), 0);
+}
+
+TEST(CommonDialog, FilterBecomesQtNameFiltersWithEveryFileForStarDotStar) {
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*")),
+              (QStringList{QStringLiteral("文本文件(*.txt) (*.txt)"),
+                           QStringLiteral("所有文件(*.*) (*)")}));
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("C|*.c;*.h")),
+              QStringList{QStringLiteral("C (*.c *.h)")});
+    EXPECT_TRUE(CommonDialog::NameFilters(QString()).isEmpty());
+}
+
+} // namespace
+} // namespace tarnwick::platform

@@ -1,0 +1,213 @@
+#include "support/fakes.h"
+#include "support/test_support.h"
+#include "ui/form1.h"
+#include "ui/sample_input.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tarnwick::ui {
+namespace {
+
+const QString kSuccess = QStringLiteral(
+    "成功生成Mif文件，请于桌面查看“Vetrask.mif”！\r\n                谢谢使用本款软件！");
+const QString kEmpty = QStringLiteral(
+    "    非法操作，不能操作空字符串！\r\n请选择文件或者输入需要转换的数据！\r\n               谢谢！");
+
+class Form1Test : public testing::Test {
+protected:
+    Form1Test() : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
+
+    std::string OutputBytes() const { return test::ReadBytes(m_form.outputPath().toStdString()); }
+    bool OutputExists() const { return QFile::exists(m_form.outputPath()); }
+    std::vector<std::string> OutputLines() const {
+        std::vector<std::string> lines;
+        const std::string bytes = OutputBytes();
+        for (std::size_t start = 0, at; (at = bytes.find("\r\n", start)) != std::string::npos;
+             start = at + 2)
+            lines.push_back(bytes.substr(start, at - start));
+        return lines;
+    }
+
+    QTemporaryDir m_tempDir;
+    QString m_desktop = m_tempDir.path() + QStringLiteral("/桌面");
+    test::FakeMessageBox m_messages;
+    test::FakeOpenFile m_openFile;
+    test::FixedClock m_clock;
+    platform::WindowRegistry m_windows;
+    Form1 m_form;
+};
+
+TEST_F(Form1Test, StartsWithTheDesignedWindow) {
+    m_form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Tarnwick v1.0 转换软件 Vetrask 版权所有"));
+    EXPECT_EQ(m_form.centralWidget()->size(), QSize(529, 291));
+    EXPECT_FALSE(m_form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(m_form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(m_form.CInput->geometry(), QRect(0, 0, 377, 289));
+    EXPECT_EQ(m_form.Option1[0]->geometry(), QRect(384, 136, 73, 41));
+    EXPECT_EQ(m_form.Option1[1]->geometry(), QRect(456, 136, 73, 41));
+    EXPECT_EQ(m_form.Combo1->geometry(), QRect(392, 184, 121, 22));
+    EXPECT_EQ(m_form.Command4->geometry(), QRect(384, 216, 137, 65));
+    EXPECT_EQ(m_form.Image1->geometry(), QRect(384, 8, 140, 120));
+    EXPECT_EQ(m_form.Image1->pixmap().deviceIndependentSize(), QSizeF(140, 120));
+    EXPECT_EQ(m_form.CInput->text(), kSampleInput.toString());
+    EXPECT_EQ(kSampleInput.size(), 276);
+    EXPECT_EQ(m_form.CInput->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(m_form.CInput->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    QStringList captions;
+    for (QAction* action : m_form.menuBar()->actions()) {
+        captions << action->text();
+        EXPECT_EQ(action->menu(), nullptr);
+    }
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("打开(&O)"), QStringLiteral("格式(&F)"),
+                                     QStringLiteral("帮助(&H)"), QStringLiteral("下载(&D)"),
+                                     QStringLiteral("关于(A)")}));
+}
+
+TEST_F(Form1Test, ResizingMovesNothing) {
+    m_form.show();
+    m_form.resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(m_form.CInput->geometry(), QRect(0, 0, 377, 289));
+    EXPECT_EQ(m_form.Command4->geometry(), QRect(384, 216, 137, 65));
+}
+
+TEST_F(Form1Test, FocusStartsInTheInputBoxAndTabFollowsTheDesign) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), m_form.CInput);
+    EXPECT_EQ(m_form.CInput->textCursor().position(), 0);
+    QList<QWidget*> visited;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        visited << (focus && focus->parentWidget() == m_form.Combo1 ? m_form.Combo1 : focus);
+    }
+    // The option group is one Tab stop at its selected button, as on the desktop at large;
+    // the arrow keys move within the group.
+    EXPECT_EQ(visited, (QList<QWidget*>{m_form.Command4, m_form.Option1[0], m_form.Combo1,
+                                        m_form.CInput}));
+}
+
+TEST_F(Form1Test, StartUpSelectsHexadecimalAndEightBits) {
+    EXPECT_TRUE(m_form.Option1[0]->isChecked());
+    EXPECT_FALSE(m_form.Option1[1]->isChecked());
+    ASSERT_EQ(m_form.Combo1->count(), 64);
+    EXPECT_EQ(m_form.Combo1->listIndex(), 1);
+    EXPECT_EQ(m_form.Combo1->currentText(), QStringLiteral("8   Bits Data"));
+    EXPECT_EQ(m_form.Combo1->itemText(0), QStringLiteral("4   Bits Data"));
+    EXPECT_EQ(m_form.Combo1->itemText(2), QStringLiteral("12  Bits Data"));
+    EXPECT_EQ(m_form.Combo1->itemText(24), QStringLiteral("100 Bits Data"));
+    EXPECT_EQ(m_form.Combo1->itemText(63), QStringLiteral("256 Bits Data"));
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(m_form.Combo1->itemText(i).size(), 13);
+}
+
+TEST_F(Form1Test, SwitchingRadixRebuildsTheListWithItsDefault) {
+    m_form.Combo1->selectIndex(31); // 128 bits
+    QTest::mouseClick(m_form.Option1[1], Qt::LeftButton);
+    ASSERT_TRUE(m_form.Option1[1]->isChecked());
+    ASSERT_EQ(m_form.Combo1->count(), 64);
+    EXPECT_EQ(m_form.Combo1->listIndex(), 7);
+    EXPECT_EQ(m_form.Combo1->itemText(0), QStringLiteral("1   Bits Data"));
+    EXPECT_EQ(m_form.Combo1->itemText(63), QStringLiteral("64  Bits Data"));
+    EXPECT_EQ(m_form.Combo1->currentText(), QStringLiteral("8   Bits Data"));
+
+    m_form.Combo1->selectIndex(63);
+    for (int i = 0; i < 5; ++i) {
+        QTest::mouseClick(m_form.Option1[i % 2], Qt::LeftButton);
+        EXPECT_EQ(m_form.Combo1->count(), 64);
+    }
+    EXPECT_TRUE(m_form.Option1[0]->isChecked());
+    EXPECT_EQ(m_form.Combo1->listIndex(), 1);
+}
+
+TEST_F(Form1Test, ConvertsTheSampleAtStartUp) {
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages, QStringList{kSuccess});
+    EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
+}
+
+TEST_F(Form1Test, ConvertsTheSampleInBinary) {
+    QTest::mouseClick(m_form.Option1[1], Qt::LeftButton);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages, QStringList{kSuccess});
+    EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_bin8.mif"));
+}
+
+TEST_F(Form1Test, EmptyOrDelimiterOnlyInputShowsTheMessageAndKeepsTheEarlierFile) {
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string earlier = OutputBytes();
+    for (const QString& text : {QString(), QStringLiteral(" ,;{}\r\n0x0x")}) {
+        m_form.CInput->setText(text);
+        QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+        EXPECT_EQ(m_messages.messages.last(), kEmpty);
+        EXPECT_EQ(OutputBytes(), earlier);
+    }
+}
+
+TEST_F(Form1Test, TypedWidthMeansNoWidthAndWritesNothing) {
+    QTest::keyClicks(m_form.Combo1->lineEdit(), QStringLiteral("7"));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages, QStringList{QStringLiteral("请先在列表中选择数据宽度！")});
+    EXPECT_FALSE(OutputExists());
+}
+
+TEST_F(Form1Test, UnwritableDesktopShowsTheFailureAndKeepsRunning) {
+    // A desktop "folder" that is a file cannot hold the output.
+    m_desktop = m_tempDir.path() + QStringLiteral("/not-a-folder");
+    test::WriteBytes(m_desktop.toStdString(), "x");
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    ASSERT_EQ(m_messages.messages.size(), 1);
+    EXPECT_TRUE(m_messages.messages[0].startsWith(QStringLiteral("无法生成Mif文件：") + m_desktop))
+        << m_messages.messages[0].toStdString();
+    EXPECT_TRUE(m_messages.messages[0].contains(QStringLiteral("\r\n")));
+
+    m_desktop = m_tempDir.path() + QStringLiteral("/桌面");
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages.last(), kSuccess);
+}
+
+TEST_F(Form1Test, EnterInTheInputBoxInsertsCrLfAndEnterOrEscNeverConvert) {
+    m_form.show();
+    m_form.CInput->setText(QStringLiteral("ab"));
+    m_form.CInput->moveCursor(QTextCursor::End);
+    QTest::keyClick(m_form.CInput, Qt::Key_Return);
+    QTest::keyClick(m_form.CInput, Qt::Key_Escape);
+    QTest::keyClick(&m_form, Qt::Key_Return);
+    QTest::keyClick(&m_form, Qt::Key_Escape);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("ab\r\n"));
+    EXPECT_TRUE(m_messages.messages.isEmpty());
+    EXPECT_FALSE(OutputExists());
+}
+
+TEST_F(Form1Test, AltKeysChooseMenuCommandsExceptAbout) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    QApplication::processEvents();
+    QTest::keyClick(&m_form, Qt::Key_H, Qt::AltModifier);
+    EXPECT_NE(m_windows.find(QStringLiteral("Form2")), nullptr);
+    QTest::keyClick(&m_form, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(m_windows.find(QStringLiteral("Form3")), nullptr);
+    QTest::keyClick(&m_form, Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(m_openFile.calls, 1);
+    for (const char* name : {"Form2", "Form3", "Form4", "Form5"})
+        if (QWidget* window = m_windows.find(QString::fromLatin1(name)))
+            window->close();
+}
+
+} // namespace
+} // namespace tarnwick::ui
