@@ -50,8 +50,8 @@ TEST(TextBox, EveryStringReadsBackAsSet) {
             text += k == alphabet.size() ? QChar(u'\0') : QChar(alphabet[k]);
         }
         box.setText(text);
-        ASSERT_EQ(box.text(), text) << Shown(text).toStdString() << " came back as "
-                                    << Shown(box.text()).toStdString();
+        ASSERT_EQ(box.text(), text)
+            << Shown(text).toStdString() << " came back as " << Shown(box.text()).toStdString();
     }
 }
 

@@ -17,7 +17,8 @@ public:
 /// Answers the next file name (empty means cancel) and records how it was asked.
 class FakeOpenFile final : public platform::OpenFileBackend {
 public:
-    QString getOpenFileName(QWidget*, const QString& title, const QStringList& nameFilters) override {
+    QString getOpenFileName(QWidget*, const QString& title,
+                            const QStringList& nameFilters) override {
         ++calls;
         lastTitle = title;
         lastFilters = nameFilters;

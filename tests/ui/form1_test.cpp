@@ -20,12 +20,14 @@ namespace {
 
 const QString kSuccess = QStringLiteral(
     "成功生成Mif文件，请于桌面查看“Vetrask.mif”！\r\n                谢谢使用本款软件！");
-const QString kEmpty = QStringLiteral(
-    "    非法操作，不能操作空字符串！\r\n请选择文件或者输入需要转换的数据！\r\n               谢谢！");
+const QString kEmpty =
+    QStringLiteral("    非法操作，不能操作空字符串！\r\n请选择文件或者输入需要转换的数据！\r\n     "
+                   "          谢谢！");
 
 class Form1Test : public testing::Test {
 protected:
-    Form1Test() : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
+    Form1Test()
+        : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
 
     std::string OutputBytes() const { return test::ReadBytes(m_form.outputPath().toStdString()); }
     bool OutputExists() const { return QFile::exists(m_form.outputPath()); }
@@ -98,8 +100,8 @@ TEST_F(Form1Test, FocusStartsInTheInputBoxAndTabFollowsTheDesign) {
     }
     // The option group is one Tab stop at its selected button, as on the desktop at large;
     // the arrow keys move within the group.
-    EXPECT_EQ(visited, (QList<QWidget*>{m_form.Command4, m_form.Option1[0], m_form.Combo1,
-                                        m_form.CInput}));
+    EXPECT_EQ(visited,
+              (QList<QWidget*>{m_form.Command4, m_form.Option1[0], m_form.Combo1, m_form.CInput}));
 }
 
 TEST_F(Form1Test, StartUpSelectsHexadecimalAndEightBits) {

@@ -1,0 +1,127 @@
+#include "platform/cp936.h"
+#include "support/fakes.h"
+#include "support/test_support.h"
+#include "ui/form1.h"
+#include "ui/sample_input.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tarnwick::ui {
+namespace {
+
+using namespace std::string_literals;
+
+class OpenFileTest : public testing::Test {
+protected:
+    OpenFileTest()
+        : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
+
+    QString File(const QString& name, const std::string& bytes) {
+        const QString path = m_dir.filePath(name);
+        test::WriteBytes(path.toStdString(), bytes);
+        return path;
+    }
+    void Open(const QString& path) {
+        m_openFile.answer = path;
+        m_form.Op->trigger();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_desktop = m_dir.filePath(QStringLiteral("desktop"));
+    test::FakeMessageBox m_messages;
+    test::FakeOpenFile m_openFile;
+    test::FixedClock m_clock;
+    platform::WindowRegistry m_windows;
+    Form1 m_form;
+};
+
+TEST_F(OpenFileTest, AsksWithTitleAndFilterEveryTime) {
+    Open(QString());
+    Open(QString());
+    EXPECT_EQ(m_openFile.calls, 2);
+    EXPECT_EQ(m_openFile.lastTitle, QStringLiteral("打开文件"));
+    EXPECT_EQ(m_form.CommonDialog1.Filter,
+              QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*"));
+    EXPECT_EQ(m_openFile.lastFilters.first(), QStringLiteral("文本文件(*.txt) (*.txt)"));
+}
+
+TEST_F(OpenFileTest, CancelChangesNothingNotEvenTypedText) {
+    m_form.CInput->setText(QStringLiteral("typed by hand\n"));
+    Open(QString());
+    EXPECT_EQ(m_form.CommonDialog1.FileName, QString());
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("typed by hand\n"));
+    EXPECT_TRUE(m_messages.messages.isEmpty());
+}
+
+TEST_F(OpenFileTest, FileReplacesTheWholeTextAndKeepsLineEndsAsTheyAre) {
+    Open(File(QStringLiteral("first.txt"), "0x12,\r\n0x34\n"));
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0x12,\r\n0x34\n"));
+    Open(File(QStringLiteral("second.dat"), "ab\rcd"));
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("ab\rcd"));
+    Open(File(QStringLiteral("empty.txt"), ""));
+    EXPECT_EQ(m_form.CInput->text(), QString());
+}
+
+TEST_F(OpenFileTest, BareLineFeedsBecomeData) {
+    Open(File(QStringLiteral("unix.txt"), "12\n34"));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string mif = test::ReadBytes(m_form.outputPath().toStdString());
+    EXPECT_NE(mif.find("\t0\t:\t12;\r\n\t1\t:\t\n3;\r\n"), std::string::npos);
+}
+
+TEST_F(OpenFileTest, ChineseCommentsReachTheMifFileByteForByte) {
+    const std::string comment = "/*\xBE\xB2 \xD7\xD6\xC4\xA3*/"; // "静 字模" in CP936
+    Open(File(QStringLiteral("font.txt"), comment + "\r\n0x0F,0xF0,\r\n"));
+    EXPECT_TRUE(m_form.CInput->text().startsWith(QStringLiteral("/*静 字模*/\r\n")));
+    m_form.Combo1->selectIndex(10); // one word of all eleven characters
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string mif = test::ReadBytes(m_form.outputPath().toStdString());
+    EXPECT_NE(mif.find("\t0\t:\t/*\xBE\xB2\xD7\xD6\xC4\xA3*/0FF0;\r\n"), std::string::npos);
+}
+
+TEST_F(OpenFileTest, InvalidBytesAndNulsBecomeReplacementsAndNul) {
+    Open(File(QStringLiteral("bad.bin"), "a\xFF"
+                                         "b\0c\xD7"s));
+    EXPECT_EQ(m_form.CInput->text(), QString::fromStdU16String(u"a\uFFFDb\0c\uFFFD"s));
+}
+
+TEST_F(OpenFileTest, UnreadableFileShowsWhyAndKeepsTheBox) {
+    m_form.CInput->setText(QStringLiteral("keep me"));
+    const QString missing = m_dir.filePath(QStringLiteral("gone.txt"));
+    Open(missing);
+    ASSERT_EQ(m_messages.messages.size(), 1);
+    EXPECT_TRUE(
+        m_messages.messages[0].startsWith(QStringLiteral("无法打开文件：") + missing + "\r\n"));
+    Open(m_dir.path()); // a folder
+    EXPECT_EQ(m_messages.messages.size(), 2);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
+}
+
+TEST_F(OpenFileTest, TooLargeFileIsRefused) {
+    m_form.CInput->setText(QStringLiteral("keep me"));
+    const QString path = m_dir.filePath(QStringLiteral("huge.txt"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(static_cast<qint64>(kMaxLoadBytes) + 1)); // sparse
+    }
+    Open(path);
+    EXPECT_EQ(m_messages.messages, QStringList{QStringLiteral("文件过大，无法载入：") + path});
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
+}
+
+TEST_F(OpenFileTest, RadixAndWidthStayAsTheyWere) {
+    QTest::mouseClick(m_form.Option1[1], Qt::LeftButton);
+    m_form.Combo1->selectIndex(15);
+    Open(File(QStringLiteral("data.txt"), "1010"));
+    EXPECT_TRUE(m_form.Option1[1]->isChecked());
+    EXPECT_EQ(m_form.Combo1->listIndex(), 15);
+}
+
+} // namespace
+} // namespace tarnwick::ui
