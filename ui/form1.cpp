@@ -216,7 +216,12 @@ void Form1::Op_Click() {
     case platform::ReadResult::Status::Ok:
         break;
     }
-    CInput->setText(QString::fromStdU16String(platform::DecodeCp936(read.bytes)));
+    const QString text = QString::fromStdU16String(platform::DecodeCp936(read.bytes));
+    if (platform::TextBox::longestLine(text) > kMaxLoadLine) {
+        showMessage(kTooLargeMessage + name);
+        return;
+    }
+    CInput->setText(text);
 }
 
 void Form1::Format_Click() {

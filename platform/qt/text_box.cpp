@@ -1,5 +1,6 @@
 #include "text_box.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -9,10 +10,11 @@ namespace tarnwick::platform {
 
 namespace {
 
-constexpr int kStoredChar = QTextFormat::UserProperty + 1;
+// Marks the user's own occurrences of a mark glyph, so they read back as themselves.
+constexpr int kLiteralGlyph = QTextFormat::UserProperty + 1;
 
-// The mark shown for each character that cannot stand in the document as itself.
-char16_t markFor(char16_t stored) {
+// The glyph shown for each character that cannot stand in the document as itself.
+char16_t glyphFor(char16_t stored) {
     switch (stored) {
     case u'\r':
         return u'\u240D'; // SYMBOL FOR CARRIAGE RETURN
@@ -22,18 +24,55 @@ char16_t markFor(char16_t stored) {
         return u'\u2400'; // SYMBOL FOR NULL
     case u'\u2029':
         return u'\u2424'; // SYMBOL FOR NEWLINE
+    case u'\uFDD0':
+        return u'\u2416'; // SYMBOL FOR SYNCHRONOUS IDLE
+    case u'\uFDD1':
+        return u'\u2417'; // SYMBOL FOR END OF TRANSMISSION BLOCK
     default:
-        return u'\u2426'; // U+FDD0, U+FDD1, U+FFFC: SYMBOL FOR SUBSTITUTE FORM TWO
+        return u'\u2426'; // U+FFFC: SYMBOL FOR SUBSTITUTE FORM TWO
     }
 }
 
-bool isMark(QChar c) {
-    const char16_t u = c.unicode();
-    return u == u'\u240D' || u == u'\u240A' || u == u'\u2400' || u == u'\u2424' || u == u'\u2426';
+char16_t storedFor(char16_t glyph) {
+    switch (glyph) {
+    case u'\u240D':
+        return u'\r';
+    case u'\u240A':
+        return u'\n';
+    case u'\u2400':
+        return u'\0';
+    case u'\u2424':
+        return u'\u2029';
+    case u'\u2416':
+        return u'\uFDD0';
+    case u'\u2417':
+        return u'\uFDD1';
+    default:
+        return u'\uFFFC';
+    }
 }
 
-// Characters that need a mark; CR and LF only when they do not form a CR LF pair.
-bool needsMark(QStringView text, qsizetype i) {
+bool isGlyph(QChar c) {
+    switch (c.unicode()) {
+    case u'\u240D':
+    case u'\u240A':
+    case u'\u2400':
+    case u'\u2424':
+    case u'\u2416':
+    case u'\u2417':
+    case u'\u2426':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool containsGlyph(QStringView text) {
+    return std::any_of(text.begin(), text.end(), isGlyph);
+}
+
+// Characters shown as a glyph; CR and LF only when they do not form a CR LF pair.
+bool needsGlyph(QStringView text, qsizetype i) {
     const char16_t c = text[i].unicode();
     switch (c) {
     case u'\r':
@@ -51,11 +90,20 @@ bool needsMark(QStringView text, qsizetype i) {
     }
 }
 
-QTextCharFormat markFormat(char16_t stored) {
+QTextCharFormat literalFormat() {
     QTextCharFormat format;
-    format.setProperty(kStoredChar, static_cast<int>(stored));
-    format.setForeground(QColor(0x80, 0x80, 0x80));
+    format.setProperty(kLiteralGlyph, true);
     return format;
+}
+
+// Appends `piece` as stored: glyphs become their characters unless they are literal.
+void appendStored(QString& out, QStringView piece, bool literal) {
+    if (literal || !containsGlyph(piece)) {
+        out += piece;
+        return;
+    }
+    for (QChar c : piece)
+        out += isGlyph(c) ? QChar(storedFor(c.unicode())) : c;
 }
 
 // Line breaks of pasted text become CR LF; every other character stays.
@@ -88,11 +136,13 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TextBox::setText(const QString& text) {
-    bool plain = true;
-    for (qsizetype i = 0; i < text.size() && plain; ++i)
-        plain = !needsMark(text, i);
-    if (plain) {
-        setPlainText(text); // CR LF becomes one block break
+    if (!containsGlyph(text)) {
+        // The common case: one plain insertion, CR LF becoming block breaks.
+        QString shown = text;
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            if (needsGlyph(text, i))
+                shown[i] = QChar(glyphFor(text[i].unicode()));
+        setPlainText(shown);
     } else {
         QTextDocument* doc = document();
         doc->setUndoRedoEnabled(false);
@@ -108,25 +158,27 @@ void TextBox::setText(const QString& text) {
 }
 
 void TextBox::insertStored(QTextCursor& cursor, QStringView stored) {
-    const QTextCharFormat plainFormat;
-    qsizetype runStart = 0;
+    const QTextCharFormat plain;
+    QString run;
     for (qsizetype i = 0; i < stored.size(); ++i) {
-        if (!needsMark(stored, i))
-            continue;
-        if (i > runStart)
-            cursor.insertText(stored.mid(runStart, i - runStart).toString(), plainFormat);
-        const char16_t c = stored[i].unicode();
-        cursor.insertText(QString(QChar(markFor(c))), markFormat(c));
-        runStart = i + 1;
+        const QChar c = stored[i];
+        if (isGlyph(c)) {
+            if (!run.isEmpty())
+                cursor.insertText(run, plain);
+            run.clear();
+            cursor.insertText(QString(c), literalFormat());
+        } else {
+            run += needsGlyph(stored, i) ? QChar(glyphFor(c.unicode())) : c;
+        }
     }
-    if (runStart < stored.size())
-        cursor.insertText(stored.mid(runStart).toString(), plainFormat);
+    if (!run.isEmpty())
+        cursor.insertText(run, plain);
 }
 
 QString TextBox::text() const {
     const QString raw = document()->toRawText();
-    if (std::none_of(raw.begin(), raw.end(), isMark)) {
-        // No marks: only block breaks differ from what is stored.
+    if (!containsGlyph(raw)) {
+        // No glyphs: only block breaks differ from what is stored.
         QString out;
         out.reserve(raw.size() + raw.count(QChar::ParagraphSeparator));
         qsizetype start = 0;
@@ -153,16 +205,9 @@ QString TextBox::storedText(int from, int to) const {
             const int end = std::min(to, fragment.position() + fragment.length());
             if (start >= end)
                 continue;
-            const QString piece = fragment.text().mid(start - fragment.position(), end - start);
-            const QVariant stored = fragment.charFormat().property(kStoredChar);
-            if (!stored.isValid()) {
-                out += piece;
-                continue;
-            }
-            const auto storedChar = static_cast<char16_t>(stored.toInt());
-            const QChar mark(markFor(storedChar));
-            for (QChar c : piece)
-                out += c == mark ? QChar(storedChar) : c;
+            const QString text = fragment.text();
+            appendStored(out, QStringView(text).mid(start - fragment.position(), end - start),
+                         fragment.charFormat().hasProperty(kLiteralGlyph));
         }
         const int separator = block.position() + block.length() - 1;
         if (block.next().isValid() && separator >= from && separator < to)
@@ -171,13 +216,33 @@ QString TextBox::storedText(int from, int to) const {
     return out;
 }
 
+qsizetype TextBox::longestLine(QStringView text) {
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    for (qsizetype at = text.indexOf(u"\r\n"); at >= 0; at = text.indexOf(u"\r\n", start)) {
+        longest = std::max(longest, at - start);
+        start = at + 2;
+    }
+    return std::max(longest, text.size() - start);
+}
+
 void TextBox::resetTypingFormat() {
-    // Text typed next to a mark must not inherit the mark's stored character.
+    // Text typed next to a literal glyph must not inherit its format.
     QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection() && cursor.charFormat().hasProperty(kStoredChar)) {
+    if (!cursor.hasSelection() && cursor.charFormat().hasProperty(kLiteralGlyph)) {
         cursor.setCharFormat(QTextCharFormat());
         setTextCursor(cursor);
     }
+}
+
+void TextBox::insertTyped(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    insertStored(cursor, text);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
@@ -192,6 +257,12 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (containsGlyph(event->text()) && !isReadOnly()) {
+        // A glyph the user types is a character of its own, not a line end.
+        insertTyped(event->text());
+        event->accept();
+        return;
+    }
     if (!event->text().isEmpty())
         resetTypingFormat();
     QPlainTextEdit::keyPressEvent(event);
@@ -199,19 +270,19 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
 
 void TextBox::inputMethodEvent(QInputMethodEvent* event) {
     resetTypingFormat();
-    QPlainTextEdit::inputMethodEvent(event);
+    if (!containsGlyph(event->commitString()) || isReadOnly()) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
+    QPlainTextEdit::inputMethodEvent(&withoutCommit);
+    insertTyped(event->commitString());
 }
 
 void TextBox::insertFromMimeData(const QMimeData* source) {
     if (!source || !source->hasText() || isReadOnly())
         return;
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    cursor.removeSelectedText();
-    insertStored(cursor, normalisePasted(source->text()));
-    cursor.endEditBlock();
-    setTextCursor(cursor);
-    ensureCursorVisible();
+    insertTyped(normalisePasted(source->text()));
 }
 
 QMimeData* TextBox::createMimeDataFromSelection() const {

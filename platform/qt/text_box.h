@@ -9,9 +9,10 @@ namespace tarnwick::platform {
 ///
 /// CR LF is shown as a line break. Characters that Qt's document would turn into block
 /// breaks or drop (a lone CR or LF, U+2029, U+FDD0, U+FDD1, U+FFFC, NUL) are shown as
-/// visible marks inside their line, and each mark carries the stored character in its
-/// format, so undo and redo keep them. Enter and Shift+Enter store CR LF; pasted text keeps
-/// its characters, its line breaks stored as CR LF like typed ones.
+/// glyphs from the Control Pictures block inside their line (a lone LF as U+240A). Where
+/// the text itself holds one of those glyphs, that character carries a format property
+/// that keeps it literal; formats survive undo and redo. Enter and Shift+Enter store
+/// CR LF; pasted text keeps its characters, its line breaks stored as CR LF like typed ones.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 
@@ -23,6 +24,10 @@ public:
     /// The stored characters between two document positions.
     QString storedText(int from, int to) const;
 
+    /// The length of the longest line of `text` as the box shows it: only CR LF breaks a
+    /// line. Layout and editing costs grow with it.
+    static qsizetype longestLine(QStringView text);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -31,6 +36,7 @@ protected:
 
 private:
     void insertStored(QTextCursor& cursor, QStringView stored);
+    void insertTyped(const QString& text);
     void resetTypingFormat();
 };
 

@@ -115,6 +115,23 @@ TEST_F(OpenFileTest, TooLargeFileIsRefused) {
     EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
 }
 
+TEST_F(OpenFileTest, OneOverlongLineIsRefusedButManyShortOnesAreNot) {
+    m_form.CInput->setText(QStringLiteral("keep me"));
+    const std::string longLine(static_cast<std::size_t>(kMaxLoadLine) + 1, 'a');
+    const QString unix =
+        File(QStringLiteral("unix.txt"), longLine.substr(0, 100) + "\n" + longLine);
+    Open(unix);
+    EXPECT_EQ(m_messages.messages, QStringList{QStringLiteral("文件过大，无法载入：") + unix});
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
+
+    std::string lines;
+    while (lines.size() <= longLine.size())
+        lines += std::string(1000, 'b') + "\r\n";
+    Open(File(QStringLiteral("dos.txt"), lines));
+    EXPECT_EQ(m_messages.messages.size(), 1);
+    EXPECT_EQ(m_form.CInput->text().size(), static_cast<qsizetype>(lines.size()));
+}
+
 TEST_F(OpenFileTest, RadixAndWidthStayAsTheyWere) {
     QTest::mouseClick(m_form.Option1[1], Qt::LeftButton);
     m_form.Combo1->selectIndex(15);

@@ -1,0 +1,123 @@
+// Times what a user waits for in the main window, on the offscreen platform:
+//   ui_bench startup               time from process start to the main window shown
+//   ui_bench convert-text MIB      set MIB MiB of C-array text, click convert: click to message
+//   ui_bench load-convert FILE     Open FILE (a fake dialog answers it), repaint, then convert
+// Prints one "name seconds" line per measurement.
+
+#include "support/fakes.h"
+#include "support/test_support.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Seconds since this process started, from /proc.
+double secondsSinceProcessStart() {
+    std::ifstream statFile("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22; ++i)
+        fields >> field; // field 22 is the start time in clock ticks after boot
+    const double started = std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    std::ifstream uptimeFile("/proc/uptime");
+    double uptime = 0;
+    uptimeFile >> uptime;
+    return uptime - started;
+}
+
+QString cArrayText(qsizetype bytes) {
+    QString text;
+    text.reserve(bytes * 5 + bytes / 8);
+    static const char hex[] = "0123456789abcdef";
+    for (qsizetype i = 0; i < bytes; ++i) {
+        const unsigned value = static_cast<unsigned>(i * 2654435761u) >> 24;
+        text += QStringLiteral("0x");
+        text += QChar(hex[value >> 4]);
+        text += QChar(hex[value & 15]);
+        text += u',';
+        if (i % 16 == 15)
+            text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    using namespace tarnwick;
+    test::FakeMessageBox messages;
+    test::FakeOpenFile openFile;
+    test::FixedClock clock;
+    platform::WindowRegistry windows;
+    QTemporaryDir desktop;
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+
+    ui::Form1 form({messages, openFile, clock, windows, [&] { return desktop.path(); }});
+    form.show();
+    QApplication::processEvents();
+    if (mode == u"startup") {
+        std::printf("startup %.4f\n", secondsSinceProcessStart());
+        return 0;
+    }
+
+    QElapsedTimer timer;
+    if (mode == u"convert-text" && argc == 3) {
+        const qsizetype mib = QString::fromLocal8Bit(argv[2]).toLongLong();
+        form.CInput->setText(cArrayText(mib * 1024 * 1024 / 5));
+        QApplication::processEvents();
+        timer.start();
+        form.Command4->click();
+        std::printf("convert-text %.4f %s\n", timer.nsecsElapsed() / 1e9,
+                    messages.messages.value(0).left(8).toUtf8().constData());
+        return 0;
+    }
+    if (mode == u"load-convert" && argc == 3) {
+        openFile.answer = QString::fromLocal8Bit(argv[2]);
+        timer.start();
+        form.Op->trigger();
+        const double load = timer.nsecsElapsed() / 1e9;
+        timer.start();
+        form.repaint();
+        QApplication::processEvents();
+        const double paint = timer.nsecsElapsed() / 1e9;
+        // One keystroke in the middle of the text, until it is painted.
+        QTextCursor middle = form.CInput->textCursor();
+        middle.setPosition(form.CInput->document()->characterCount() / 2);
+        form.CInput->setTextCursor(middle);
+        timer.start();
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(form.CInput, &key);
+        form.repaint();
+        QApplication::processEvents();
+        const double keystroke = timer.nsecsElapsed() / 1e9;
+        timer.start();
+        form.Command4->click();
+        const double convert = timer.nsecsElapsed() / 1e9;
+        timer.start();
+        form.repaint();
+        QApplication::processEvents();
+        const double repaint = timer.nsecsElapsed() / 1e9;
+        std::printf("load %.4f\nfirst-paint %.4f\nkeystroke %.4f\nconvert %.4f\nrepaint %.4f\n"
+                    "messages %lld\n",
+                    load, paint, keystroke, convert, repaint,
+                    static_cast<long long>(messages.messages.size()));
+        return messages.messages.size() == 1 ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: ui_bench startup | convert-text MIB | load-convert FILE\n");
+    return 2;
+}
