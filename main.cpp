@@ -19,6 +19,19 @@ bool haveDisplay() {
     return false;
 }
 
+// Qt ends the process when no platform plugin starts (a DISPLAY that does not answer, for
+// one); say first, in plain words, what is missing.
+QtMessageHandler previousHandler = nullptr;
+
+void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+    if (type == QtFatalMsg && message.contains(QStringLiteral("platform plugin")))
+        std::fprintf(stderr, "Tarnwick could not open a window: no desktop session answered.\n"
+                             "Start it from one, or without a screen as: xvfb-run tarnwick\n");
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -27,6 +40,7 @@ int main(int argc, char** argv) {
                              "Start it from one, or without a screen as: xvfb-run tarnwick\n");
         return 1;
     }
+    previousHandler = qInstallMessageHandler(reportMissingDisplay);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));

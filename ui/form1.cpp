@@ -64,6 +64,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
 void Form1::createMenu() {
     QMenuBar* bar = menuBar();
+    bar->setFont(QApplication::font(bar)); // the desktop's menu font, not the window's
     // Top-level commands with no menus under them: a click runs the command at once.
     auto add = [bar, this](const char16_t* caption, const char* name, void (Form1::*handler)()) {
         QAction* action = bar->addAction(QString::fromUtf16(caption));

@@ -36,6 +36,10 @@ struct StripCase {
     std::u16string expected;
 };
 
+void PrintTo(const StripCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StripDelimitersTest : public testing::TestWithParam<StripCase> {};
 
 TEST_P(StripDelimitersTest, LeavesTheDigitString) {
@@ -96,6 +100,10 @@ struct LayoutCase {
     std::size_t digits;
     WordLayout expected;
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ComputeLayoutTest : public testing::TestWithParam<LayoutCase> {};
 

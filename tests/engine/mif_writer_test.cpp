@@ -28,6 +28,10 @@ struct GoldenCase {
     const char* goldenFile;
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class MifGoldenTest : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(MifGoldenTest, WritesTheExactBytes) {

@@ -34,6 +34,10 @@ struct TextCase {
     int separators;
 };
 
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class InfoTextTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(InfoTextTest, HasItsLineAndSeparatorCounts) {

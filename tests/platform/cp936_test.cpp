@@ -15,6 +15,10 @@ struct DecodeCase {
     std::u16string expected;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DecodeCp936Test : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeCp936Test, Decodes) {
