@@ -53,7 +53,7 @@ void WriteMif(ByteSink& sink, RadixMode radix, const WordLayout& layout, const W
               const platform::Clock& clock) {
     platform::Cp936Encoder encoder;
     std::string out;
-    out.reserve(kChunk + 4096);
+    out.reserve(4096);
 
     out.append(kOwnershipLine).append("\r\n");
     out.append(kRightsHolderLine).append("\r\n");
@@ -81,7 +81,9 @@ void WriteMif(ByteSink& sink, RadixMode radix, const WordLayout& layout, const W
     const std::size_t longestLine = 32 + 2 * (depth > 0 ? words[0].size() : 0);
     DecimalCounter address;
     std::size_t used = out.size();
-    out.resize(std::max(kChunk, used) + longestLine);
+    // A chunk no larger than the whole file needs: small files stay cheap.
+    const std::size_t wholeFile = used + static_cast<std::size_t>(depth) * longestLine;
+    out.resize(std::min(std::max(kChunk, used), wholeFile) + longestLine);
     for (std::int32_t k = 0; k < depth; ++k, address.increment()) {
         if (used + longestLine > out.size()) {
             sink.write(std::string_view(out.data(), used));

@@ -1,6 +1,8 @@
 #include "message_box.h"
 
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tarnwick::platform {
 
@@ -11,6 +13,8 @@ void QtMessageBox::show(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), shown, QMessageBox::Ok,
                     parent);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setIcon(QIcon()); // a plain OK, as the message has no icon
+
     box.exec();
 }
 
