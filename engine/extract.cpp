@@ -7,14 +7,19 @@ namespace tarnwick {
 
 namespace {
 
-// Passes 1 to 5 remove single characters, so they commute: one table serves them all.
-constexpr std::array<bool, 128> makeSingleDelimiterTable() {
-    std::array<bool, 128> table{};
+// How the fused pass treats an ASCII character. Passes 1 to 5 remove single characters, so
+// they commute: one class serves them all. 'x' and LF matter only after a held character.
+enum CharClass : unsigned char { Plain, Drop, Zero, Cr };
+
+constexpr std::array<CharClass, 128> makeClassTable() {
+    std::array<CharClass, 128> table{};
     for (char c : {' ', ',', ';', '{', '}'})
-        table[static_cast<unsigned char>(c)] = true;
+        table[static_cast<unsigned char>(c)] = Drop;
+    table['0'] = Zero;
+    table['\r'] = Cr;
     return table;
 }
-constexpr auto kSingleDelimiter = makeSingleDelimiterTable();
+constexpr auto kClass = makeClassTable();
 
 } // namespace
 
@@ -45,8 +50,18 @@ std::u16string StripDelimiters(std::u16string text) {
 
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = data[i];
-        if (c < 128 && kSingleDelimiter[c])
+        const CharClass cls = c < 128 ? kClass[c] : Plain;
+        if (cls == Drop)
             continue;
+        if (!heldZero && !heldCr) { // the common case: nothing held back
+            if (cls == Plain)
+                data[out++] = c;
+            else if (cls == Zero)
+                heldZero = true;
+            else
+                heldCr = true;
+            continue;
+        }
         if (heldZero) {
             heldZero = false;
             if (c == u'x')

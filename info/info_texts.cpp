@@ -133,10 +133,10 @@ QString FormatText() {
            lines({kSeparator, u"本款软件设计了3种数据输入方式", kSourceLine1, kSourceLine2,
                   kSourceLine3, kReadability, u""}) +
            sampleSection() +
-           lines(
-               {kSeparator, u"当数据输入完毕，点击“Tarnwick一键转换”，便可在桌面看到生成的\"Vetrask"
-                            u".Mif\"。由于软件没有加入文件名识别程序，因此请及时处理桌面生成的\"Vet"
-                            u"rask.Mif\"，否则软件会自动覆盖。"});
+           lines({kSeparator,
+                  u"当数据输入完毕，点击“Tarnwick一键转换”，便可在桌面看到生成的\"Vetrask"
+                  u".Mif\"。由于软件没有加入文件名识别程序，因此请及时处理桌面生成的\"Vet"
+                  u"rask.Mif\"，否则软件会自动覆盖。"});
 }
 
 QString DownloadText() {

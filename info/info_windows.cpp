@@ -58,6 +58,7 @@ platform::TextBox* createTextBox(QWidget* window, const Design& design, const QS
     box->setVerticalScrollBarPolicy(design.scrollBar ? Qt::ScrollBarAlwaysOn
                                                      : Qt::ScrollBarAlwaysOff);
     box->setText(text);
+    box->setAccessibleName(QString::fromUtf16(design.caption));
     return box;
 }
 

@@ -3,8 +3,10 @@
 #include "ui/form1.h"
 #include "ui/sample_input.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -76,6 +78,31 @@ TEST_F(Form1Test, StartsWithTheDesignedWindow) {
     EXPECT_EQ(captions, (QStringList{QStringLiteral("打开(&O)"), QStringLiteral("格式(&F)"),
                                      QStringLiteral("帮助(&H)"), QStringLiteral("下载(&D)"),
                                      QStringLiteral("关于(A)")}));
+}
+
+TEST_F(Form1Test, EveryControlHasAnAccessibleName) {
+    m_form.show();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_form.CInput, m_form.Option1[0], m_form.Option1[1],
+                                         m_form.Combo1, m_form.Command4, m_form.Image1}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << control->objectName().toStdString();
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(m_form.Command4)->text(QAccessible::Name),
+              QStringLiteral("Tarnwick一键转换"));
+}
+
+TEST_F(Form1Test, ReadOnlyMifAlreadyThereIsKeptAndReported) {
+    QDir().mkpath(m_desktop);
+    test::WriteBytes(m_form.outputPath().toStdString(), "earlier");
+    QFile::setPermissions(m_form.outputPath(), QFileDevice::ReadOwner);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    ASSERT_EQ(m_messages.messages.size(), 1);
+    EXPECT_TRUE(m_messages.messages[0].startsWith(QStringLiteral("无法生成Mif文件：") +
+                                                  m_form.outputPath()));
+    EXPECT_EQ(OutputBytes(), "earlier");
 }
 
 TEST_F(Form1Test, ResizingMovesNothing) {
