@@ -13,58 +13,40 @@ namespace {
 // Marks the user's own occurrences of a mark glyph, so they read back as themselves.
 constexpr int kLiteralGlyph = QTextFormat::UserProperty + 1;
 
-// The glyph shown for each character that cannot stand in the document as itself.
+// Each character that cannot stand in the document as itself, and the glyph from the
+// Control Pictures block shown in its place.
+struct GlyphPair {
+    char16_t stored;
+    char16_t glyph;
+};
+constexpr GlyphPair kGlyphs[] = {
+    {u'\r', u'\u240D'},     // SYMBOL FOR CARRIAGE RETURN
+    {u'\n', u'\u240A'},     // SYMBOL FOR LINE FEED
+    {u'\0', u'\u2400'},     // SYMBOL FOR NULL
+    {u'\u2029', u'\u2424'}, // paragraph separator: SYMBOL FOR NEWLINE
+    {u'\uFDD0', u'\u2416'}, // Qt's frame start: SYMBOL FOR SYNCHRONOUS IDLE
+    {u'\uFDD1', u'\u2417'}, // Qt's frame end: SYMBOL FOR END OF TRANSMISSION BLOCK
+    {u'\uFFFC', u'\u2426'}, // object replacement: SYMBOL FOR SUBSTITUTE FORM TWO
+};
+
 char16_t glyphFor(char16_t stored) {
-    switch (stored) {
-    case u'\r':
-        return u'\u240D'; // SYMBOL FOR CARRIAGE RETURN
-    case u'\n':
-        return u'\u240A'; // SYMBOL FOR LINE FEED
-    case u'\0':
-        return u'\u2400'; // SYMBOL FOR NULL
-    case u'\u2029':
-        return u'\u2424'; // SYMBOL FOR NEWLINE
-    case u'\uFDD0':
-        return u'\u2416'; // SYMBOL FOR SYNCHRONOUS IDLE
-    case u'\uFDD1':
-        return u'\u2417'; // SYMBOL FOR END OF TRANSMISSION BLOCK
-    default:
-        return u'\u2426'; // U+FFFC: SYMBOL FOR SUBSTITUTE FORM TWO
-    }
+    for (const GlyphPair& pair : kGlyphs)
+        if (pair.stored == stored)
+            return pair.glyph;
+    return stored;
 }
 
 char16_t storedFor(char16_t glyph) {
-    switch (glyph) {
-    case u'\u240D':
-        return u'\r';
-    case u'\u240A':
-        return u'\n';
-    case u'\u2400':
-        return u'\0';
-    case u'\u2424':
-        return u'\u2029';
-    case u'\u2416':
-        return u'\uFDD0';
-    case u'\u2417':
-        return u'\uFDD1';
-    default:
-        return u'\uFFFC';
-    }
+    for (const GlyphPair& pair : kGlyphs)
+        if (pair.glyph == glyph)
+            return pair.stored;
+    return glyph;
 }
 
 bool isGlyph(QChar c) {
-    switch (c.unicode()) {
-    case u'\u240D':
-    case u'\u240A':
-    case u'\u2400':
-    case u'\u2424':
-    case u'\u2416':
-    case u'\u2417':
-    case u'\u2426':
-        return true;
-    default:
-        return false;
-    }
+    // All glyphs lie in U+2400..U+2426; one range test spares the table for most text.
+    const char16_t u = c.unicode();
+    return u >= 0x2400 && u <= 0x2426 && storedFor(u) != u;
 }
 
 bool containsGlyph(QStringView text) {
@@ -79,14 +61,8 @@ bool needsGlyph(QStringView text, qsizetype i) {
         return i + 1 >= text.size() || text[i + 1] != u'\n';
     case u'\n':
         return i == 0 || text[i - 1] != u'\r';
-    case u'\0':
-    case u'\u2029':
-    case u'\uFDD0':
-    case u'\uFDD1':
-    case u'\uFFFC':
-        return true;
     default:
-        return false;
+        return (c < 0x20 || c > 0x2028) && glyphFor(c) != c; // most text skips the table
     }
 }
 
