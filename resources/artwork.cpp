@@ -99,16 +99,13 @@ void PaintIcon(QPainter& p, const QRectF& area) {
     p.setPen(Qt::NoPen);
     p.setBrush(kBoard);
     p.drawRoundedRect(QRectF(4, 4, 92, 92), 14, 14);
+
+    p.save(); // the chip, a little larger than in the logo
     p.translate(-12, -12);
     p.scale(1.24, 1.24);
     paintChip(p, false);
-    p.resetTransform();
     p.restore();
 
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(area.topLeft());
-    p.scale(area.width() / 100.0, area.height() / 100.0);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
     font.setPixelSize(44);
