@@ -5,8 +5,7 @@
 //   ui_bench load-convert FILE     Open FILE (a fake dialog answers it), repaint, then convert
 // Prints one "name seconds" line per measurement.
 
-#include "support/fakes.h"
-#include "support/test_support.h"
+#include "support/fake_services.h"
 #include "ui/form1.h"
 
 #include <QApplication>
@@ -44,14 +43,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     using namespace tarnwick;
-    test::FakeMessageBox messages;
-    test::FakeOpenFile openFile;
-    test::FixedClock clock;
-    platform::WindowRegistry windows;
-    QTemporaryDir desktop;
+    test::FakeServices fakes;
+    test::FakeMessageBox& messages = fakes.m_messages;
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
 
-    ui::Form1 form({messages, openFile, clock, windows, [&] { return desktop.path(); }});
+    ui::Form1 form(fakes.services());
     form.show();
     QApplication::processEvents();
     if (mode == u"startup") {
@@ -73,7 +69,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == u"load-convert" && argc == 3) {
-        openFile.answer = QString::fromLocal8Bit(argv[2]);
+        fakes.m_openFile.answer = QString::fromLocal8Bit(argv[2]);
         timer.start();
         form.Op->trigger();
         const double load = timer.nsecsElapsed() / 1e9;

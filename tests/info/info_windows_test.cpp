@@ -1,8 +1,7 @@
 #include "info/info_texts.h"
 #include "info/info_windows.h"
 #include "platform/qt/text_box.h"
-#include "support/fakes.h"
-#include "support/test_support.h"
+#include "support/fake_services.h"
 #include "ui/form1.h"
 #include "ui/sample_input.h"
 
@@ -132,11 +131,10 @@ TEST(InfoTexts, AddressesAreOurOwn) {
     }
 }
 
-class InfoWindowTest : public testing::Test {
+class InfoWindowTest : public testing::Test, protected test::FakeServices {
 protected:
     InfoWindowTest() {
-        m_form = new ui::Form1(
-            {m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop.path(); }});
+        m_form = new ui::Form1(services());
         m_form->setAttribute(Qt::WA_DeleteOnClose);
         m_form->show();
     }
@@ -154,11 +152,6 @@ protected:
         return open;
     }
 
-    QTemporaryDir m_desktop;
-    test::FakeMessageBox m_messages;
-    test::FakeOpenFile m_openFile;
-    test::FixedClock m_clock;
-    platform::WindowRegistry m_windows;
     QPointer<ui::Form1> m_form;
 };
 

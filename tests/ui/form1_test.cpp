@@ -1,5 +1,4 @@
-#include "support/fakes.h"
-#include "support/test_support.h"
+#include "support/fake_services.h"
 #include "ui/form1.h"
 #include "ui/sample_input.h"
 
@@ -26,10 +25,9 @@ const QString kEmpty =
     QStringLiteral("    非法操作，不能操作空字符串！\r\n请选择文件或者输入需要转换的数据！\r\n     "
                    "          谢谢！");
 
-class Form1Test : public testing::Test {
+class Form1Test : public testing::Test, protected test::FakeServices {
 protected:
-    Form1Test()
-        : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
+    Form1Test() : m_form(services()) {}
 
     std::string OutputBytes() const { return test::ReadBytes(m_form.outputPath().toStdString()); }
     bool OutputExists() const { return QFile::exists(m_form.outputPath()); }
@@ -42,12 +40,6 @@ protected:
         return lines;
     }
 
-    QTemporaryDir m_tempDir;
-    QString m_desktop = m_tempDir.path() + QStringLiteral("/桌面");
-    test::FakeMessageBox m_messages;
-    test::FakeOpenFile m_openFile;
-    test::FixedClock m_clock;
-    platform::WindowRegistry m_windows;
     Form1 m_form;
 };
 

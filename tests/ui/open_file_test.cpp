@@ -1,6 +1,5 @@
 #include "platform/cp936.h"
-#include "support/fakes.h"
-#include "support/test_support.h"
+#include "support/fake_services.h"
 #include "ui/form1.h"
 #include "ui/sample_input.h"
 
@@ -16,10 +15,9 @@ namespace {
 
 using namespace std::string_literals;
 
-class OpenFileTest : public testing::Test {
+class OpenFileTest : public testing::Test, protected test::FakeServices {
 protected:
-    OpenFileTest()
-        : m_form({m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }}) {}
+    OpenFileTest() : m_form(services()) {}
 
     QString File(const QString& name, const std::string& bytes) {
         const QString path = m_dir.filePath(name);
@@ -32,11 +30,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QString m_desktop = m_dir.filePath(QStringLiteral("desktop"));
-    test::FakeMessageBox m_messages;
-    test::FakeOpenFile m_openFile;
-    test::FixedClock m_clock;
-    platform::WindowRegistry m_windows;
     Form1 m_form;
 };
 

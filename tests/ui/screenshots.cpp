@@ -1,8 +1,7 @@
 // Saves PNG pictures of the main window and the four information windows, for looking at:
 //   tarnwick_screenshots OUTPUT_DIR
 #include "info/info_windows.h"
-#include "support/fakes.h"
-#include "support/test_support.h"
+#include "support/fake_services.h"
 #include "ui/form1.h"
 
 #include <QApplication>
@@ -23,19 +22,15 @@ int main(int argc, char** argv) {
     QDir().mkpath(out.path());
 
     using namespace tarnwick;
-    test::FakeMessageBox messages;
-    test::FakeOpenFile openFile;
-    test::FixedClock clock;
-    platform::WindowRegistry windows;
-    QTemporaryDir desktop;
-    ui::Form1 form({messages, openFile, clock, windows, [&] { return desktop.path(); }});
+    test::FakeServices fakes;
+    ui::Form1 form(fakes.services());
     form.show();
     QApplication::processEvents();
     bool ok = form.grab().save(out.filePath(QStringLiteral("form1.png")));
 
     for (auto which : {info::InfoWindow::Help, info::InfoWindow::About, info::InfoWindow::Format,
                        info::InfoWindow::Download}) {
-        QWidget* window = info::ShowInfoWindow(windows, which);
+        QWidget* window = info::ShowInfoWindow(fakes.m_windows, which);
         QApplication::processEvents();
         ok &= window->grab().save(out.filePath(info::WindowName(which).toLower() + ".png"));
         window->close();
