@@ -10,7 +10,7 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kChunk = std::size_t{256} * 1024;
 
 class SinkAdapter final : public ByteSink {
 public:
