@@ -108,7 +108,7 @@ void Form1::createControls() {
         // Selecting a button, from code too, runs the handler.
         connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
-                Option1_Click(static_cast<int>(i));
+                Option1_Click(static_cast<std::int16_t>(i));
         });
     }
 
@@ -145,7 +145,7 @@ void Form1::Form_Load() {
     Option1[0]->setChecked(true);
 }
 
-void Form1::Option1_Click(int /*Index*/) {
+void Form1::Option1_Click(std::int16_t /*Index*/) {
     // Reads both buttons, as the handler always has, rather than trusting the index.
     Combo1->clear();
     if (Option1[0]->isChecked()) {

@@ -64,7 +64,7 @@ public:
 
 public slots:
     void Form_Load();
-    void Option1_Click(int Index);
+    void Option1_Click(std::int16_t Index);
     void Command4_Click();
     void Op_Click();
     void Format_Click();
