@@ -70,30 +70,27 @@ int main(int argc, char** argv) {
     }
     if (mode == u"load-convert" && argc == 3) {
         fakes.m_openFile.answer = QString::fromLocal8Bit(argv[2]);
-        timer.start();
-        form.Op->trigger();
-        const double load = timer.nsecsElapsed() / 1e9;
-        timer.start();
-        form.repaint();
-        QApplication::processEvents();
-        const double paint = timer.nsecsElapsed() / 1e9;
-        // One keystroke in the middle of the text, until it is painted.
+        // Seconds that `step` takes, until the window has painted the result.
+        auto timed = [&form](auto step) {
+            QElapsedTimer clock;
+            clock.start();
+            step();
+            form.repaint();
+            QApplication::processEvents();
+            return clock.nsecsElapsed() / 1e9;
+        };
+        const double load = timed([&] { form.Op->trigger(); });
+        const double paint = timed([] {});
+        // One keystroke in the middle of the text.
         QTextCursor middle = form.CInput->textCursor();
         middle.setPosition(form.CInput->document()->characterCount() / 2);
         form.CInput->setTextCursor(middle);
-        timer.start();
-        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-        QApplication::sendEvent(form.CInput, &key);
-        form.repaint();
-        QApplication::processEvents();
-        const double keystroke = timer.nsecsElapsed() / 1e9;
-        timer.start();
-        form.Command4->click();
-        const double convert = timer.nsecsElapsed() / 1e9;
-        timer.start();
-        form.repaint();
-        QApplication::processEvents();
-        const double repaint = timer.nsecsElapsed() / 1e9;
+        const double keystroke = timed([&] {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+            QApplication::sendEvent(form.CInput, &key);
+        });
+        const double convert = timed([&] { form.Command4->click(); });
+        const double repaint = timed([] {});
         std::printf("load %.4f\nfirst-paint %.4f\nkeystroke %.4f\nconvert %.4f\nrepaint %.4f\n"
                     "messages %lld\n",
                     load, paint, keystroke, convert, repaint,
