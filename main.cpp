@@ -7,10 +7,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-bool haveDisplay() {
+// Qt's own -platform option (for example -platform offscreen) names where windows go.
+bool haveDisplay(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0 ||
+            std::strncmp(argv[i], "-platform=", 10) == 0)
+            return true;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
         if (value && *value)
@@ -35,7 +41,7 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!haveDisplay()) {
+    if (!haveDisplay(argc, argv)) {
         std::fprintf(stderr, "Tarnwick is a desktop program and needs a desktop session.\n"
                              "Start it from one, or without a screen as: xvfb-run tarnwick\n");
         return 1;
@@ -45,6 +51,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
+    tarnwick::platform::InstallChineseQtTranslations(app);
 
     tarnwick::platform::LocaleClock clock;
     tarnwick::platform::QtMessageBox messageBox;

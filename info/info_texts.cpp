@@ -1,6 +1,6 @@
 #include "info_texts.h"
 
-#include "ui/sample_input.h"
+#include "resources/sample_input.h"
 
 #include <initializer_list>
 
@@ -35,7 +35,7 @@ QString sampleSection() {
                   u"Tarnwick软件在编辑窗口已经默认输入了各种支持格式的内容，方便初次试用者调试以熟"
                   u"悉软件",
                   u""}) +
-           ui::kSampleInput.toString() + kCrLf;
+           kSampleInput.toString() + kCrLf;
 }
 
 const QString kRadixLine1 =

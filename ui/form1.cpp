@@ -1,12 +1,14 @@
 #include "form1.h"
 
 #include "engine/convert.h"
+#include "info/info_texts.h"
 #include "info/info_windows.h"
 #include "resources/artwork.h"
-#include "sample_input.h"
+#include "resources/sample_input.h"
 
 #include "platform/cp936.h"
 #include "platform/file_io.h"
+#include "platform/line_ends.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +34,7 @@ const QString kTooManyDigitsMessage = QStringLiteral("数据过多，无法生�
 const QString kWriteFailedMessage = QStringLiteral("无法生成Mif文件：");
 const QString kOpenFailedMessage = QStringLiteral("无法打开文件：");
 const QString kTooLargeMessage = QStringLiteral("文件过大，无法载入：");
+const QString kLineTooLongMessage = QStringLiteral("文件中的行过长，无法载入：");
 
 QString pathText(const std::filesystem::path& path) {
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
@@ -50,7 +53,7 @@ QString entryText(int bits) {
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), CommonDialog1(services.openFile, this), m_services(services) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tarnwick v1.0 转换软件 Vetrask 版权所有"));
+    setWindowTitle(QStringLiteral("Tarnwick v1.0 转换软件 ") + info::MakerNotice());
     setWindowIcon(artwork::AppIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -217,9 +220,11 @@ void Form1::Op_Click() {
     case platform::ReadResult::Status::Ok:
         break;
     }
-    const QString text = QString::fromStdU16String(platform::DecodeCp936(read.bytes));
+    // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
+    const QString text =
+        QString::fromStdU16String(platform::NormaliseLineEnds(platform::DecodeCp936(read.bytes)));
     if (platform::TextBox::longestLine(text) > kMaxLoadLine) {
-        showMessage(kTooLargeMessage + name);
+        showMessage(kLineTooLongMessage + name);
         return;
     }
     CInput->setText(text);

@@ -5,7 +5,7 @@
 // service:
 //   Form_Load -> Option1 selected -> Option1_Click fills Combo1
 //   Command4_Click: CInput text + Option1 + Combo1 index -> ConvertToMif -> message
-//   Op_Click: CommonDialog1 -> file bytes -> CP936 text -> CInput
+//   Op_Click: CommonDialog1 -> file bytes -> CP936 text -> CR LF line ends -> CInput
 //   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
 
 #include "platform/clock.h"
@@ -36,7 +36,7 @@ struct Form1Services {
 /// Files larger than this are refused by the Open command: beyond it the text box stops
 /// being usable (loading takes over 4 s and memory grows to about nine times the file).
 inline constexpr std::uint64_t kMaxLoadBytes = 64ull << 20;
-/// Lines longer than this (files with bare LF line ends are one long line) are refused too:
+/// Lines longer than this (a file of one long line) are refused too:
 /// every keystroke lays out the whole line, about 0.4 s per million characters.
 inline constexpr qsizetype kMaxLoadLine = 16 << 20;
 

@@ -1,6 +1,8 @@
 #include "common_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace tarnwick::platform {
 
@@ -9,6 +11,7 @@ QString QtOpenFileBackend::getOpenFileName(QWidget* parent, const QString& title
     QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDirectory(m_folder.isEmpty() ? QDir::homePath() : m_folder);
     // The patterns are already in each entry's text; do not show them twice.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(nameFilters);
@@ -16,7 +19,9 @@ QString QtOpenFileBackend::getOpenFileName(QWidget* parent, const QString& title
         dialog.selectNameFilter(nameFilters.first());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    const QString chosen = dialog.selectedFiles().first();
+    m_folder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 void CommonDialog::ShowOpen() {

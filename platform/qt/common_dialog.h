@@ -16,11 +16,15 @@ public:
                                     const QStringList& nameFilters) = 0;
 };
 
-/// Qt's own file dialog, modal.
+/// Qt's own file dialog, modal. It starts in the folder of the file chosen last, or in the
+/// user's home folder, never in whatever folder the program was started from.
 class QtOpenFileBackend final : public OpenFileBackend {
 public:
     QString getOpenFileName(QWidget* parent, const QString& title,
                             const QStringList& nameFilters) override;
+
+private:
+    QString m_folder;
 };
 
 /// The common file dialog as the main window uses it: set DialogTitle and Filter (pairs of

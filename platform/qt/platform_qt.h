@@ -7,6 +7,7 @@
 //   WindowRegistry     <- menu handlers load and show one window of each kind
 //   TextBox, ComboBox  <- controls whose reading rules Qt's own widgets do not keep
 //   SongFont, DesktopFolder: fonts and paths of the desktop session.
+//   InstallChineseQtTranslations: Qt's own strings in Chinese, whatever the locale.
 
 #include "combo_box.h"
 #include "common_dialog.h"
@@ -14,4 +15,5 @@
 #include "fonts.h"
 #include "message_box.h"
 #include "text_box.h"
+#include "translations.h"
 #include "window_registry.h"

@@ -1,5 +1,8 @@
 #include "text_box.h"
 
+#include "keys.h"
+#include "platform/line_ends.h"
+
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -84,21 +87,7 @@ void appendStored(QString& out, QStringView piece, bool literal) {
 
 // Line breaks of pasted text become CR LF; every other character stays.
 QString normalisePasted(const QString& text) {
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            out += u"\r\n";
-        } else if (c == u'\n') {
-            out += u"\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return QString::fromStdU16String(NormaliseLineEnds(text.toStdU16String()));
 }
 
 } // namespace
@@ -222,6 +211,10 @@ void TextBox::insertTyped(const QString& text) {
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
+    if (IsStrayAltKey(*event)) {
+        event->ignore();
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const auto modifiers = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
     if (enter && modifiers == Qt::NoModifier && !isReadOnly()) {

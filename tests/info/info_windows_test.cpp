@@ -3,7 +3,7 @@
 #include "platform/qt/text_box.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
-#include "ui/sample_input.h"
+#include "resources/sample_input.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, InfoTextTest,
                          });
 
 TEST(InfoTexts, HelpAndFormatShowTheMainWindowSample) {
-    const QStringList sample = Lines(ui::kSampleInput.toString());
+    const QStringList sample = Lines(kSampleInput.toString());
     ASSERT_EQ(sample.size(), 16);
     for (InfoWindow window : {InfoWindow::Help, InfoWindow::Format}) {
         const QStringList lines = Lines(WindowText(window));

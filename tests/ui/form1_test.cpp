@@ -1,11 +1,13 @@
+#include "resources/sample_input.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
-#include "ui/sample_input.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -180,11 +182,38 @@ TEST_F(Form1Test, EmptyOrDelimiterOnlyInputShowsTheMessageAndKeepsTheEarlierFile
     }
 }
 
-TEST_F(Form1Test, TypedWidthMeansNoWidthAndWritesNothing) {
-    QTest::keyClicks(m_form.Combo1->lineEdit(), QStringLiteral("7"));
+TEST_F(Form1Test, TypedWidthNeverPicksAnEntryOnlyTheListDoes) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    const QString noWidth = QStringLiteral("请先在列表中选择数据宽度！");
+    for (const char* typed : {"3", "16", "8", "8   Bits Data\n"}) {
+        SCOPED_TRACE(typed);
+        m_messages.messages.clear();
+        m_form.Combo1->setFocus();
+        QWidget* field = QApplication::focusWidget();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QString text = QString::fromLatin1(typed);
+        const bool enter = text.endsWith(u'\n');
+        text.chop(enter ? 1 : 0);
+        QTest::keyClicks(field, text);
+        if (enter)
+            QTest::keyClick(field, Qt::Key_Return);
+        m_form.Command4->setFocus(); // leaving the field chooses nothing either
+        QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+        EXPECT_EQ(m_messages.messages, QStringList{noWidth});
+        EXPECT_FALSE(OutputExists());
+    }
+
+    // Chosen in the open list with the keyboard: from "8" down two entries to "16".
+    m_form.Combo1->showPopup();
+    QAbstractItemView* list = m_form.Combo1->view();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(m_form.Combo1->listIndex(), 3);
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
-    EXPECT_EQ(m_messages.messages, QStringList{QStringLiteral("请先在列表中选择数据宽度！")});
-    EXPECT_FALSE(OutputExists());
+    EXPECT_EQ(m_messages.messages.last(), kSuccess);
+    EXPECT_NE(OutputBytes().find("WIDTH = 16;"), std::string::npos);
 }
 
 TEST_F(Form1Test, UnwritableDesktopShowsTheFailureAndKeepsRunning) {
@@ -215,19 +244,38 @@ TEST_F(Form1Test, EnterInTheInputBoxInsertsCrLfAndEnterOrEscNeverConvert) {
     EXPECT_FALSE(OutputExists());
 }
 
-TEST_F(Form1Test, AltKeysChooseMenuCommandsExceptAbout) {
+TEST_F(Form1Test, AltKeysAtTheFocusedBoxRunMenuCommandsAndNeverType) {
     m_form.show();
     QApplication::setActiveWindow(&m_form);
     QApplication::processEvents();
-    QTest::keyClick(&m_form, Qt::Key_H, Qt::AltModifier);
-    EXPECT_NE(m_windows.find(QStringLiteral("Form2")), nullptr);
-    QTest::keyClick(&m_form, Qt::Key_A, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), m_form.CInput);
+    for (Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_C, Qt::Key_E, Qt::Key_Backspace})
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+    EXPECT_EQ(m_form.CInput->text(), kSampleInput.toString());
     EXPECT_EQ(m_windows.find(QStringLiteral("Form3")), nullptr);
-    QTest::keyClick(&m_form, Qt::Key_O, Qt::AltModifier);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
     EXPECT_EQ(m_openFile.calls, 1);
-    for (const char* name : {"Form2", "Form3", "Form4", "Form5"})
-        if (QWidget* window = m_windows.find(QString::fromLatin1(name)))
-            window->close();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+    QWidget* help = m_windows.find(QStringLiteral("Form2"));
+    ASSERT_NE(help, nullptr);
+
+    m_form.Combo1->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(m_form.Combo1->currentText(), QStringLiteral("8   Bits Data"));
+    EXPECT_EQ(m_form.Combo1->listIndex(), 1);
+
+    auto* helpText = help->findChild<platform::TextBox*>();
+    const QString before = helpText->text();
+    QTest::keyClick(helpText, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(helpText->text(), before);
+    help->close();
+
+    // A character typed with AltGr arrives without Alt and is typed as usual.
+    m_form.CInput->setFocus();
+    QKeyEvent altGr(QEvent::KeyPress, Qt::Key_E, Qt::GroupSwitchModifier, QStringLiteral("€"));
+    QApplication::sendEvent(QApplication::focusWidget(), &altGr);
+    EXPECT_TRUE(m_form.CInput->text().startsWith(QStringLiteral("€")));
 }
 
 } // namespace

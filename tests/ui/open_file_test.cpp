@@ -1,7 +1,7 @@
 #include "platform/cp936.h"
+#include "resources/sample_input.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
-#include "ui/sample_input.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,20 +51,39 @@ TEST_F(OpenFileTest, CancelChangesNothingNotEvenTypedText) {
     EXPECT_TRUE(m_messages.messages.isEmpty());
 }
 
-TEST_F(OpenFileTest, FileReplacesTheWholeTextAndKeepsLineEndsAsTheyAre) {
-    Open(File(QStringLiteral("first.txt"), "0x12,\r\n0x34\n"));
-    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0x12,\r\n0x34\n"));
-    Open(File(QStringLiteral("second.dat"), "ab\rcd"));
-    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("ab\rcd"));
+TEST_F(OpenFileTest, LinuxAndOldMacLineEndsLoadAsLinesAndConvertLikeTheDosFile) {
+    const std::string dos = "00 11 22 33\r\n44 55 66 77\r\n88 99 aa bb\r\n";
+    Open(File(QStringLiteral("dos.txt"), dos));
+    ASSERT_EQ(m_form.CInput->text().toStdString(), dos);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string expected = test::ReadBytes(m_form.outputPath().toStdString());
+    ASSERT_NE(expected.find("DEPTH = 12;"), std::string::npos);
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"lf.txt", "00 11 22 33\n44 55 66 77\n88 99 aa bb\n", dos},
+        {"cr.txt", "00 11 22 33\r44 55 66 77\r88 99 aa bb\r", dos},
+        {"mixed.txt", "00 11 22 33\n44 55 66 77\r\n88 99 aa bb\r", dos},
+        {"cr-cr-lf.txt", "00 11 22 33\r\r\n44 55 66 77\n\n88 99 aa bb",
+         "00 11 22 33\r\n\r\n44 55 66 77\r\n\r\n88 99 aa bb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(File(QString::fromLatin1(c.name), c.bytes));
+        EXPECT_EQ(m_form.CInput->text().toStdString(), c.shown);
+        QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+        EXPECT_EQ(test::ReadBytes(m_form.outputPath().toStdString()), expected);
+    }
     Open(File(QStringLiteral("empty.txt"), ""));
     EXPECT_EQ(m_form.CInput->text(), QString());
 }
 
-TEST_F(OpenFileTest, BareLineFeedsBecomeData) {
-    Open(File(QStringLiteral("unix.txt"), "12\n34"));
-    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
-    const std::string mif = test::ReadBytes(m_form.outputPath().toStdString());
-    EXPECT_NE(mif.find("\t0\t:\t12;\r\n\t1\t:\t\n3;\r\n"), std::string::npos);
+TEST_F(OpenFileTest, GbkCommentWithLinuxLineEndsShowsAsChinese) {
+    Open(File(QStringLiteral("font.txt"), "/*\xBE\xB2*/\n0x0F,\n"));
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("/*静*/\r\n0x0F,\r\n"));
 }
 
 TEST_F(OpenFileTest, ChineseCommentsReachTheMifFileByteForByte) {
@@ -117,7 +136,8 @@ TEST_F(OpenFileTest, OneOverlongLineIsRefusedButManyShortOnesAreNot) {
     const QString unix =
         File(QStringLiteral("unix.txt"), longLine.substr(0, 100) + "\n" + longLine);
     Open(unix);
-    EXPECT_EQ(m_messages.messages, QStringList{QStringLiteral("文件过大，无法载入：") + unix});
+    EXPECT_EQ(m_messages.messages,
+              QStringList{QStringLiteral("文件中的行过长，无法载入：") + unix});
     EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
 
     std::string lines;

@@ -2,7 +2,7 @@
 
 #include <QStringView>
 
-namespace tarnwick::ui {
+namespace tarnwick {
 
 /// The input box's initial content: the same 32 digits in five notations, 16 lines each
 /// ending with CR LF. The help and format windows show the same lines.
@@ -23,4 +23,4 @@ inline constexpr QStringView kSampleInput = u"00 11 22 33 44 55 66 77 88 99 aa b
                                             u"abbccdd\r\n"
                                             u"{{eeff}}\r\n";
 
-} // namespace tarnwick::ui
+} // namespace tarnwick
