@@ -2,44 +2,41 @@
 
 #include "file_io.h"
 
+#include <unicode/ucnv.h>
+
+#include <iconv.h>
+
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace tarnwick::platform {
 
 static_assert(std::endian::native == std::endian::little,
               "the iconv calls below name UTF-16LE for char16_t buffers");
+static_assert(std::is_same_v<UChar, char16_t>, "ICU's UChar is the engine's char16_t");
 
 namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-bool isHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
+// The converter for code page 936 as Windows has it, with '?' for what it cannot encode.
+UConverter* openConverter() {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open("windows-936-2000", &status);
+    if (U_FAILURE(status))
+        return nullptr;
+    ucnv_setSubstChars(converter, "?", 1, &status);
+    return converter;
 }
 
 // A byte below 0x40 is neither a lead nor a trail byte in GBK, so it always starts a
 // character of its own: a safe place to end a run handed to iconv.
 bool isCharBoundary(unsigned char b) {
     return b < 0x40;
-}
-
-// Bytes of one invalid sequence starting at `p`: a lead byte swallows a non-ASCII trail;
-// an ASCII byte after it is decoded again on its own.
-std::size_t invalidSequenceLength(std::string_view bytes, std::size_t p) {
-    const auto lead = static_cast<unsigned char>(bytes[p]);
-    if (lead >= 0x81 && lead <= 0xFE && p + 1 < bytes.size()) {
-        const auto trail = static_cast<unsigned char>(bytes[p + 1]);
-        if (trail >= 0x80 && trail <= 0xFE)
-            return 2;
-    }
-    return 1;
 }
 
 // Decodes bytes[begin, end) with `cd`, appending at out[pos]; returns the new pos.
@@ -62,10 +59,7 @@ std::size_t decodeRun(iconv_t cd, std::string_view bytes, std::size_t begin, std
         if (err == EINVAL) { // truncated sequence at the end of the run
             out[pos++] = kReplacement;
             p = end;
-        } else if (err == EILSEQ) {
-            out[pos++] = kReplacement;
-            p += invalidSequenceLength(bytes, p);
-        } else { // E2BIG cannot happen with one unit per byte; never loop on it
+        } else { // an invalid byte; E2BIG cannot happen with one unit per byte
             out[pos++] = kReplacement;
             ++p;
         }
@@ -76,8 +70,8 @@ std::size_t decodeRun(iconv_t cd, std::string_view bytes, std::size_t begin, std
 } // namespace
 
 Cp936Encoder::~Cp936Encoder() {
-    if (m_cd != kNoConverter)
-        iconv_close(m_cd);
+    if (m_converter)
+        ucnv_close(m_converter);
 }
 
 void Cp936Encoder::append(std::u16string_view text, std::string& out) {
@@ -103,32 +97,97 @@ void Cp936Encoder::append(std::u16string_view text, std::string& out) {
 }
 
 void Cp936Encoder::appendNonAscii(std::u16string_view run, std::string& out) {
-    if (m_cd == kNoConverter)
-        m_cd = iconv_open("CP936", "UTF-16LE");
-    if (m_cd == kNoConverter) { // no converter on this system: keep the promise of '?'
+    if (!m_converter)
+        m_converter = openConverter();
+    if (!m_converter) { // no converter on this system: keep the promise of '?'
         out.append(run.size(), '?');
         return;
     }
-    std::size_t i = 0;
-    while (i < run.size()) {
-        const std::size_t base = out.size();
-        out.resize(base + 2 * (run.size() - i)); // at most two bytes per code unit
-        char* in = reinterpret_cast<char*>(const_cast<char16_t*>(run.data() + i));
-        std::size_t inLeft = (run.size() - i) * sizeof(char16_t);
-        char* outPtr = out.data() + base;
-        std::size_t outLeft = out.size() - base;
-        const std::size_t rc = iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
-        out.resize(static_cast<std::size_t>(outPtr - out.data()));
-        i = run.size() - inLeft / sizeof(char16_t);
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        out.push_back('?');
-        // An unmappable surrogate pair is one character: one '?' for both halves.
-        const bool pair =
-            i + 1 < run.size() && isHighSurrogate(run[i]) && isLowSurrogate(run[i + 1]);
-        i += pair ? 2 : 1;
+    const std::size_t base = out.size();
+    out.resize(base + 2 * run.size()); // two bytes per code unit at the most
+    char* target = out.data() + base;
+    const UChar* source = run.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_fromUnicode(m_converter, &target, out.data() + out.size(), &source,
+                     run.data() + run.size(), nullptr, true, &status);
+    if (U_FAILURE(status)) { // cannot happen with room for every byte; never write garbage
+        ucnv_resetFromUnicode(m_converter);
+        out.resize(base);
+        out.append(run.size(), '?');
+        return;
     }
+    out.resize(static_cast<std::size_t>(target - out.data()));
+}
+
+Cp936Decoder::~Cp936Decoder() {
+    if (m_converter)
+        ucnv_close(m_converter);
+}
+
+void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last) {
+    std::size_t pos = out.size();
+    out.resize(pos + bytes.size() + 2); // one unit per byte, two for a held lead byte
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (i < n) {
+        if (!m_pending) {
+            // ASCII fast path, eight bytes at a time while no high bit is set.
+            while (i + 8 <= n) {
+                std::uint64_t block;
+                std::memcpy(&block, bytes.data() + i, 8);
+                if (block & 0x8080808080808080ull)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    out[pos + k] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i + k]));
+                pos += 8;
+                i += 8;
+            }
+            while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
+                out[pos++] = static_cast<char16_t>(bytes[i++]);
+            if (i == n)
+                break;
+        }
+        std::size_t end = i + 1;
+        while (end < n && !isCharBoundary(static_cast<unsigned char>(bytes[end])))
+            ++end;
+        // A run that reaches the end of the piece may end in a lead byte whose trail byte
+        // is in the next piece: ICU keeps it until then.
+        const bool flush = end < n || last;
+        out.resize(pos);
+        decodeNonAscii(bytes.substr(i, end - i), flush, out);
+        pos = out.size();
+        out.resize(pos + (n - end) + 2);
+        m_pending = !flush;
+        i = end;
+    }
+    out.resize(pos);
+    if (last && m_pending) {
+        decodeNonAscii({}, true, out);
+        m_pending = false;
+    }
+}
+
+void Cp936Decoder::decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out) {
+    if (!m_converter)
+        m_converter = openConverter();
+    if (!m_converter) {
+        out.append(bytes.size(), kReplacement);
+        return;
+    }
+    const std::size_t base = out.size();
+    out.resize(base + bytes.size() + 2);
+    UChar* target = out.data() + base;
+    const char* source = bytes.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(m_converter, &target, out.data() + out.size(), &source,
+                   bytes.data() + bytes.size(), nullptr, flush, &status);
+    if (U_FAILURE(status)) { // cannot happen with room for every unit; never write garbage
+        ucnv_resetToUnicode(m_converter);
+        out.resize(base);
+        out.append(bytes.size(), kReplacement);
+        return;
+    }
+    out.resize(static_cast<std::size_t>(target - out.data()));
 }
 
 std::string EncodeCp936(std::u16string_view text) {
@@ -141,45 +200,10 @@ std::string EncodeCp936(std::u16string_view text) {
 
 std::u16string DecodeCp936(std::string_view bytes) {
     std::u16string out;
-    out.reserve(bytes.size());
+    out.reserve(bytes.size() + 2);
     AdviseHugePages(out.data(), bytes.size() * sizeof(char16_t));
-    out.resize(bytes.size());
-    iconv_t cd = kNoConverter;
-    std::size_t pos = 0;
-    std::size_t i = 0;
-    const std::size_t n = bytes.size();
-    while (i < n) {
-        // ASCII fast path, eight bytes at a time while no high bit is set.
-        while (i + 8 <= n) {
-            std::uint64_t block;
-            std::memcpy(&block, bytes.data() + i, 8);
-            if (block & 0x8080808080808080ull)
-                break;
-            for (int k = 0; k < 8; ++k)
-                out[pos + k] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i + k]));
-            pos += 8;
-            i += 8;
-        }
-        while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
-            out[pos++] = static_cast<char16_t>(bytes[i++]);
-        if (i == n)
-            break;
-        std::size_t end = i + 1;
-        while (end < n && !isCharBoundary(static_cast<unsigned char>(bytes[end])))
-            ++end;
-        if (cd == kNoConverter)
-            cd = iconv_open("UTF-16LE", "CP936");
-        if (cd == kNoConverter) {
-            for (; i < end; ++i)
-                out[pos++] = kReplacement;
-            continue;
-        }
-        pos = decodeRun(cd, bytes, i, end, out, pos);
-        i = end;
-    }
-    if (cd != kNoConverter)
-        iconv_close(cd);
-    out.resize(pos);
+    Cp936Decoder decoder;
+    decoder.decode(bytes, out, true);
     return out;
 }
 

@@ -1,15 +1,19 @@
 #pragma once
 
-#include <iconv.h>
-
 #include <string>
 #include <string_view>
 
+struct UConverter;
+
 namespace tarnwick::platform {
 
-/// Converts UTF-16 text to code page 936 (GBK) bytes. Never fails: a character that the
-/// code page lacks, and a lone surrogate, become '?'. ASCII passes through a fast path, and
-/// the iconv descriptor is opened only when non-ASCII text first appears, then reused.
+// Code page 936 exactly as Windows has it (ICU's "windows-936-2000" table, with the
+// user-defined and other private-use pairs, 0x80 as the euro sign and 0xFF as U+F8F5).
+// ASCII takes a fast path around ICU in both directions; ICU sees only the rest.
+
+/// Converts UTF-16 text to code page 936 bytes. Never fails: a character that the code
+/// page lacks, and a lone surrogate, become '?'. The ICU converter is opened only when
+/// non-ASCII text first appears, then reused.
 class Cp936Encoder {
 public:
     Cp936Encoder() = default;
@@ -23,15 +27,36 @@ public:
 private:
     void appendNonAscii(std::u16string_view run, std::string& out);
 
-    iconv_t m_cd = reinterpret_cast<iconv_t>(-1);
+    UConverter* m_converter = nullptr;
 };
 
-/// Encodes `text` as CP936 bytes (see Cp936Encoder).
+/// Decodes code page 936 bytes to UTF-16, fed in pieces of any size: a byte pair split
+/// between two pieces decodes as if it had come whole. Never fails: a lead byte followed by
+/// a byte that cannot trail it becomes one U+FFFD and that byte is decoded on its own; a
+/// lead byte at the very end becomes U+FFFD; NUL stays U+0000. No byte-order mark handling
+/// and no line-end conversion.
+class Cp936Decoder {
+public:
+    Cp936Decoder() = default;
+    ~Cp936Decoder();
+    Cp936Decoder(const Cp936Decoder&) = delete;
+    Cp936Decoder& operator=(const Cp936Decoder&) = delete;
+
+    /// Appends the text of `bytes` to `out`; with `last`, also what a lead byte left
+    /// waiting at the end becomes.
+    void decode(std::string_view bytes, std::u16string& out, bool last);
+
+private:
+    void decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out);
+
+    UConverter* m_converter = nullptr;
+    bool m_pending = false; ///< ICU holds a lead byte from the previous piece
+};
+
+/// Encodes `text` as code page 936 bytes (see Cp936Encoder).
 std::string EncodeCp936(std::u16string_view text);
 
-/// Decodes CP936 bytes to UTF-16. Never fails: each invalid or truncated sequence becomes
-/// one U+FFFD, NUL bytes become U+0000, and nothing else is added or dropped (no byte-order
-/// mark handling, no line-end conversion).
+/// Decodes code page 936 bytes to UTF-16 (see Cp936Decoder).
 std::u16string DecodeCp936(std::string_view bytes);
 
 /// Decodes text in the named iconv character set to UTF-16, with U+FFFD for what does not

@@ -54,6 +54,8 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
         return failWith(errno, ReadResult::Status::Failed);
     if (S_ISDIR(st.st_mode))
         return failWith(EISDIR, ReadResult::Status::Failed);
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return failWith(EINVAL, ReadResult::Status::NotAFile);
     if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return failWith(EFBIG, ReadResult::Status::TooLarge);
 
@@ -101,9 +103,9 @@ void AdviseHugePages(const void* data, std::size_t size) {
         ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
-int WriteAll(int fd, std::string_view bytes) {
+int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
     while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t put = calls.write(fd, bytes.data(), bytes.size());
         if (put < 0) {
             if (errno == EINTR)
                 continue;
@@ -116,7 +118,22 @@ int WriteAll(int fd, std::string_view bytes) {
     return 0;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : m_target(std::move(target)) {}
+std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
+    std::filesystem::path current = path;
+    for (int hops = 0; hops < 40; ++hops) { // the kernel's own limit on nested links
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, ec)))
+            return current;
+        const std::filesystem::path link = std::filesystem::read_symlink(current, ec);
+        if (ec)
+            return current;
+        current = link.is_absolute() ? link : current.parent_path() / link;
+    }
+    return path;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, FileCalls calls)
+    : m_target(ResolveLinks(target)), m_calls(calls) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!m_committed)
@@ -133,7 +150,7 @@ void AtomicFileWriter::fail(const std::filesystem::path& path, int code) {
 
 void AtomicFileWriter::discard() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        m_calls.close(m_fd);
         m_fd = -1;
     }
     if (!m_tempPath.empty()) {
@@ -154,7 +171,8 @@ bool AtomicFileWriter::open() {
     }
 
     struct stat st {};
-    if (::stat(m_target.c_str(), &st) == 0) {
+    const bool replacing = ::stat(m_target.c_str(), &st) == 0;
+    if (replacing) {
         if (S_ISDIR(st.st_mode)) {
             fail(m_target, EISDIR);
             return false;
@@ -175,6 +193,16 @@ bool AtomicFileWriter::open() {
         fail(folder, code);
         return false;
     }
+    if (replacing) {
+        // The new file takes the place of the old one: it keeps its mode and, where the
+        // process may set it, its owner (the owner first: a chown clears set-id bits).
+        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0)
+            (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
+        if (::fchmod(m_fd, st.st_mode & 07777) != 0) {
+            fail(m_target, errno);
+            return false;
+        }
+    }
     m_buffer.reserve(kBufferSize);
     return true;
 }
@@ -187,7 +215,7 @@ void AtomicFileWriter::write(std::string_view bytes) {
         if (m_failed)
             return;
         if (bytes.size() >= kBufferSize) {
-            if (const int code = WriteAll(m_fd, bytes))
+            if (const int code = WriteAll(m_fd, bytes, m_calls))
                 fail(m_target, code);
             return;
         }
@@ -198,7 +226,7 @@ void AtomicFileWriter::write(std::string_view bytes) {
 void AtomicFileWriter::flushBuffer() {
     if (m_buffer.empty())
         return;
-    if (const int code = WriteAll(m_fd, m_buffer)) {
+    if (const int code = WriteAll(m_fd, m_buffer, m_calls)) {
         fail(m_target, code);
         return;
     }
@@ -214,9 +242,15 @@ bool AtomicFileWriter::commit() {
     flushBuffer();
     if (m_failed)
         return false;
+    // The data must be on disk before the rename makes it the file: otherwise a power cut
+    // can leave an empty file where a good one was.
+    if (m_calls.fsync(m_fd) != 0) {
+        fail(m_target, errno);
+        return false;
+    }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) {
+    if (m_calls.close(fd) != 0) {
         fail(m_target, errno);
         return false;
     }
@@ -226,6 +260,14 @@ bool AtomicFileWriter::commit() {
     }
     m_tempPath.clear();
     m_committed = true;
+    // And the rename itself reaches the disk with the folder.
+    const std::filesystem::path folder =
+        m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)m_calls.fsync(dirFd);
+        ::close(dirFd);
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -18,25 +20,38 @@ struct IoError {
 IoError MakeIoError(const std::filesystem::path& path, int code);
 
 struct ReadResult {
-    enum class Status { Ok, Failed, TooLarge };
+    enum class Status { Ok, Failed, TooLarge, NotAFile };
     Status status = Status::Ok;
     std::string bytes;
     IoError error; ///< set unless Ok; for TooLarge the code is EFBIG
 };
 
+/// The system calls through which AtomicFileWriter writes, syncs and closes; tests replace
+/// them to make each one fail or fall short.
+struct FileCalls {
+    ssize_t (*write)(int fd, const void* data, std::size_t size) = ::write;
+    int (*fsync)(int fd) = ::fsync;
+    int (*close)(int fd) = ::close;
+};
+
 /// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
 /// reading it all, so a huge file or an endless device cannot exhaust memory. Opens
-/// non-blocking so a FIFO or terminal never hangs the caller.
+/// non-blocking so a FIFO or terminal never hangs the caller; a FIFO or socket is refused
+/// (NotAFile) rather than read as whatever it holds at that instant.
 ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
-/// Replaces a file atomically: the bytes go to a temporary file in the target's folder,
-/// which is renamed over the target only when everything was written and closed. Until
-/// then, and whenever anything fails, the earlier file stays exactly as it was and no
-/// temporary file is left behind. A missing target folder is created. Writes are buffered;
-/// the first failure is kept and later writes are ignored.
+/// Replaces a file atomically and durably: the bytes go to a temporary file in the target's
+/// folder, which is synced to disk, closed and renamed over the target only when everything
+/// was written; the folder is synced after the rename. Until then, and whenever anything
+/// fails (a short write that cannot be completed, fsync, close), the earlier file stays
+/// exactly as it was and no temporary file is left behind. A symbolic link is followed: the
+/// link stays and the file it points to is replaced. A replaced file keeps its mode and,
+/// where the process may set it, its owner; a new file gets the umask's mode. A missing
+/// target folder is created. Writes are buffered; the first failure is kept and later
+/// writes are ignored.
 class AtomicFileWriter {
 public:
-    explicit AtomicFileWriter(std::filesystem::path target);
+    explicit AtomicFileWriter(std::filesystem::path target, FileCalls calls = {});
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -56,6 +71,7 @@ private:
     void discard();
 
     std::filesystem::path m_target;
+    FileCalls m_calls;
     std::filesystem::path m_tempPath;
     int m_fd = -1;
     std::string m_buffer;
@@ -71,6 +87,10 @@ void AdviseHugePages(const void* data, std::size_t size);
 
 /// Writes all of `bytes` to `fd`, retrying after interrupts and short writes. Returns 0 or
 /// the errno value of the failure.
-int WriteAll(int fd, std::string_view bytes);
+int WriteAll(int fd, std::string_view bytes, const FileCalls& calls = {});
+
+/// Where writing to `path` really lands: symbolic links followed to the end, even to a file
+/// that does not exist yet. A loop of links is returned as it stands.
+std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 
 } // namespace tarnwick::platform

@@ -34,6 +34,7 @@ const QString kTooManyDigitsMessage = QStringLiteral("数据过多，无法生�
 const QString kWriteFailedMessage = QStringLiteral("无法生成Mif文件：");
 const QString kOpenFailedMessage = QStringLiteral("无法打开文件：");
 const QString kTooLargeMessage = QStringLiteral("文件过大，无法载入：");
+const QString kNotAFileReason = QStringLiteral("这不是普通文件（管道或套接字）");
 const QString kLineTooLongMessage = QStringLiteral("文件中的行过长，无法载入：");
 
 QString pathText(const std::filesystem::path& path) {
@@ -212,6 +213,9 @@ void Form1::Op_Click() {
     switch (read.status) {
     case platform::ReadResult::Status::TooLarge:
         showMessage(kTooLargeMessage + name);
+        return;
+    case platform::ReadResult::Status::NotAFile:
+        showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") + kNotAFileReason);
         return;
     case platform::ReadResult::Status::Failed:
         showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") +

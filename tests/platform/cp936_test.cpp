@@ -1,7 +1,10 @@
 #include "platform/cp936.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace tarnwick::platform {
@@ -33,10 +36,12 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodeCase{"FullWidthColon", "\xA3\xBA", u"\uFF1A"},
                     DecodeCase{"TrailInAsciiRange", "\x81\x40", u"\u4E02"},
                     DecodeCase{"EuroSign", "\x80", u"\u20AC"},
-                    DecodeCase{"FfIsInvalid",
+                    DecodeCase{"FfIsPrivateUse",
                                "a\xFF"
                                "b",
-                               u"a\uFFFDb"},
+                               u"a\uF8F5b"},
+                    DecodeCase{"UnknownPairDoesNotEatTheNextCharacter", "\xA2\xA0\xD7\xD6",
+                               u"\uE585\u5B57"},
                     DecodeCase{"TruncatedAtEnd", "ab\xD7", u"ab\uFFFD"},
                     DecodeCase{"LeadThenDigitKeepsDigit",
                                "\xD7"
@@ -78,6 +83,58 @@ TEST(Cp936, EveryDoubleBytePairRoundTripsOrBecomesOneReplacement) {
             }
         }
     }
+}
+
+TEST(Cp936, PrivateUsePairsOfEveryAreaRoundTrip) {
+    const struct {
+        const char* bytes;
+        char16_t unit;
+    } pairs[] = {
+        {"\xAA\xA1", u'\uE000'}, {"\xAF\xFE", u'\uE233'}, // user-defined AAA1-AFFE
+        {"\xF8\xA1", u'\uE234'}, {"\xFE\xFE", u'\uE4C5'}, // user-defined F8A1-FEFE
+        {"\xA1\x40", u'\uE4C6'}, {"\xA7\xA0", u'\uE765'}, // user-defined A140-A7A0
+        {"\xA2\xA0", u'\uE585'}, {"\xA6\xD9", u'\uE78D'}, // scattered in rows A2, A6,
+        {"\xA8\xBF", u'\uE7C8'}, {"\xFE\x50", u'\uE815'}, // A8 and FE
+    };
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.bytes);
+        EXPECT_EQ(DecodeCp936(pair.bytes), std::u16string(1, pair.unit));
+        EXPECT_EQ(EncodeCp936(std::u16string(1, pair.unit)), pair.bytes);
+    }
+}
+
+TEST(Cp936, PiecesDecodeLikeTheWhole) {
+    // A pair split between two reads, and a lead byte left waiting before a byte that
+    // cannot trail it.
+    const std::string bytes = "0x\xD7\xD6\xA2\xA0\x81"
+                              "0\xD7";
+    const std::u16string whole = DecodeCp936(bytes);
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+        Cp936Decoder decoder;
+        std::u16string pieces;
+        decoder.decode(std::string_view(bytes).substr(0, cut), pieces, false);
+        decoder.decode(std::string_view(bytes).substr(cut), pieces, true);
+        EXPECT_EQ(pieces, whole) << cut;
+    }
+    EXPECT_EQ(whole, u"0x\u5B57\uE585\uFFFD0\uFFFD");
+}
+
+TEST(Cp936, DecodesRandomBytesAsUconvDoes) {
+    if (std::system("uconv --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "uconv (icu-devtools) is not installed";
+    std::mt19937 rng(2000);
+    std::string bytes(200000, '\0');
+    for (char& b : bytes) // mostly high bytes, so that pairs of every kind occur
+        b = static_cast<char>(rng() % 4 == 0 ? rng() % 0x80 : 0x80 + rng() % 0x80);
+    const test::TempDir dir;
+    test::WriteBytes(dir / "in.bin", bytes);
+    const std::string command = "uconv -f windows-936-2000 -t utf-16le --callback substitute <" +
+                                (dir / "in.bin").string() + " >" + (dir / "out.bin").string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string reference = test::ReadBytes(dir / "out.bin");
+    const std::u16string ours = DecodeCp936(bytes);
+    ASSERT_EQ(ours.size() * 2, reference.size());
+    EXPECT_EQ(std::memcmp(ours.data(), reference.data(), reference.size()), 0);
 }
 
 TEST(Cp936, RandomBytesNeverGrowAndNeverFail) {

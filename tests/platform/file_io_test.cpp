@@ -2,9 +2,12 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace tarnwick::platform {
 namespace {
@@ -92,6 +95,97 @@ TEST(AtomicFileWriter, NewFileFollowsTheUmask) {
     ::umask(old);
     const auto perms = std::filesystem::status(dir / "out.mif").permissions();
     EXPECT_EQ(perms, std::filesystem::perms(0644));
+}
+
+TEST(AtomicFileWriter, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "project");
+    const auto real = dir / "project" / "rom.mif";
+    test::WriteBytes(real, "earlier");
+    std::filesystem::permissions(real, std::filesystem::perms(0664));
+    std::filesystem::create_symlink("project/rom.mif", dir / "out.mif");
+
+    AtomicFileWriter writer(dir / "out.mif");
+    ASSERT_TRUE(writer.open());
+    writer.write("new");
+    ASSERT_TRUE(writer.commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "out.mif"));
+    EXPECT_EQ(test::ReadBytes(real), "new");
+    EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms(0664));
+    EXPECT_EQ(dir.entryCount(), 2u);
+}
+
+// Failing system calls, as a full disk or a network file system reports them.
+ssize_t shortThenFull(int fd, const void* data, std::size_t size) {
+    if (size > 1)
+        return ::write(fd, data, size / 2);
+    errno = ENOSPC;
+    return -1;
+}
+int closeFails(int fd) {
+    ::close(fd);
+    errno = EIO;
+    return -1;
+}
+int fsyncFails(int) {
+    errno = EIO;
+    return -1;
+}
+// Records what the target's folder holds while the bytes are being written.
+std::vector<std::string> g_seenWhileWriting;
+std::filesystem::path g_watchedFolder;
+ssize_t recordingWrite(int fd, const void* data, std::size_t size) {
+    for (const auto& entry : std::filesystem::directory_iterator(g_watchedFolder))
+        g_seenWhileWriting.push_back(entry.path().filename().string());
+    return ::write(fd, data, size);
+}
+
+TEST(AtomicFileWriter, ShortWritesAndFailingSyncOrCloseKeepTheEarlierFile) {
+    const struct {
+        const char* name;
+        FileCalls calls;
+        int code;
+    } cases[] = {
+        {"short final write", {shortThenFull, ::fsync, ::close}, ENOSPC},
+        {"fsync fails", {::write, fsyncFails, ::close}, EIO},
+        {"close fails", {::write, ::fsync, closeFails}, EIO},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        test::WriteBytes(dir / "out.mif", "earlier");
+        AtomicFileWriter writer(dir / "out.mif", c.calls);
+        ASSERT_TRUE(writer.open());
+        writer.write("new bytes");
+        EXPECT_FALSE(writer.commit());
+        EXPECT_EQ(writer.error().code, c.code);
+        EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
+        EXPECT_EQ(dir.entryCount(), 1u);
+    }
+}
+
+TEST(AtomicFileWriter, TemporaryFileStandsBesideTheTargetNotInTmp) {
+    // A folder outside /tmp, which is often another file system: a rename from there fails.
+    const auto folder =
+        std::filesystem::current_path() / ("writer-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    g_watchedFolder = folder;
+    g_seenWhileWriting.clear();
+    {
+        AtomicFileWriter writer(folder / "out.mif", {recordingWrite, ::fsync, ::close});
+        ASSERT_TRUE(writer.open());
+        writer.write("bytes");
+        ASSERT_TRUE(writer.commit());
+    }
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(g_seenWhileWriting.size(), 1u);
+    EXPECT_EQ(g_seenWhileWriting[0].rfind(".out.mif.tmp-", 0), 0u) << g_seenWhileWriting[0];
+}
+
+TEST(ReadWholeFile, FifoIsRefusedAtOnce) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(ReadWholeFile(dir / "pipe", 100).status, ReadResult::Status::NotAFile);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "support/fake_services.h"
 #include "ui/form1.h"
 
+#include <sys/stat.h>
+
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -97,9 +99,9 @@ TEST_F(OpenFileTest, ChineseCommentsReachTheMifFileByteForByte) {
 }
 
 TEST_F(OpenFileTest, InvalidBytesAndNulsBecomeReplacementsAndNul) {
-    Open(File(QStringLiteral("bad.bin"), "a\xFF"
-                                         "b\0c\xD7"s));
-    EXPECT_EQ(m_form.CInput->text(), QString::fromStdU16String(u"a\uFFFDb\0c\uFFFD"s));
+    Open(
+        File(QStringLiteral("bad.bin"), "a\x81\0c\xD7"s)); // a lead byte before NUL, one at the end
+    EXPECT_EQ(m_form.CInput->text(), QString::fromStdU16String(u"a\uFFFD\0c\uFFFD"s));
 }
 
 TEST_F(OpenFileTest, UnreadableFileShowsWhyAndKeepsTheBox) {
@@ -111,6 +113,10 @@ TEST_F(OpenFileTest, UnreadableFileShowsWhyAndKeepsTheBox) {
         m_messages.messages[0].startsWith(QStringLiteral("无法打开文件：") + missing + "\r\n"));
     Open(m_dir.path()); // a folder
     EXPECT_EQ(m_messages.messages.size(), 2);
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Open(fifo); // refused at once: nothing writes to it, and the window must not wait
+    EXPECT_EQ(m_messages.messages.size(), 3);
     EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
 }
 
