@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/cp936.h"
 #include "platform/file_io.h"
+#include "platform/line_ends.h"
 
 #include <sys/resource.h>
 
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
             std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
             return 1;
         }
-        text = platform::DecodeCp936(read.bytes);
+        text = platform::NormaliseLineEnds(platform::DecodeCp936(read.bytes));
     } // the bytes are freed before the conversion runs
 
     const platform::LocaleClock clock;

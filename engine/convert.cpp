@@ -1,14 +1,39 @@
 #include "convert.h"
 
 #include "mif_writer.h"
+#include "stream.h"
+
+#include <array>
 
 namespace tarnwick {
 
-ConvertResult ConvertToMif(std::u16string text, RadixMode radix, std::int16_t widthIndex,
+namespace {
+
+class FileSink final : public ByteSink {
+public:
+    explicit FileSink(platform::AtomicFileWriter& writer) : m_writer(writer) {}
+    void write(std::string_view bytes) override { m_writer.write(bytes); }
+    bool failed() const override { return m_writer.failed(); }
+
+private:
+    platform::AtomicFileWriter& m_writer;
+};
+
+} // namespace
+
+ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock) {
+    // Two passes over the text instead of a digit string as long as the text: the first
+    // counts the digits, which the header needs, the second writes them.
     ConvertResult result;
-    const std::u16string digits = StripDelimiters(std::move(text));
-    if (digits.empty()) {
+    std::size_t digitCount = 0;
+    {
+        DelimiterStripper stripper;
+        auto count = [&digitCount](char16_t) { ++digitCount; };
+        stripper.feed(text, count);
+        stripper.finish(count);
+    }
+    if (digitCount == 0) {
         result.outcome = ConvertOutcome::EmptyInput;
         return result;
     }
@@ -16,15 +41,37 @@ ConvertResult ConvertToMif(std::u16string text, RadixMode radix, std::int16_t wi
         result.outcome = ConvertOutcome::NoWidthSelected;
         return result;
     }
-    if (digits.size() > kMaxDigitCount) {
+    if (digitCount > kMaxDigitCount) {
         result.outcome = ConvertOutcome::InputTooLarge;
         return result;
     }
-    result.layout = ComputeLayout(radix, widthIndex, digits.size());
-    const WordList words = SplitWords(digits, result.layout.digitsPerWord, result.layout.depth);
-    if (auto error = WriteMifFile(destination, radix, result.layout, words, clock)) {
+    result.layout = ComputeLayout(radix, widthIndex, digitCount);
+
+    platform::AtomicFileWriter file(destination);
+    if (!file.open()) {
         result.outcome = ConvertOutcome::WriteFailed;
-        result.error = std::move(*error);
+        result.error = file.error();
+        return result;
+    }
+    FileSink sink(file);
+    MifWriter writer(sink, radix, result.layout, clock);
+    DelimiterStripper stripper;
+    std::array<char16_t, 65536> digits;
+    std::size_t used = 0;
+    auto collect = [&](char16_t c) { digits[used++] = c; };
+    constexpr std::size_t kPiece = 65536 - 2; // room for what finish() releases
+    for (std::size_t at = 0; at < text.size() && !file.failed(); at += kPiece) {
+        used = 0;
+        stripper.feed(text.substr(at, kPiece), collect);
+        writer.addDigits(std::u16string_view(digits.data(), used));
+    }
+    used = 0;
+    stripper.finish(collect);
+    writer.addDigits(std::u16string_view(digits.data(), used));
+    writer.finish();
+    if (!file.commit()) {
+        result.outcome = ConvertOutcome::WriteFailed;
+        result.error = file.error();
         return result;
     }
     result.outcome = ConvertOutcome::Written;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -28,9 +29,9 @@ struct ConvertResult {
 
 /// One conversion: strips the delimiters from `text`; when nothing is left returns
 /// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index,
-/// works out the layout, cuts the words and writes the MIF file to `destination`.
-/// Takes the text by value: move it in to save a copy of a large input.
-ConvertResult ConvertToMif(std::u16string text, RadixMode radix, std::int16_t widthIndex,
+/// works out the layout, cuts the words and writes the MIF file to `destination`. Streams:
+/// beyond the text it holds only a bounded buffer, never the digit string or word list.
+ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock);
 
 /// The outcome's name, as the command-line driver prints it.

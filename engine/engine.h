@@ -7,9 +7,12 @@
 //   -> ComputeLayout    -> WordLayout (data width, digits per word, depth)
 //   -> SplitWords       -> WordList (views into the digit string)
 //   -> WriteMif/WriteMifFile -> CP936 bytes of the MIF file, replaced atomically.
-// ConvertToMif drives the whole chain and returns a ConvertResult; the caller decides what
-// to show. Lengths everywhere count UTF-16 code units.
+// ConvertToMif drives the same chain in streaming form (stream.h: DelimiterStripper, then
+// MifWriter), two passes over the text and a bounded buffer, and returns a ConvertResult;
+// the caller decides what to show. FileDigitStream adds decoding and line ends in front
+// for files read in pieces. Lengths everywhere count UTF-16 code units.
 
 #include "convert.h"
 #include "extract.h"
 #include "mif_writer.h"
+#include "stream.h"

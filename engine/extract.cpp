@@ -1,82 +1,19 @@
 #include "extract.h"
 
+#include "stream.h"
+
 #include <algorithm>
-#include <array>
 
 namespace tarnwick {
 
-namespace {
-
-// How the fused pass treats an ASCII character. Passes 1 to 5 remove single characters, so
-// they commute: one class serves them all. 'x' and LF matter only after a held character.
-enum CharClass : unsigned char { Plain, Drop, Zero, Cr };
-
-constexpr std::array<CharClass, 128> makeClassTable() {
-    std::array<CharClass, 128> table{};
-    for (char c : {' ', ',', ';', '{', '}'})
-        table[static_cast<unsigned char>(c)] = Drop;
-    table['0'] = Zero;
-    table['\r'] = Cr;
-    return table;
-}
-constexpr auto kClass = makeClassTable();
-
-} // namespace
-
 std::u16string StripDelimiters(std::u16string text) {
-    // One streaming pass stands for all seven. Characters surviving passes 1-5 feed a
-    // matcher for "0x" that holds back one '0'; what survives it feeds a matcher for CR LF
-    // that holds back one CR. A held character is emitted once the next one shows it is not
-    // part of a match, which is exactly the left-to-right, no-rescan rule of each pass. The
-    // output never overtakes the input, so the text is rewritten in place.
+    // The output never overtakes the input, so the text is rewritten in place.
     char16_t* const data = text.data();
-    const std::size_t n = text.size();
     std::size_t out = 0;
-    bool heldZero = false;
-    bool heldCr = false;
-
-    auto emitAfterZeroPass = [&](char16_t c) {
-        if (heldCr) {
-            heldCr = false;
-            if (c == u'\n')
-                return;
-            data[out++] = u'\r';
-        }
-        if (c == u'\r')
-            heldCr = true;
-        else
-            data[out++] = c;
-    };
-
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t c = data[i];
-        const CharClass cls = c < 128 ? kClass[c] : Plain;
-        if (cls == Drop)
-            continue;
-        if (!heldZero && !heldCr) { // the common case: nothing held back
-            if (cls == Plain)
-                data[out++] = c;
-            else if (cls == Zero)
-                heldZero = true;
-            else
-                heldCr = true;
-            continue;
-        }
-        if (heldZero) {
-            heldZero = false;
-            if (c == u'x')
-                continue;
-            emitAfterZeroPass(u'0');
-        }
-        if (c == u'0')
-            heldZero = true;
-        else
-            emitAfterZeroPass(c);
-    }
-    if (heldZero)
-        emitAfterZeroPass(u'0');
-    if (heldCr)
-        data[out++] = u'\r';
+    DelimiterStripper stripper;
+    auto emit = [&](char16_t c) { data[out++] = c; };
+    stripper.feed(text, emit);
+    stripper.finish(emit);
     text.resize(out);
     return text;
 }

@@ -1,7 +1,5 @@
 #include "mif_writer.h"
 
-#include "platform/cp936.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -28,98 +26,128 @@ void appendNumber(std::string& out, std::int64_t value) {
     out.append(digits, result.ptr);
 }
 
-// A decimal address that counts up by one without a division per line.
-class DecimalCounter {
-public:
-    std::string_view text() const { return {m_digits + m_first, sizeof m_digits - m_first}; }
-    void increment() {
-        std::size_t i = sizeof m_digits;
-        while (i > m_first && m_digits[i - 1] == '9')
-            m_digits[--i] = '0';
-        if (i == m_first)
-            m_digits[--m_first] = '1';
-        else
-            ++m_digits[i - 1];
-    }
-
-private:
-    char m_digits[12] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
-    std::size_t m_first = sizeof m_digits - 1;
-};
-
 } // namespace
+
+MifWriter::MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
+                     const platform::Clock& clock, std::int32_t paddedDepth)
+    : m_sink(sink), m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
+      m_addressFirst(sizeof m_address - 1) {
+    std::memset(m_address, '0', sizeof m_address);
+    const std::size_t digitsPerWord = static_cast<std::size_t>(std::max(layout.digitsPerWord, 1));
+    // A word of non-ASCII characters may take two bytes for each.
+    m_longestLine = 32 + 2 * digitsPerWord;
+    m_word.reserve(digitsPerWord);
+    // A chunk no larger than the whole file needs: small files stay cheap.
+    const std::size_t wholeFile = 4096 + static_cast<std::size_t>(m_paddedDepth) * m_longestLine;
+    std::string header;
+    header.append(kOwnershipLine).append("\r\n");
+    header.append(kRightsHolderLine).append("\r\n");
+    header.append("-- Thank you for use Vetrask's design tools\r\n");
+    header.append("-- If you have better advice or find some bug in this software\r\n");
+    header.append(kContactLine).append("\r\n");
+    const std::u16string date = clock.Date();
+    const std::u16string time = clock.Time();
+    m_encoder.append(u"-- Design Date\uFF1A" + date + time, header);
+    header.append("\r\n\r\n\r\n");
+    header.append("WIDTH = ");
+    appendNumber(header, layout.dataWidth);
+    header.append(";\r\n");
+    header.append("DEPTH = ");
+    appendNumber(header, m_paddedDepth);
+    header.append(";\r\n\r\n");
+    header.append("ADDRESS_RADIX = DEC;\r\n");
+    // A MIF reader takes the words in the declared radix: binary digits must say BIN.
+    header.append(radix == RadixMode::Binary ? "DATA_RADIX = BIN;\r\n\r\n"
+                                             : "DATA_RADIX = HEX;\r\n\r\n");
+    header.append("CONTENT BEGIN\r\n\r\n");
+    m_out.resize(std::max(std::min(kChunk, wholeFile), header.size()) + m_longestLine);
+    std::memcpy(m_out.data(), header.data(), header.size());
+    m_used = header.size();
+}
+
+void MifWriter::flushIfFull() {
+    if (m_used + m_longestLine > m_out.size()) {
+        m_sink.write(std::string_view(m_out.data(), m_used));
+        m_used = 0;
+    }
+}
+
+void MifWriter::writeLine(std::u16string_view word) {
+    // Content lines are the bulk of a large file: written straight into the chunk.
+    char* p = m_out.data() + m_used;
+    *p++ = '\t';
+    const std::size_t addressLength = sizeof m_address - m_addressFirst;
+    std::memcpy(p, m_address + m_addressFirst, addressLength);
+    p += addressLength;
+    *p++ = '\t';
+    *p++ = ':';
+    *p++ = '\t';
+    char* const wordStart = p;
+    bool ascii = true;
+    for (char16_t c : word) {
+        ascii &= c < 0x80;
+        *p++ = static_cast<char>(c);
+    }
+    if (!ascii) {
+        std::string encoded;
+        m_encoder.append(word, encoded);
+        std::memcpy(wordStart, encoded.data(), encoded.size());
+        p = wordStart + encoded.size();
+    }
+    *p++ = ';';
+    *p++ = '\r';
+    *p++ = '\n';
+    m_used = static_cast<std::size_t>(p - m_out.data());
+    ++m_written;
+
+    std::size_t i = sizeof m_address;
+    while (i > m_addressFirst && m_address[i - 1] == '9')
+        m_address[--i] = '0';
+    if (i == m_addressFirst)
+        m_address[--m_addressFirst] = '1';
+    else
+        ++m_address[i - 1];
+    flushIfFull();
+}
+
+void MifWriter::addDigits(std::u16string_view digits) {
+    const std::size_t d = static_cast<std::size_t>(m_layout.digitsPerWord);
+    while (!digits.empty() && m_written < m_layout.depth && !m_sink.failed()) {
+        if (!m_word.empty() || digits.size() < d) { // a word split between two pieces
+            const std::size_t take = std::min(d - m_word.size(), digits.size());
+            m_word.append(digits.substr(0, take));
+            digits.remove_prefix(take);
+            if (m_word.size() == d) {
+                writeLine(m_word);
+                m_word.clear();
+            }
+            continue;
+        }
+        writeLine(digits.substr(0, d));
+        digits.remove_prefix(d);
+    }
+}
+
+void MifWriter::finish() {
+    if (!m_word.empty() && m_written < m_layout.depth)
+        writeLine(m_word); // the short last word, written short
+    m_word.clear();
+    const std::u16string zeros(static_cast<std::size_t>(std::max(m_layout.digitsPerWord, 1)), u'0');
+    while (m_written < m_paddedDepth && !m_sink.failed())
+        writeLine(zeros);
+    m_out.resize(m_used);
+    m_out.append("\r\nEND;\r\n");
+    m_sink.write(m_out);
+    m_out.clear();
+    m_used = 0;
+}
 
 void WriteMif(ByteSink& sink, RadixMode radix, const WordLayout& layout, const WordList& words,
               const platform::Clock& clock) {
-    platform::Cp936Encoder encoder;
-    std::string out;
-    out.reserve(4096);
-
-    out.append(kOwnershipLine).append("\r\n");
-    out.append(kRightsHolderLine).append("\r\n");
-    out.append("-- Thank you for use Vetrask's design tools\r\n");
-    out.append("-- If you have better advice or find some bug in this software\r\n");
-    out.append(kContactLine).append("\r\n");
-    const std::u16string date = clock.Date();
-    const std::u16string time = clock.Time();
-    encoder.append(u"-- Design Date\uFF1A" + date + time, out);
-    out.append("\r\n\r\n\r\n");
-    out.append("WIDTH = ");
-    appendNumber(out, layout.dataWidth);
-    out.append(";\r\n");
-    out.append("DEPTH = ");
-    appendNumber(out, layout.depth);
-    out.append(";\r\n\r\n");
-    out.append("ADDRESS_RADIX = DEC;\r\n");
-    // A MIF reader takes the words in the declared radix: binary digits must say BIN.
-    out.append(radix == RadixMode::Binary ? "DATA_RADIX = BIN;\r\n\r\n"
-                                          : "DATA_RADIX = HEX;\r\n\r\n");
-    out.append("CONTENT BEGIN\r\n\r\n");
-
-    // Content lines are the bulk of a large file: write them straight into the chunk.
-    const std::int32_t depth = words.size();
-    const std::size_t longestLine = 32 + 2 * (depth > 0 ? words[0].size() : 0);
-    DecimalCounter address;
-    std::size_t used = out.size();
-    // A chunk no larger than the whole file needs: small files stay cheap.
-    const std::size_t wholeFile = used + static_cast<std::size_t>(depth) * longestLine;
-    out.resize(std::min(std::max(kChunk, used), wholeFile) + longestLine);
-    for (std::int32_t k = 0; k < depth; ++k, address.increment()) {
-        if (used + longestLine > out.size()) {
-            sink.write(std::string_view(out.data(), used));
-            used = 0;
-            if (sink.failed())
-                return;
-        }
-        char* p = out.data() + used;
-        *p++ = '\t';
-        const std::string_view number = address.text();
-        std::memcpy(p, number.data(), number.size());
-        p += number.size();
-        *p++ = '\t';
-        *p++ = ':';
-        *p++ = '\t';
-        const std::u16string_view word = words[k];
-        char* wordStart = p;
-        bool ascii = true;
-        for (char16_t c : word) {
-            ascii &= c < 0x80;
-            *p++ = static_cast<char>(c);
-        }
-        if (!ascii) {
-            std::string encoded;
-            encoder.append(word, encoded);
-            std::memcpy(wordStart, encoded.data(), encoded.size());
-            p = wordStart + encoded.size();
-        }
-        *p++ = ';';
-        *p++ = '\r';
-        *p++ = '\n';
-        used = static_cast<std::size_t>(p - out.data());
-    }
-    out.resize(used);
-    out.append("\r\nEND;\r\n");
-    sink.write(out);
+    MifWriter writer(sink, radix, layout, clock);
+    for (std::int32_t k = 0; k < words.size(); ++k)
+        writer.addDigits(words[k]);
+    writer.finish();
 }
 
 std::optional<platform::IoError> WriteMifFile(const std::filesystem::path& destination,

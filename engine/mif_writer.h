@@ -3,8 +3,10 @@
 #include "extract.h"
 
 #include "platform/clock.h"
+#include "platform/cp936.h"
 #include "platform/file_io.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,6 +40,40 @@ inline constexpr std::string_view kRightsHolderLine =
     "-- Rights holder: the Vetrask Tarnwick Workshop";
 inline constexpr std::string_view kContactLine =
     "-- Welcome to send message to Vetrask: tarnwick@example.com";
+
+/// Writes a memory initialisation file as the digits arrive, so the digit string never has
+/// to be held whole. The constructor writes the header (banner, WIDTH, DEPTH, radixes,
+/// CONTENT BEGIN); addDigits() cuts the digits into words of `layout.digitsPerWord` and
+/// writes a content line for each of the first `layout.depth` words, dropping any digits
+/// beyond; finish() writes a short last word if the depth counts it, then words of zeros up
+/// to `paddedDepth` (when larger than the data's depth), then END. The header's DEPTH is
+/// the larger of the two.
+class MifWriter {
+public:
+    MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
+              const platform::Clock& clock, std::int32_t paddedDepth = 0);
+    MifWriter(const MifWriter&) = delete;
+    MifWriter& operator=(const MifWriter&) = delete;
+
+    void addDigits(std::u16string_view digits);
+    void finish();
+
+private:
+    void writeLine(std::u16string_view word);
+    void flushIfFull();
+
+    ByteSink& m_sink;
+    WordLayout m_layout;
+    std::int32_t m_paddedDepth;
+    platform::Cp936Encoder m_encoder;
+    std::string m_out; ///< the chunk being filled, up to m_used
+    std::size_t m_used = 0;
+    std::size_t m_longestLine;
+    std::u16string m_word; ///< a word whose digits are still arriving
+    std::int32_t m_written = 0;
+    char m_address[12]; ///< the next address in decimal, counted up without division
+    std::size_t m_addressFirst;
+};
 
 /// Writes a memory initialisation file for `words` to `sink`: the six-line comment banner
 /// (line 6 carries clock.Date() then clock.Time(), read in that order, joined with no

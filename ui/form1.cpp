@@ -165,7 +165,7 @@ void Form1::Option1_Click(std::int16_t /*Index*/) {
 }
 
 void Form1::Command4_Click() {
-    std::u16string text = CInput->text().toStdU16String();
+    const QString text = CInput->text();
     RadixMode radix = RadixMode::Hexadecimal;
     int widthIndex = -1;
     if (Option1[0]->isChecked()) {
@@ -178,7 +178,9 @@ void Form1::Command4_Click() {
     }
     const std::filesystem::path destination(QFile::encodeName(outputPath()).toStdString());
     const ConvertResult result =
-        ConvertToMif(std::move(text), radix, static_cast<std::int16_t>(widthIndex), destination,
+        ConvertToMif(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                         static_cast<std::size_t>(text.size())),
+                     radix, static_cast<std::int16_t>(widthIndex), destination,
                      m_services.clock);
     switch (result.outcome) {
     case ConvertOutcome::EmptyInput:
