@@ -266,16 +266,6 @@ private:
     int m_code = 0;
 };
 
-class FileSink final : public ByteSink {
-public:
-    explicit FileSink(platform::AtomicFileWriter& writer) : m_writer(writer) {}
-    void write(std::string_view bytes) override { m_writer.write(bytes); }
-    bool failed() const override { return m_writer.failed(); }
-
-private:
-    platform::AtomicFileWriter& m_writer;
-};
-
 bool isRadixDigit(char16_t c, RadixMode radix) {
     if (radix == RadixMode::Binary)
         return c == u'0' || c == u'1';

@@ -7,20 +7,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-class FileSink final : public ByteSink {
-public:
-    explicit FileSink(platform::AtomicFileWriter& writer) : m_writer(writer) {}
-    void write(std::string_view bytes) override { m_writer.write(bytes); }
-    bool failed() const override { return m_writer.failed(); }
-
-private:
-    platform::AtomicFileWriter& m_writer;
-};
-
-} // namespace
-
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock) {
     // Two passes over the text instead of a digit string as long as the text: the first

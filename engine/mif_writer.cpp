@@ -10,16 +10,6 @@ namespace {
 
 constexpr std::size_t kChunk = std::size_t{256} * 1024;
 
-class SinkAdapter final : public ByteSink {
-public:
-    explicit SinkAdapter(platform::AtomicFileWriter& writer) : m_writer(writer) {}
-    void write(std::string_view bytes) override { m_writer.write(bytes); }
-    bool failed() const override { return m_writer.failed(); }
-
-private:
-    platform::AtomicFileWriter& m_writer;
-};
-
 void appendNumber(std::string& out, std::int64_t value) {
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -156,7 +146,7 @@ std::optional<platform::IoError> WriteMifFile(const std::filesystem::path& desti
     platform::AtomicFileWriter writer(destination);
     if (!writer.open())
         return writer.error();
-    SinkAdapter sink(writer);
+    FileSink sink(writer);
     WriteMif(sink, radix, layout, words, clock);
     if (!writer.commit())
         return writer.error();

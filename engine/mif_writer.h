@@ -33,6 +33,17 @@ private:
     std::string m_bytes;
 };
 
+/// Hands the bytes to an AtomicFileWriter, which replaces its file on commit.
+class FileSink final : public ByteSink {
+public:
+    explicit FileSink(platform::AtomicFileWriter& writer) : m_writer(writer) {}
+    void write(std::string_view bytes) override { m_writer.write(bytes); }
+    bool failed() const override { return m_writer.failed(); }
+
+private:
+    platform::AtomicFileWriter& m_writer;
+};
+
 /// The banner lines that are ours to word.
 inline constexpr std::string_view kOwnershipLine =
     "-- Copyright (C) 2011 Vetrask. All rights reserved.";
