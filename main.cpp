@@ -1,9 +1,12 @@
 #include "platform/clock.h"
 #include "platform/qt/platform_qt.h"
 #include "resources/artwork.h"
+#include "ui/command_line.h"
 #include "ui/form1.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +44,9 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
 } // namespace
 
 int main(int argc, char** argv) {
+    const tarnwick::ui::CommandLine commandLine = tarnwick::ui::ParseCommandLine(argc, argv);
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
     if (!haveDisplay(argc, argv)) {
         std::fprintf(stderr, "Tarnwick is a desktop program and needs a desktop session.\n"
                              "Start it from one, or without a screen as: xvfb-run tarnwick\n");
@@ -63,5 +69,10 @@ int main(int argc, char** argv) {
     auto* form1 = new tarnwick::ui::Form1({messageBox, openFile, clock, windows});
     form1->setAttribute(Qt::WA_DeleteOnClose);
     form1->show();
+    if (!commandLine.file.empty()) {
+        // Once the window shows, so a failure's message stands over it.
+        const QString file = QFile::decodeName(QByteArray::fromStdString(commandLine.file));
+        QTimer::singleShot(0, form1, [form1, file] { form1->loadFile(file); });
+    }
     return app.exec();
 }

@@ -13,10 +13,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <cerrno>
 #include <charconv>
+#include <climits>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +44,7 @@ struct Options {
     bool binaryInput = false;
     bool strict = false;
     bool quiet = false;
+    platform::TextEncoding encoding = platform::TextEncoding::Auto;
     std::string input = "-";
 };
 
@@ -55,8 +62,8 @@ void printHelp() {
     std::printf(
         "Usage: %s [OPTION]... [INPUT]\n"
         "Convert hexadecimal or binary digits (a C array, a digit block) to a MIF file,\n"
-        "exactly as the Tarnwick window does. INPUT is a text file in code page 936 (GBK);\n"
-        "with no INPUT, or when INPUT is -, read standard input.\n"
+        "exactly as the Tarnwick window does. With no INPUT, or when INPUT is -, read\n"
+        "standard input.\n"
         "\n"
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
         "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 64 (bin);\n"
@@ -64,6 +71,7 @@ void printHelp() {
         "  -o, --output=FILE     the MIF file (default Vetrask.mif); - for standard output\n"
         "      --depth=N         fill the addresses after the data with words of zeros up\n"
         "                        to N; more words than N is an error\n"
+        "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
         "      --binary-input    INPUT is raw bytes, each becoming two hex digits (hex\n"
         "                        radix and a width that is a multiple of 8 only)\n"
         "      --strict          treat every warning as an error: write nothing\n"
@@ -71,12 +79,19 @@ void printHelp() {
         "      --help            display this help and exit\n"
         "      --version         output version information and exit\n"
         "\n"
-        "Blanks, ',', ';', '{', '}', \"0x\" and line breaks are removed; LF, CR and CR LF\n"
-        "each end a line. Warnings name characters that are not digits of the radix and a\n"
-        "short or dropped last word.\n"
+        "Blanks, tabs, ',', ';', '{', '}', \"0x\", \"0X\" and line breaks are removed; LF,\n"
+        "CR and CR LF each end a line. Every other character must be a digit of the radix:\n"
+        "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
+        "(remove comments and declarations, or convert a binary with --binary-input).\n"
+        "A short or dropped last word is a warning.\n"
         "\n"
-        "Exit status: 0 written; 1 nothing to convert; 2 usage error; 3 input unreadable,\n"
-        "output unwritable, or refused (--strict, --depth).\n",
+        "With auto, a byte-order mark decides the encoding; without one the input is\n"
+        "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
+        "code page 936 (GBK).\n"
+        "\n"
+        "Exit status: 0 written; 1 nothing to convert, or a character that is not a\n"
+        "digit; 2 usage error; 3 input unreadable, output unwritable, or refused\n"
+        "(--strict, --depth).\n",
         kProgram);
 }
 
@@ -96,9 +111,30 @@ std::optional<std::int64_t> parseNumber(const char* text) {
     return value;
 }
 
+std::optional<platform::TextEncoding> parseEncoding(std::string_view name) {
+    using platform::TextEncoding;
+    static const std::pair<std::string_view, TextEncoding> names[] = {
+        {"auto", TextEncoding::Auto},       {"cp936", TextEncoding::Cp936},
+        {"gbk", TextEncoding::Cp936},       {"utf-8", TextEncoding::Utf8},
+        {"utf8", TextEncoding::Utf8},       {"utf-16le", TextEncoding::Utf16Le},
+        {"utf-16be", TextEncoding::Utf16Be},
+    };
+    for (const auto& [text, encoding] : names)
+        if (strcasecmp(std::string(name).c_str(), std::string(text).c_str()) == 0)
+            return encoding;
+    return std::nullopt;
+}
+
 // Returns the exit status for a usage error, or -1 to go on; --help and --version give 0.
 int parseOptions(int argc, char** argv, Options& options) {
-    enum { DepthOption = 256, BinaryInputOption, StrictOption, HelpOption, VersionOption };
+    enum {
+        DepthOption = 256,
+        BinaryInputOption,
+        StrictOption,
+        EncodingOption,
+        HelpOption,
+        VersionOption
+    };
     static const option longOptions[] = {
         {"radix", required_argument, nullptr, 'r'},
         {"width", required_argument, nullptr, 'w'},
@@ -107,6 +143,7 @@ int parseOptions(int argc, char** argv, Options& options) {
         {"depth", required_argument, nullptr, DepthOption},
         {"binary-input", no_argument, nullptr, BinaryInputOption},
         {"strict", no_argument, nullptr, StrictOption},
+        {"encoding", required_argument, nullptr, EncodingOption},
         {"help", no_argument, nullptr, HelpOption},
         {"version", no_argument, nullptr, VersionOption},
         {nullptr, 0, nullptr, 0},
@@ -150,6 +187,14 @@ int parseOptions(int argc, char** argv, Options& options) {
         case StrictOption:
             options.strict = true;
             break;
+        case EncodingOption: {
+            const auto encoding = parseEncoding(optarg);
+            if (!encoding)
+                return usageError(std::string("invalid encoding '") + optarg +
+                                  "': use auto, cp936, utf-8, utf-16le or utf-16be");
+            options.encoding = *encoding;
+            break;
+        }
         case HelpOption:
             printHelp();
             return Written;
@@ -266,44 +311,25 @@ private:
     int m_code = 0;
 };
 
-bool isRadixDigit(char16_t c, RadixMode radix) {
-    if (radix == RadixMode::Binary)
-        return c == u'0' || c == u'1';
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-// The character as a reader can find it: itself in UTF-8 when printable, and its code.
+// The character as the terminal can show it, with its code: 'u' (U+0075). Only the code for
+// a character that does not show or that the terminal's encoding (LC_CTYPE) lacks.
 std::string describe(char32_t c) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0xFFFD)
+    if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF) || !std::iswgraph(static_cast<wint_t>(c)))
         return code;
-    std::string utf8;
-    if (c < 0x80) {
-        utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-        utf8 += static_cast<char>(0xC0 | (c >> 6));
-        utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        utf8 += static_cast<char>(0xE0 | (c >> 12));
-        utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        utf8 += static_cast<char>(0xF0 | (c >> 18));
-        utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return "'" + utf8 + "' (" + code + ")";
+    char bytes[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const std::size_t length = std::wcrtomb(bytes, static_cast<wchar_t>(c), &state);
+    if (length == static_cast<std::size_t>(-1))
+        return code;
+    return "'" + std::string(bytes, length) + "' (" + code + ")";
 }
 
 // What the first pass learns.
 struct Survey {
     std::uint64_t digits = 0;
-    std::uint64_t strays = 0; ///< characters that are not digits of the radix
-    TextPosition first;
-    char32_t firstChar = 0;
-    bool firstPending = false; ///< the first stray is a high surrogate awaiting its pair
+    StrayFinder strays;
 };
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -339,25 +365,12 @@ int run(const Options& options) {
         return Failed;
     }
 
-    Survey survey;
+    Survey survey{0, StrayFinder(options.radix)};
     {
-        FileDigitStream stream;
+        FileDigitStream stream(options.encoding);
         auto count = [&](char16_t c, const TextPosition& at) {
             ++survey.digits;
-            if (c >= 0xDC00 && c <= 0xDFFF) { // the second half of a character seen already
-                if (survey.firstPending)
-                    survey.firstChar = 0x10000 + ((survey.firstChar - 0xD800) << 10) + (c - 0xDC00);
-                survey.firstPending = false;
-                return;
-            }
-            survey.firstPending = false;
-            if (isRadixDigit(c, options.radix))
-                return;
-            if (survey.strays++ == 0) {
-                survey.first = at;
-                survey.firstChar = c;
-                survey.firstPending = c >= 0xD800 && c <= 0xDBFF;
-            }
+            survey.strays.put(c, [&at](StrayCharacters& strays) { strays.at = at; });
         };
         if (auto error = input.readAll(true, [&](std::string_view piece, bool last) {
                 digitsOf<true>(options, stream, piece, last, count);
@@ -370,6 +383,17 @@ int run(const Options& options) {
         say("nothing to convert: " + input.name() + " holds no digits, only delimiters");
         return NothingToConvert;
     }
+    if (survey.strays.any()) {
+        // The form compilers use, so editors and CI logs can jump to the place.
+        const StrayCharacters& strays = survey.strays.strays();
+        std::fprintf(stderr, "%s:%llu:%llu: error: %s is not a %s digit (%llu such character%s)\n",
+                     options.input.c_str(), static_cast<unsigned long long>(strays.at.line),
+                     static_cast<unsigned long long>(strays.at.column),
+                     describe(strays.first).c_str(),
+                     options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary",
+                     static_cast<unsigned long long>(strays.count), strays.count == 1 ? "" : "s");
+        return NothingToConvert;
+    }
     if (survey.digits > kMaxDigitCount) {
         say(input.name() + ": more than 2147483647 digits, more than a MIF file can address");
         return Failed;
@@ -379,13 +403,6 @@ int run(const Options& options) {
     const WordLayout layout = ComputeLayout(options.radix, widthIndex, survey.digits);
 
     std::vector<std::string> warnings;
-    if (survey.strays > 0)
-        warnings.push_back(
-            input.name() + ":" + std::to_string(survey.first.line) + ":" +
-            std::to_string(survey.first.column) + ": " + std::to_string(survey.strays) +
-            (survey.strays == 1 ? " character is" : " characters are") + " not " +
-            (options.radix == RadixMode::Hexadecimal ? "a hexadecimal digit" : "a binary digit") +
-            ", the first " + describe(survey.firstChar) + "; written into the words as it is");
     const std::uint64_t d = static_cast<std::uint64_t>(layout.digitsPerWord);
     const std::uint64_t rest = survey.digits % d;
     if (rest != 0) {
@@ -422,7 +439,7 @@ int run(const Options& options) {
     ByteSink& sink = toStdout ? static_cast<ByteSink&>(stdoutSink) : fileSink;
     {
         MifWriter writer(sink, options.radix, layout, clock, depth);
-        FileDigitStream stream;
+        FileDigitStream stream(options.encoding);
         // A piece of bytes frees at most two digits a byte (--binary-input) and two held.
         std::vector<char16_t> digits(2 * kPiece + 4);
         std::size_t used = 0;
@@ -455,6 +472,7 @@ int run(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, ""); // messages show characters in the terminal's encoding
     Options options;
     const int status = parseOptions(argc, argv, options);
     if (status >= 0)

@@ -7,16 +7,37 @@
 
 namespace tarnwick {
 
+TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
+    TextPosition at;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i + 1 < offset && i + 1 < text.size(); ++i)
+        if (text[i] == u'\r' && text[i + 1] == u'\n') {
+            ++at.line;
+            lineStart = i + 2;
+        }
+    auto isHigh = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    auto isLow = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+    for (std::size_t i = lineStart; i <= offset && i < text.size(); ++i)
+        if (!(i > lineStart && isLow(text[i]) && isHigh(text[i - 1])))
+            ++at.column;
+    return at;
+}
+
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock) {
     // Two passes over the text instead of a digit string as long as the text: the first
     // counts the digits, which the header needs, the second writes them.
     ConvertResult result;
     std::size_t digitCount = 0;
+    StrayFinder finder(radix);
     {
-        DelimiterStripper stripper;
-        auto count = [&digitCount](char16_t) { ++digitCount; };
-        stripper.feed(text, count);
+        TaggedDelimiterStripper<std::size_t> stripper;
+        auto count = [&](char16_t c, std::size_t offset) {
+            ++digitCount;
+            finder.put(c, [offset](StrayCharacters& strays) { strays.offset = offset; });
+        };
+        for (std::size_t i = 0; i < text.size(); ++i)
+            stripper.put(text[i], i, count);
         stripper.finish(count);
     }
     if (digitCount == 0) {
@@ -25,6 +46,12 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     }
     if (widthIndex < 0) {
         result.outcome = ConvertOutcome::NoWidthSelected;
+        return result;
+    }
+    if (finder.any()) {
+        result.outcome = ConvertOutcome::NotADigit;
+        result.strays = finder.strays();
+        result.strays.at = PositionOf(text, result.strays.offset);
         return result;
     }
     if (digitCount > kMaxDigitCount) {
@@ -70,6 +97,8 @@ const char* OutcomeName(ConvertOutcome outcome) {
         return "EmptyInput";
     case ConvertOutcome::NoWidthSelected:
         return "NoWidthSelected";
+    case ConvertOutcome::NotADigit:
+        return "NotADigit";
     case ConvertOutcome::InputTooLarge:
         return "InputTooLarge";
     case ConvertOutcome::WriteFailed:

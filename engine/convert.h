@@ -16,6 +16,7 @@ namespace tarnwick {
 enum class ConvertOutcome {
     EmptyInput,      ///< nothing left after delimiter removal; no file touched
     NoWidthSelected, ///< width index below 0; no file touched
+    NotADigit,       ///< a character left is not a digit of the radix; no file touched
     InputTooLarge,   ///< more digits than a layout can count; no file touched
     WriteFailed,     ///< the file could not be written; the earlier file is unchanged
     Written,         ///< the file was written and closed
@@ -25,14 +26,20 @@ struct ConvertResult {
     ConvertOutcome outcome = ConvertOutcome::EmptyInput;
     WordLayout layout;       ///< the layout written (WriteFailed and Written)
     platform::IoError error; ///< set for WriteFailed
+    StrayCharacters strays;  ///< set for NotADigit; lines end at CR LF, as the box shows them
 };
 
 /// One conversion: strips the delimiters from `text`; when nothing is left returns
-/// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index,
-/// works out the layout, cuts the words and writes the MIF file to `destination`. Streams:
+/// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index
+/// and that every character left is a digit of `radix` (NotADigit names the first and
+/// counts them), works out the layout, cuts the words and writes the MIF file to
+/// `destination`. Nothing is written unless the file will be valid. Streams:
 /// beyond the text it holds only a bounded buffer, never the digit string or word list.
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock);
+
+/// The line and column of text[offset], lines ending at CR LF as the input box shows them.
+TextPosition PositionOf(std::u16string_view text, std::size_t offset);
 
 /// The outcome's name, as the command-line driver prints it.
 const char* OutcomeName(ConvertOutcome outcome);

@@ -2,12 +2,15 @@
 
 // Delimiter removal and the whole text-file pipeline, fed in pieces of any size, so that
 // neither the text nor the digit string has to be held whole:
-//   bytes -> Cp936Decoder -> LineEndNormaliser -> DelimiterStripper -> digits
-// A piece boundary anywhere (inside a GBK pair, between CR and LF, between '0' and 'x')
+//   bytes -> TextDecoder -> LineEndNormaliser -> DelimiterStripper -> digits
+// A piece boundary anywhere (inside a GBK pair or a UTF-8 sequence, between CR and LF,
+// between '0' and 'x')
 // gives exactly what the whole text gives.
 
-#include "platform/cp936.h"
+#include "extract.h"
+
 #include "platform/line_ends.h"
+#include "platform/text_decoder.h"
 
 #include <array>
 #include <cstdint>
@@ -23,7 +26,7 @@ namespace detail {
 enum CharClass : unsigned char { Plain, Drop, Zero, Cr };
 constexpr std::array<CharClass, 128> makeClassTable() {
     std::array<CharClass, 128> table{};
-    for (char c : {' ', ',', ';', '{', '}'})
+    for (char c : {' ', '\t', ',', ';', '{', '}'})
         table[static_cast<unsigned char>(c)] = Drop;
     table['0'] = Zero;
     table['\r'] = Cr;
@@ -31,106 +34,129 @@ constexpr std::array<CharClass, 128> makeClassTable() {
 }
 inline constexpr std::array<CharClass, 128> kClass = makeClassTable();
 
+struct NoTag {};
+
 } // namespace detail
 
-/// The seven delimiter-removal passes of StripDelimiters as one streaming pass. Characters
-/// surviving passes 1-5 feed a matcher for "0x" that holds back one '0'; what survives it
-/// feeds a matcher for CR LF that holds back one CR. A held character is released once the
-/// next one shows it is not part of a match, which is exactly the left-to-right, no-rescan
-/// rule of each pass. It never emits more characters than it has been given.
-class DelimiterStripper {
+/// The delimiter-removal passes of StripDelimiters as one streaming pass. Characters
+/// surviving the single-character passes (blank, TAB, ',', ';', '{', '}') feed a matcher for
+/// "0x"/"0X" that holds back one '0'; what survives it feeds a matcher for CR LF that holds
+/// back one CR. A held character is released once the next one shows it is not part of a
+/// match, which is exactly the left-to-right, no-rescan rule of each pass. It never emits
+/// more characters than it has been given, and never reorders them.
+///
+/// Each character carries a tag (its index, its line and column) that comes out with it,
+/// held ones included, so a caller learns exactly where each digit-string character stood.
+template <class Tag> class TaggedDelimiterStripper {
 public:
-    /// Takes one input character; calls emit(c) for each digit-string character it frees.
-    template <class Emit> void put(char16_t c, Emit&& emit) {
+    /// Takes one input character; calls emit(c, tag) for each character it frees.
+    template <class Emit> void put(char16_t c, const Tag& tag, Emit&& emit) {
         using namespace detail;
         const CharClass cls = c < 128 ? kClass[c] : Plain;
         if (cls == Drop)
             return;
         if (!m_heldZero && !m_heldCr) { // the common case: nothing held back
-            if (cls == Plain)
-                emit(c);
-            else if (cls == Zero)
+            if (cls == Plain) {
+                emit(c, tag);
+            } else if (cls == Zero) {
                 m_heldZero = true;
-            else
+                m_zeroTag = tag;
+            } else {
                 m_heldCr = true;
+                m_crTag = tag;
+            }
             return;
         }
         if (m_heldZero) {
             m_heldZero = false;
-            if (c == u'x')
+            if (c == u'x' || c == u'X')
                 return;
-            afterZeroPass(u'0', emit);
+            afterZeroPass(u'0', m_zeroTag, emit);
         }
-        if (c == u'0')
+        if (c == u'0') {
             m_heldZero = true;
-        else
-            afterZeroPass(c, emit);
-    }
-
-    template <class Emit> void feed(std::u16string_view piece, Emit&& emit) {
-        for (char16_t c : piece)
-            put(c, emit);
+            m_zeroTag = tag;
+        } else {
+            afterZeroPass(c, tag, emit);
+        }
     }
 
     /// Releases what is still held; call once after the last character.
     template <class Emit> void finish(Emit&& emit) {
         if (m_heldZero) {
             m_heldZero = false;
-            afterZeroPass(u'0', emit);
+            afterZeroPass(u'0', m_zeroTag, emit);
         }
         if (m_heldCr) {
             m_heldCr = false;
-            emit(u'\r');
+            emit(u'\r', m_crTag);
         }
     }
 
 private:
-    template <class Emit> void afterZeroPass(char16_t c, Emit& emit) {
+    template <class Emit> void afterZeroPass(char16_t c, const Tag& tag, Emit& emit) {
         if (m_heldCr) {
             m_heldCr = false;
             if (c == u'\n')
                 return;
-            emit(u'\r');
+            emit(u'\r', m_crTag);
         }
-        if (c == u'\r')
+        if (c == u'\r') {
             m_heldCr = true;
-        else
-            emit(c);
+            m_crTag = tag;
+        } else {
+            emit(c, tag);
+        }
     }
 
     bool m_heldZero = false;
     bool m_heldCr = false;
+    [[no_unique_address]] Tag m_zeroTag{};
+    [[no_unique_address]] Tag m_crTag{};
 };
 
-/// Where a character stands in the text: 1-based line, 1-based column counted in
-/// characters (a surrogate pair is one).
-struct TextPosition {
-    std::uint64_t line = 1;
-    std::uint64_t column = 0;
+/// TaggedDelimiterStripper for callers that need no positions: emit(c) only.
+class DelimiterStripper {
+public:
+    template <class Emit> void put(char16_t c, Emit&& emit) {
+        m_core.put(c, detail::NoTag{}, [&emit](char16_t d, detail::NoTag) { emit(d); });
+    }
+    template <class Emit> void feed(std::u16string_view piece, Emit&& emit) {
+        for (char16_t c : piece)
+            put(c, emit);
+    }
+    template <class Emit> void finish(Emit&& emit) {
+        m_core.finish([&emit](char16_t d, detail::NoTag) { emit(d); });
+    }
+
+private:
+    TaggedDelimiterStripper<detail::NoTag> m_core;
 };
 
 /// A text file's bytes, in pieces, to digit-string characters, as the window gets them from
-/// a file it opens and converts: decoded from code page 936, line ends made CR LF, then
-/// the delimiters removed.
+/// a file it opens and converts: decoded (see platform::TextDecoder), line ends made CR LF,
+/// then the delimiters removed. One stream serves one pass: feed() or feedDigits().
 class FileDigitStream {
 public:
-    /// Calls onDigit(c, position) for each digit-string character that `bytes` frees, where
-    /// position is that of the input character that freed it: the character itself, except
-    /// for a held '0'. With `last`, also releases everything still held.
+    explicit FileDigitStream(platform::TextEncoding encoding = platform::TextEncoding::Auto)
+        : m_decoder(encoding) {}
+
+    /// Calls onDigit(c, position) for each digit-string character that `bytes` frees, with
+    /// the line and column where that character stood in the file. With `last`, also
+    /// releases everything still held.
     template <class OnDigit> void feed(std::string_view bytes, bool last, OnDigit&& onDigit) {
         decodePiece(bytes, last);
-        auto emit = [&](char16_t c) { onDigit(c, m_position); };
         for (char16_t c : m_text) {
             if (c < 0xDC00 || c > 0xDFFF) // a low surrogate belongs to the character before
                 ++m_position.column;
-            m_stripper.put(c, emit);
+            m_tagged.put(c, m_position, onDigit);
             if (c == u'\n') {
                 ++m_position.line;
                 m_position.column = 0;
             }
         }
         if (last)
-            m_stripper.finish(emit);
+            m_tagged.finish(onDigit);
     }
 
     /// As feed(), for a caller that needs no positions: calls emit(c) only, faster.
@@ -151,9 +177,10 @@ private:
             m_normaliser.finish(m_text);
     }
 
-    platform::Cp936Decoder m_decoder;
+    platform::TextDecoder m_decoder;
     platform::LineEndNormaliser m_normaliser;
     DelimiterStripper m_stripper;
+    TaggedDelimiterStripper<TextPosition> m_tagged;
     std::u16string m_decoded;
     std::u16string m_text;
     TextPosition m_position;

@@ -6,7 +6,7 @@
 #include "resources/artwork.h"
 #include "resources/sample_input.h"
 
-#include "platform/cp936.h"
+#include "platform/text_decoder.h"
 #include "platform/file_io.h"
 #include "platform/line_ends.h"
 
@@ -36,6 +36,40 @@ const QString kOpenFailedMessage = QStringLiteral("无法打开文件：");
 const QString kTooLargeMessage = QStringLiteral("文件过大，无法载入：");
 const QString kNotAFileReason = QStringLiteral("这不是普通文件（管道或套接字）");
 const QString kLineTooLongMessage = QStringLiteral("文件中的行过长，无法载入：");
+
+// A character that shows on screen is quoted; one that does not (a control character, a
+// blank, a byte-order mark, a private or unassigned code) is named by its code.
+QString characterName(char32_t c) {
+    const QString code = QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing:
+        return code;
+    default:
+        break;
+    }
+    if (c == 0xFFFD)
+        return code;
+    return QStringLiteral("“") + QString::fromUcs4(&c, 1) + QStringLiteral("”");
+}
+
+QString notADigitMessage(const StrayCharacters& strays, RadixMode radix) {
+    return QStringLiteral("第%1行第%2列的%3不是%4数字，未生成Mif文件！\r\n"
+                          "共有%5个这样的字符，请删去注释、声明等非数据内容。")
+        .arg(strays.at.line)
+        .arg(strays.at.column)
+        .arg(characterName(strays.first))
+        .arg(radix == RadixMode::Hexadecimal ? QStringLiteral("16进制") : QStringLiteral("二进制"))
+        .arg(strays.count);
+}
 
 QString pathText(const std::filesystem::path& path) {
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
@@ -129,6 +163,9 @@ void Form1::createControls() {
     Command4->setAutoDefault(false);
     Command4->setDefault(false);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    // Queued: the drop ends before any message box of the load opens.
+    connect(CInput, &platform::TextBox::urlsDropped, this, &Form1::filesDropped,
+            Qt::QueuedConnection);
 
     setTabOrder(CInput, Command4);
     setTabOrder(Command4, Option1[0]);
@@ -189,6 +226,12 @@ void Form1::Command4_Click() {
     case ConvertOutcome::NoWidthSelected:
         showMessage(kNoWidthMessage);
         break;
+    case ConvertOutcome::NotADigit:
+        showMessage(notADigitMessage(result.strays, radix));
+        // One Delete then removes it.
+        CInput->selectStored(static_cast<qsizetype>(result.strays.offset),
+                             result.strays.first > 0xFFFF ? 2 : 1);
+        break;
     case ConvertOutcome::InputTooLarge:
         showMessage(kTooManyDigitsMessage);
         break;
@@ -209,31 +252,44 @@ void Form1::Op_Click() {
     const QString name = CommonDialog1.FileName;
     if (name.isEmpty())
         return;
+    loadFile(name);
+}
+
+bool Form1::loadFile(const QString& name) {
     // Read first: the box keeps its text unless the whole file arrived.
     const std::filesystem::path path(QFile::encodeName(name).toStdString());
     const platform::ReadResult read = platform::ReadWholeFile(path, kMaxLoadBytes);
     switch (read.status) {
     case platform::ReadResult::Status::TooLarge:
         showMessage(kTooLargeMessage + name);
-        return;
+        return false;
     case platform::ReadResult::Status::NotAFile:
         showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") + kNotAFileReason);
-        return;
+        return false;
     case platform::ReadResult::Status::Failed:
         showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") +
                     reasonText(read.error.reason));
-        return;
+        return false;
     case platform::ReadResult::Status::Ok:
         break;
     }
     // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
     const QString text =
-        QString::fromStdU16String(platform::NormaliseLineEnds(platform::DecodeCp936(read.bytes)));
+        QString::fromStdU16String(platform::NormaliseLineEnds(platform::DecodeText(read.bytes)));
     if (platform::TextBox::longestLine(text) > kMaxLoadLine) {
         showMessage(kLineTooLongMessage + name);
-        return;
+        return false;
     }
     CInput->setText(text);
+    return true;
+}
+
+void Form1::filesDropped(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) {
+            loadFile(url.toLocalFile());
+            return;
+        }
 }
 
 void Form1::Format_Click() {

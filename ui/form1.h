@@ -5,13 +5,16 @@
 // service:
 //   Form_Load -> Option1 selected -> Option1_Click fills Combo1
 //   Command4_Click: CInput text + Option1 + Combo1 index -> ConvertToMif -> message
-//   Op_Click: CommonDialog1 -> file bytes -> CP936 text -> CR LF line ends -> CInput
+//   Op_Click, a dropped file, a file named at start: loadFile -> file bytes -> text
+//     (byte-order mark, UTF-8 or GBK) -> CR LF line ends -> CInput
 //   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
 
 #include "platform/clock.h"
 #include "platform/qt/platform_qt.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QUrl>
 
 #include <array>
 #include <cstdint>
@@ -49,6 +52,10 @@ public:
     /// The MIF file every conversion writes.
     QString outputPath() const;
 
+    /// Replaces the input box's text with the file's, as Open does; on failure shows why
+    /// and keeps the text. For Open, a dropped file and a file named at start.
+    bool loadFile(const QString& name);
+
     // Controls, named as in the window's design.
     platform::TextBox* CInput = nullptr;
     std::array<QRadioButton*, 2> Option1{};
@@ -73,6 +80,7 @@ public slots:
     void About_Click();
 
 private:
+    void filesDropped(const QList<QUrl>& urls);
     void createMenu();
     void createControls();
     void showMessage(const QString& text);

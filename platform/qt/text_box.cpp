@@ -181,6 +181,25 @@ QString TextBox::storedText(int from, int to) const {
     return out;
 }
 
+void TextBox::selectStored(qsizetype offset, qsizetype length) {
+    // A CR LF pair is one block break in the document; every other character is one.
+    const QString stored = text();
+    offset = std::clamp<qsizetype>(offset, 0, stored.size());
+    length = std::clamp<qsizetype>(length, 0, stored.size() - offset);
+    const QStringView view(stored);
+    const auto breaksBefore = [&view](qsizetype at) {
+        return view.left(at).count(u"\r\n");
+    };
+    const qsizetype from = offset - breaksBefore(offset);
+    const qsizetype to = offset + length - breaksBefore(offset + length);
+    QTextCursor cursor(document());
+    cursor.setPosition(static_cast<int>(from));
+    cursor.setPosition(static_cast<int>(to), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    setFocus(Qt::OtherFocusReason);
+}
+
 qsizetype TextBox::longestLine(QStringView text) {
     qsizetype longest = 0;
     qsizetype start = 0;
@@ -248,8 +267,18 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event) {
     insertTyped(event->commitString());
 }
 
+bool TextBox::canInsertFromMimeData(const QMimeData* source) const {
+    return source && !isReadOnly() && (source->hasUrls() || source->hasText());
+}
+
 void TextBox::insertFromMimeData(const QMimeData* source) {
-    if (!source || !source->hasText() || isReadOnly())
+    if (!source || isReadOnly())
+        return;
+    if (source->hasUrls()) { // a file manager also sends the URL as text: never data
+        emit urlsDropped(source->urls());
+        return;
+    }
+    if (!source->hasText())
         return;
     insertTyped(normalisePasted(source->text()));
 }

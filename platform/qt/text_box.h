@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QPlainTextEdit>
+#include <QUrl>
 
 namespace tarnwick::platform {
 
@@ -12,7 +14,8 @@ namespace tarnwick::platform {
 /// glyphs from the Control Pictures block inside their line (a lone LF as U+240A). Where
 /// the text itself holds one of those glyphs, that character carries a format property
 /// that keeps it literal; formats survive undo and redo. Enter and Shift+Enter store
-/// CR LF; pasted text keeps its characters, its line breaks stored as CR LF like typed ones.
+/// CR LF; pasted or dropped text keeps its characters, its line breaks stored as CR LF like
+/// typed ones. Dropped or pasted URLs are handed on through urlsDropped().
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 
@@ -24,6 +27,15 @@ public:
     /// The stored characters between two document positions.
     QString storedText(int from, int to) const;
 
+    /// Selects `length` stored characters from stored index `offset` (as in text()),
+    /// scrolls them into view and takes the focus.
+    void selectStored(qsizetype offset, qsizetype length);
+
+signals:
+    /// URLs dropped or pasted (a file manager's files): never inserted as text.
+    void urlsDropped(const QList<QUrl>& urls);
+
+public:
     /// The length of the longest line of `text` as the box shows it: only CR LF breaks a
     /// line. Layout and editing costs grow with it.
     static qsizetype longestLine(QStringView text);
@@ -31,6 +43,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
 

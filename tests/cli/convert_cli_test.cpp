@@ -46,7 +46,7 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     for (auto [name, path] : {std::pair{"IN", dir / "in.txt"}, std::pair{"OUT", dir / "out.mif"}})
         for (std::size_t at; (at = args.find(name)) != std::string::npos;)
             args.replace(at, 2 + (name[0] == 'O'), path.string());
-    const std::string command = "cd " + dir.path().string() + " && " TARNWICK_CONVERT " " + args +
+    const std::string command = "cd " + dir.path().string() + " && LC_ALL=C.UTF-8 " TARNWICK_CONVERT " " + args +
                                 " <in.txt >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
@@ -68,10 +68,15 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"LinuxLineEndsFromStandardInput", "-o OUT", "00 11 22 33\n44 55 66 77\n", 0,
                 "wrote", "DEPTH = 8;\r\n"},
         CliCase{"DefaultNameInTheCurrentFolder", "IN", "0x12", 0, "wrote Vetrask.mif", ""},
-        CliCase{"StrayCharacterNamedByLineAndColumn", "-o OUT IN", "ab\n 0xZ1\n", 0,
-                "in.txt:2:4: 1 character is not a hexadecimal digit, the first 'Z'", "\t1\t:\tZ1;"},
-        CliCase{"StrictRefusesAndWritesNothing", "--strict -o OUT IN", "ab\n\xD7\xD6", 3,
-                "in.txt:2:1: 1 character is not a hexadecimal digit", ""},
+        CliCase{"StrayCharacterNamedByLineAndColumn", "-o OUT IN", "ab\n 0xZ1\n", 1,
+                "in.txt:2:4: error: 'Z' (U+005A) is not a hexadecimal digit (1 such character)\n",
+                ""},
+        CliCase{"GbkPairIsOneCharacter", "-o OUT", "ab\r\n\xD7\xD6\xD7\xD6 0X1f 12", 1,
+                "-:2:1: error: '\xE5\xAD\x97' (U+5B57) is not a hexadecimal digit (2 such characters)", ""},
+        CliCase{"Utf8IsOneCharacterToo", "-r bin -o OUT IN", "\xEF\xBB\xBF" "01\t\xE5\xAD\x97", 1,
+                "in.txt:1:4: error: '\xE5\xAD\x97' (U+5B57) is not a binary digit (1 such character)", ""},
+        CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
+                "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
         CliCase{"ShortLastWordWarned", "-w 16 -o OUT", "abcdef", 0,
                 "the last word is short: 2 of 4", "\t1\t:\tef;"},
         CliCase{"DroppedDigitsWarned", "-w 16 -o OUT", "abcdefabcd", 0,
@@ -97,18 +102,61 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.name); });
 
 // The command line writes the window's bytes: the golden files, date line aside.
-TEST(ConvertCliGolden, SampleInBothRadixesMatchesTheWindowsFiles) {
+TEST(ConvertCliGolden, SampleMatchesTheWindowsFile) {
     const test::TempDir dir;
-    for (const char* radix : {"hex", "bin"}) {
-        SCOPED_TRACE(radix);
-        const std::string out = (dir / "out.mif").string();
-        const std::string command = std::string(TARNWICK_CONVERT " -q -r ") + radix + " -o " + out +
-                                    " <" + (test::GoldenDir() / "sample_input.txt").string();
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        const std::string golden = std::string("sample_") + radix + "8.mif";
-        EXPECT_EQ(withoutDateLine(test::ReadBytes(out)),
-                  withoutDateLine(test::ReadBytes(test::GoldenDir() / golden)));
+    const std::string out = (dir / "out.mif").string();
+    const std::string command = std::string(TARNWICK_CONVERT " -q -o ") + out + " <" +
+                                (test::GoldenDir() / "sample_input.txt").string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(withoutDateLine(test::ReadBytes(out)),
+              withoutDateLine(test::ReadBytes(test::GoldenDir() / "sample_hex8.mif")));
+}
+
+int Shell(const test::TempDir& dir, const std::string& command) {
+    const int raw = std::system(("cd " + dir.path().string() + " && " + command).c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Files as real tools write them, through real pipes: xxd's C array, its body as README's
+// Makefile rule cuts it, the binary itself, and the body as UTF-16 arriving in odd pieces.
+TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
+    const test::TempDir dir;
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>((i * 7919) >> 3);
+    test::WriteBytes(dir / "true4k.bin", binary);
+    ASSERT_EQ(Shell(dir, "xxd -i true4k.bin >true4k.c && xxd -i -u true4k.bin >upper.c"), 0);
+    const std::string convert = "LC_ALL=C.UTF-8 " TARNWICK_CONVERT " --strict -q";
+
+    ASSERT_EQ(Shell(dir, convert + " -o whole.mif true4k.c 2>err.txt"), 1);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
+              "true4k.c:1:1: error: 'u' (U+0075) is not a hexadecimal digit (38 such characters)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "whole.mif"));
+
+    const std::string body = "sed -n '/{/,/}/p' ";
+    const std::string cut = " | sed 's/.*{//; s/}.*//'";
+    ASSERT_EQ(Shell(dir, body + "true4k.c" + cut + " | " + convert + " -o body.mif"), 0);
+    ASSERT_EQ(Shell(dir, body + "upper.c" + cut + " | " + convert + " -o upper.mif"), 0);
+    ASSERT_EQ(Shell(dir, convert + " --binary-input -o binary.mif true4k.bin"), 0);
+    ASSERT_EQ(Shell(dir, body + "true4k.c" + cut + " | iconv -f UTF-8 -t UTF-16 >body16.txt"), 0);
+    ASSERT_EQ(Shell(dir, "(head -c 1001 body16.txt; sleep 0.2; tail -c +1002 body16.txt) | " +
+                             convert + " -o utf16.mif"),
+              0);
+    const std::string expected = withoutDateLine(test::ReadBytes(dir / "binary.mif"));
+    EXPECT_NE(expected.find("DEPTH = 4096;"), std::string::npos);
+    for (const char* name : {"body.mif", "utf16.mif"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(withoutDateLine(test::ReadBytes(dir / name)), expected);
     }
+    // Letter case stays as typed: the upper-case array differs only in its digits' case.
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string upper = withoutDateLine(test::ReadBytes(dir / "upper.mif"));
+    EXPECT_NE(upper, expected);
+    EXPECT_EQ(lower(upper), lower(expected));
 }
 
 } // namespace

@@ -53,10 +53,10 @@ TEST_F(ConvertToMifTest, NoWidthSelectedWritesNothing) {
 TEST_F(ConvertToMifTest, SecondConversionReplacesTheFirst) {
     ASSERT_EQ(Convert(u"aabb").outcome, ConvertOutcome::Written);
     m_clock = test::FixedClock(u"2026-12-7", u"10:00:01");
-    ASSERT_EQ(Convert(u"ccddee", RadixMode::Binary, 2).outcome, ConvertOutcome::Written);
+    ASSERT_EQ(Convert(u"110100", RadixMode::Binary, 2).outcome, ConvertOutcome::Written);
     const std::string bytes = test::ReadBytes(m_output);
     EXPECT_NE(bytes.find("2026-12-710:00:01"), std::string::npos);
-    EXPECT_NE(bytes.find("\t1\t:\tdee;"), std::string::npos);
+    EXPECT_NE(bytes.find("\t1\t:\t100;"), std::string::npos);
     EXPECT_EQ(bytes.find("aa;"), std::string::npos);
 }
 
@@ -75,6 +75,70 @@ TEST_F(ConvertToMifTest, FolderThatCannotBeCreatedReportsPathAndReason) {
     EXPECT_FALSE(result.error.reason.empty());
     EXPECT_EQ(result.error.path, m_dir / "a-file");
 }
+
+// Every character left after delimiter removal must be a digit of the radix, or nothing is
+// written; the outcome says which character, where, and how many there are.
+struct DigitRuleCase {
+    const char* name;
+    std::u16string text;
+    RadixMode radix;
+    std::u16string_view firstWords; ///< the words written, joined, when the file is valid
+    char32_t first = 0;             ///< otherwise the first stray
+    std::uint64_t line = 0, column = 0, count = 0;
+    std::size_t offset = 0;
+};
+
+void PrintTo(const DigitRuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DigitRuleTest : public ConvertToMifTest, public testing::WithParamInterface<DigitRuleCase> {};
+
+TEST_P(DigitRuleTest, WritesOnlyValidFiles) {
+    const DigitRuleCase& c = GetParam();
+    test::WriteBytes(m_output, "earlier");
+    const ConvertResult result = Convert(c.text, c.radix, 1);
+    if (!c.firstWords.empty()) {
+        ASSERT_EQ(result.outcome, ConvertOutcome::Written);
+        std::string words;
+        const std::string bytes = test::ReadBytes(m_output);
+        for (std::size_t at = bytes.find("\t:\t"); at != std::string::npos;
+             at = bytes.find("\t:\t", at + 1))
+            words += bytes.substr(at + 3, bytes.find(';', at) - at - 3);
+        EXPECT_EQ(Ascii(words), c.firstWords);
+        return;
+    }
+    ASSERT_EQ(result.outcome, ConvertOutcome::NotADigit);
+    EXPECT_EQ(result.strays.first, c.first);
+    EXPECT_EQ(result.strays.at.line, c.line);
+    EXPECT_EQ(result.strays.at.column, c.column);
+    EXPECT_EQ(result.strays.count, c.count);
+    EXPECT_EQ(result.strays.offset, c.offset);
+    EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+constexpr auto Hex = RadixMode::Hexadecimal;
+constexpr auto Bin = RadixMode::Binary;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DigitRuleTest,
+    testing::Values(
+        DigitRuleCase{"TabSeparatedLikeASpreadsheet", u"03\t04\t07\r\n0a\tFF", Hex, u"0304070aFF"},
+        DigitRuleCase{"UpperCasePrefixLikeXxdU", u"0X0A, 0XFF,\r\n0x0b", Hex, u"0AFF0b"},
+        DigitRuleCase{"PrefixPassDoesNotRescan", u"00Xx0xX1", Hex, u"", U'x', 1, 4, 2, 3},
+        DigitRuleCase{"CommentOnTheSecondLine", u"0x12,\r\n/* font */ 0x34", Hex, u"", U'/', 2, 1,
+                      7, 7},
+        DigitRuleCase{"DeclarationNamesItsFirstLetter", u"unsigned char a[] = {0x01};", Hex, u"",
+                      U'u', 1, 1, 11, 0},
+        DigitRuleCase{"SurrogatePairCountsOnce", u"ab\r\n12\U0001F600z\U0001F600", Hex, u"",
+                      U'\U0001F600', 2, 3, 3, 6},
+        DigitRuleCase{"ByteOrderMarkIsNotData", u"\uFEFF00ff", Hex, u"", U'\uFEFF', 1, 1, 1, 0},
+        DigitRuleCase{"LoneLfStaysInItsLine", u"12\n34", Hex, u"", U'\n', 1, 3, 1, 2},
+        DigitRuleCase{"HeldCrNamedWhereItStands", u"1\r0x2", Hex, u"", U'\r', 1, 2, 1, 1},
+        DigitRuleCase{"BinaryRefusesHexDigits", u"0101\r\n0120", Bin, u"", U'2', 2, 3, 1, 8},
+        DigitRuleCase{"BinaryTakesItsOwnDigits", u"0101 1111", Bin, u"01011111"}),
+    [](const testing::TestParamInfo<DigitRuleCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ConvertToMifTest, ReadOnlyEarlierFileIsKept) {
     test::WriteBytes(m_output, "earlier");

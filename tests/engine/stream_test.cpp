@@ -38,7 +38,8 @@ std::string streamedMif(const std::string& bytes, RadixMode radix, const WordLay
                         std::mt19937& rng) {
     StringSink sink;
     MifWriter writer(sink, radix, layout, test::FixedClock());
-    FileDigitStream stream;
+    // GBK forced: an undecided stream may take a piece's valid UTF-8 pair for the file's.
+    FileDigitStream stream(platform::TextEncoding::Cp936);
     std::u16string digits;
     auto collect = [&digits](char16_t c, const TextPosition&) { digits += c; };
     for (std::size_t at = 0;;) {

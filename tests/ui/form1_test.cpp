@@ -164,11 +164,29 @@ TEST_F(Form1Test, ConvertsTheSampleAtStartUp) {
     EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
 }
 
-TEST_F(Form1Test, ConvertsTheSampleInBinary) {
+TEST_F(Form1Test, NotADigitIsNamedSelectedAndOneDeleteRemovesIt) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string earlier = OutputBytes();
+    m_form.CInput->setText(QStringLiteral("0x12,\r\n0x34, 0xzz\r\n"));
+    m_form.Command4->setFocus();
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages.last(),
+              QStringLiteral("第2行第9列的“z”不是16进制数字，未生成Mif文件！\r\n"
+                             "共有2个这样的字符，请删去注释、声明等非数据内容。"));
+    EXPECT_EQ(OutputBytes(), earlier);
+    ASSERT_EQ(QApplication::focusWidget(), m_form.CInput);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0x12,\r\n0x34, 0xz\r\n"));
+
+    // A character that does not show is named by its code; binary takes only 0 and 1.
+    m_form.CInput->setText(QStringLiteral("10\u300001"));
     QTest::mouseClick(m_form.Option1[1], Qt::LeftButton);
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
-    EXPECT_EQ(m_messages.messages, QStringList{kSuccess});
-    EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_bin8.mif"));
+    EXPECT_TRUE(m_messages.messages.last().startsWith(
+        QStringLiteral("第1行第3列的U+3000不是二进制数字，未生成Mif文件！")));
+    EXPECT_EQ(OutputBytes(), earlier);
 }
 
 TEST_F(Form1Test, EmptyOrDelimiterOnlyInputShowsTheMessageAndKeepsTheEarlierFile) {

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -88,14 +90,71 @@ TEST_F(OpenFileTest, GbkCommentWithLinuxLineEndsShowsAsChinese) {
     EXPECT_EQ(m_form.CInput->text(), QStringLiteral("/*静*/\r\n0x0F,\r\n"));
 }
 
-TEST_F(OpenFileTest, ChineseCommentsReachTheMifFileByteForByte) {
+TEST_F(OpenFileTest, ChineseCommentsAreNamedAndCountedAsCharactersNotBytes) {
     const std::string comment = "/*\xBE\xB2 \xD7\xD6\xC4\xA3*/"; // "静 字模" in CP936
     Open(File(QStringLiteral("font.txt"), comment + "\r\n0x0F,0xF0,\r\n"));
     EXPECT_TRUE(m_form.CInput->text().startsWith(QStringLiteral("/*静 字模*/\r\n")));
-    m_form.Combo1->selectIndex(10); // one word of all eleven characters
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
-    const std::string mif = test::ReadBytes(m_form.outputPath().toStdString());
-    EXPECT_NE(mif.find("\t0\t:\t/*\xBE\xB2\xD7\xD6\xC4\xA3*/0FF0;\r\n"), std::string::npos);
+    EXPECT_EQ(m_messages.messages.last(),
+              QStringLiteral("第1行第1列的“/”不是16进制数字，未生成Mif文件！\r\n"
+                             "共有7个这样的字符，请删去注释、声明等非数据内容。"));
+    EXPECT_FALSE(QFile::exists(m_form.outputPath()));
+}
+
+// What Windows and Linux editors save: a byte-order mark decides, then valid UTF-8, then GBK.
+TEST_F(OpenFileTest, EncodingsAsEditorsSaveThem) {
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"utf8-bom.txt", "\xEF\xBB\xBF/*\xE9\x9D\x99*/\r\n0x0F,\r\n"},
+        {"utf8.txt", "/*\xE9\x9D\x99*/\n0x0F,\n"},
+        {"gbk.txt", "/*\xBE\xB2*/\n0x0F,\n"},
+        {"utf16le-bom.txt", "\xFF\xFE/\0*\0\x59\x97*\0/\0\r\0\n\0" "0\0x\0" "0\0F\0,\0\r\0\n\0"s},
+        {"utf16be-bom.txt", "\xFE\xFF\0/\0*\x97\x59\0*\0/\0\n\0" "0\0x\0" "0\0F\0,\0\n"s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(File(QString::fromLatin1(c.name), c.bytes));
+        EXPECT_EQ(m_form.CInput->text(), QStringLiteral("/*静*/\r\n0x0F,\r\n"));
+    }
+}
+
+// A file manager drags a file as a URL list, often with the URL as text too.
+TEST_F(OpenFileTest, DroppedFileLoadsAsOpenDoesAndDroppedTextIsInserted) {
+    m_form.show();
+    const QString path = File(QStringLiteral("dropped.txt"), "0x01,\n0x02,\n");
+    auto drop = [this](QMimeData* data) {
+        QWidget* target = m_form.CInput->viewport();
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        EXPECT_TRUE(move.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        QApplication::processEvents();
+    };
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(path)});
+    file.setText(QUrl::fromLocalFile(path).toString());
+    drop(&file);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0x01,\r\n0x02,\r\n"));
+
+    m_form.CInput->setText(QStringLiteral("keep me"));
+    QMimeData missing;
+    missing.setUrls({QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("gone.txt")))});
+    drop(&missing);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
+    ASSERT_EQ(m_messages.messages.size(), 1);
+    EXPECT_TRUE(m_messages.messages[0].startsWith(QStringLiteral("无法打开文件：")));
+
+    m_form.CInput->setText(QString());
+    QMimeData text;
+    text.setText(QStringLiteral("0a\n0b\n"));
+    drop(&text);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0a\r\n0b\r\n"));
 }
 
 TEST_F(OpenFileTest, InvalidBytesAndNulsBecomeReplacementsAndNul) {

@@ -1,0 +1,178 @@
+#include "text_decoder.h"
+
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <array>
+
+namespace tarnwick::platform {
+
+namespace {
+
+struct Mark {
+    std::string_view bytes;
+    TextEncoding encoding;
+};
+constexpr std::array<Mark, 3> kMarks{{
+    {"\xEF\xBB\xBF", TextEncoding::Utf8},
+    {"\xFF\xFE", TextEncoding::Utf16Le},
+    {"\xFE\xFF", TextEncoding::Utf16Be},
+}};
+
+const char* icuName(TextEncoding encoding) {
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return "UTF-8";
+    case TextEncoding::Utf16Le:
+        return "UTF-16LE";
+    case TextEncoding::Utf16Be:
+        return "UTF-16BE";
+    default:
+        return nullptr;
+    }
+}
+
+std::size_t firstNonAscii(std::string_view bytes) {
+    return static_cast<std::size_t>(
+        std::find_if(bytes.begin(), bytes.end(),
+                     [](char b) { return static_cast<unsigned char>(b) >= 0x80; }) -
+        bytes.begin());
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes, bool mayBeCut) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0)
+                low = 0xA0; // no overlong forms
+            if (b == 0xED)
+                high = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F; // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k == n)
+                return mayBeCut;
+            const unsigned char t = p[i + k];
+            if (k == 1 ? (t < low || t > high) : (t < 0x80 || t > 0xBF))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding) {}
+
+TextDecoder::~TextDecoder() {
+    if (m_converter)
+        ucnv_close(m_converter);
+}
+
+void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last) {
+    std::string joined;
+    if (!m_head.empty()) {
+        joined = m_head + std::string(bytes);
+        bytes = joined;
+        m_head.clear();
+    }
+    if (!m_markChecked) {
+        // A mark is at most three bytes; they may arrive in pieces of one.
+        bool waiting = false;
+        for (const Mark& mark : kMarks) {
+            if (m_encoding != TextEncoding::Auto && m_encoding != mark.encoding)
+                continue;
+            if (bytes.substr(0, mark.bytes.size()) == mark.bytes) {
+                m_encoding = mark.encoding;
+                bytes.remove_prefix(mark.bytes.size());
+                waiting = false;
+                break;
+            }
+            if (bytes.size() < mark.bytes.size() && mark.bytes.substr(0, bytes.size()) == bytes)
+                waiting = true;
+        }
+        if (waiting && !last) {
+            m_head.assign(bytes);
+            return;
+        }
+        m_markChecked = true;
+    }
+    if (m_encoding == TextEncoding::Auto) {
+        // ASCII reads the same in every candidate: decode it before anything is decided.
+        const std::size_t ascii = firstNonAscii(bytes);
+        m_cp936.decode(bytes.substr(0, ascii), out, false);
+        bytes.remove_prefix(ascii);
+        if (bytes.empty())
+            return;
+        if (!IsValidUtf8(bytes, !last)) {
+            m_encoding = TextEncoding::Cp936;
+        } else if (bytes.size() < 4 && !IsValidUtf8(bytes, false)) {
+            // Only the start of one character: too little to decide on.
+            m_head.assign(bytes);
+            return;
+        } else {
+            m_encoding = TextEncoding::Utf8;
+        }
+    }
+    decodeDecided(bytes, out, last);
+}
+
+void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, bool last) {
+    if (m_encoding == TextEncoding::Cp936) {
+        m_cp936.decode(bytes, out, last);
+        return;
+    }
+    if (!m_converter) {
+        UErrorCode status = U_ZERO_ERROR;
+        m_converter = ucnv_open(icuName(m_encoding), &status);
+        if (U_FAILURE(status)) {
+            m_converter = nullptr;
+            out.append(bytes.size(), u'\uFFFD');
+            return;
+        }
+    }
+    const std::size_t base = out.size();
+    out.resize(base + bytes.size() + 4); // at most one unit per byte, and what was held
+    UChar* target = out.data() + base;
+    const char* source = bytes.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(m_converter, &target, out.data() + out.size(), &source,
+                   bytes.data() + bytes.size(), nullptr, last, &status);
+    if (U_FAILURE(status)) { // cannot happen with room for every unit; never write garbage
+        ucnv_resetToUnicode(m_converter);
+        out.resize(base);
+        out.append(bytes.size(), u'\uFFFD');
+        return;
+    }
+    out.resize(static_cast<std::size_t>(target - out.data()));
+}
+
+std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {
+    std::u16string out;
+    out.reserve(bytes.size() + 4);
+    TextDecoder decoder(encoding);
+    decoder.decode(bytes, out, true);
+    return out;
+}
+
+} // namespace tarnwick::platform
