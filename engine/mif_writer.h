@@ -6,6 +6,7 @@
 #include "platform/cp936.h"
 #include "platform/file_io.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -67,6 +68,10 @@ public:
     MifWriter& operator=(const MifWriter&) = delete;
 
     void addDigits(std::u16string_view digits);
+    /// Sets the data's depth once it is known, for a header written before the data was
+    /// counted (DEPTH being the padded depth): at most the depth given so far. It decides
+    /// whether finish() writes a short last word.
+    void setDataDepth(std::int32_t depth) { m_layout.depth = std::min(depth, m_layout.depth); }
     void finish();
 
 private:

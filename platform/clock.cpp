@@ -5,6 +5,9 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace tarnwick::platform {
@@ -16,9 +19,15 @@ std::u16string formatNow(const char* format) {
     if (loc == static_cast<locale_t>(nullptr))
         loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
 
-    const std::time_t now = std::time(nullptr);
+    // Reproducible builds fix the time through SOURCE_DATE_EPOCH, meant as UTC.
     std::tm local{};
-    localtime_r(&now, &local);
+    if (const auto fixed = SourceDateEpoch()) {
+        const std::time_t at = static_cast<std::time_t>(*fixed);
+        gmtime_r(&at, &local);
+    } else {
+        const std::time_t now = std::time(nullptr);
+        localtime_r(&now, &local);
+    }
 
     char buffer[256];
     std::size_t length = 0;
@@ -35,6 +44,18 @@ std::u16string formatNow(const char* format) {
 }
 
 } // namespace
+
+std::optional<std::int64_t> SourceDateEpoch() {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (!text || !*text)
+        return std::nullopt;
+    std::int64_t value = 0;
+    const char* end = text + std::strlen(text);
+    const auto parsed = std::from_chars(text, end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end || value < 0)
+        return std::nullopt;
+    return value;
+}
 
 std::u16string LocaleClock::Date() const {
     return formatNow("%x");

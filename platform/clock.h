@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarnwick::platform {
@@ -14,9 +16,13 @@ public:
     virtual std::u16string Time() const = 0;
 };
 
+/// The time that SOURCE_DATE_EPOCH fixes (seconds since 1970, UTC), when it is set and valid.
+std::optional<std::int64_t> SourceDateEpoch();
+
 /// Reads the system clock and formats it with the user's LC_TIME (strftime %x and %X),
 /// converted from the locale's character set. Falls back to the C locale when the user's
-/// locale is not installed.
+/// locale is not installed. When SOURCE_DATE_EPOCH is set, shows that time in UTC instead,
+/// so two runs over the same input give the same bytes.
 class LocaleClock final : public Clock {
 public:
     std::u16string Date() const override;

@@ -133,19 +133,37 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
 }
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, FileCalls calls)
-    : m_target(ResolveLinks(target)), m_calls(calls) {}
+    : m_given(target), m_target(ResolveLinks(target)), m_calls(calls) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!m_committed)
         discard();
 }
 
-void AtomicFileWriter::fail(const std::filesystem::path& path, int code) {
+void AtomicFileWriter::fail(const std::filesystem::path& path, int code, std::string reason) {
     if (m_failed)
         return;
     m_failed = true;
     m_error = MakeIoError(path, code);
+    if (!reason.empty())
+        m_error.reason = std::move(reason);
     discard();
+}
+
+bool AtomicFileWriter::openInPlace(mode_t mode) {
+    if (S_ISSOCK(mode)) {
+        fail(m_given, ENXIO, "is a socket, not a file");
+        return false;
+    }
+    // O_NOCTTY: a terminal given as output must not become the controlling one.
+    m_fd = ::open(m_given.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+        fail(m_given, errno);
+        return false;
+    }
+    m_inPlace = true;
+    m_buffer.reserve(kBufferSize);
+    return true;
 }
 
 void AtomicFileWriter::discard() {
@@ -163,20 +181,29 @@ void AtomicFileWriter::discard() {
 bool AtomicFileWriter::open() {
     const std::filesystem::path folder =
         m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        fail(folder, ec.value());
-        return false;
-    }
+    // Devices and pipes are written into, never replaced: /dev/null must stay a device.
+    // Asked of the name as given, so /dev/stdout reaches the pipe behind /proc/self/fd.
+    struct stat given {};
+    if (::stat(m_given.c_str(), &given) == 0 && !S_ISREG(given.st_mode) &&
+        !S_ISDIR(given.st_mode))
+        return openInPlace(given.st_mode);
 
     struct stat st {};
     const bool replacing = ::stat(m_target.c_str(), &st) == 0;
-    if (replacing) {
-        if (S_ISDIR(st.st_mode)) {
-            fail(m_target, EISDIR);
+    if (replacing && S_ISDIR(st.st_mode)) {
+        fail(m_target, EISDIR);
+        return false;
+    }
+
+    if (m_createFolder) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            fail(folder, ec.value());
             return false;
         }
+    }
+    if (replacing) {
         // A file nobody may write to says "keep me"; the rename below would not ask.
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
             fail(m_target, EACCES);
@@ -196,9 +223,11 @@ bool AtomicFileWriter::open() {
     if (replacing) {
         // The new file takes the place of the old one: it keeps its mode and, where the
         // process may set it, its owner (the owner first: a chown clears set-id bits).
-        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0)
-            (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
-        if (::fchmod(m_fd, st.st_mode & 07777) != 0) {
+        mode_t mode = st.st_mode & 07777;
+        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0 &&
+            ::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid) != 0)
+            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID); // not ours to grant to our group
+        if (::fchmod(m_fd, mode) != 0) {
             fail(m_target, errno);
             return false;
         }
@@ -242,6 +271,8 @@ bool AtomicFileWriter::commit() {
     flushBuffer();
     if (m_failed)
         return false;
+    if (m_inPlace)
+        return commitInPlace();
     // The data must be on disk before the rename makes it the file: otherwise a power cut
     // can leave an empty file where a good one was.
     if (m_calls.fsync(m_fd) != 0) {
@@ -254,7 +285,7 @@ bool AtomicFileWriter::commit() {
         fail(m_target, errno);
         return false;
     }
-    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+    if (m_calls.rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
         fail(m_target, errno);
         return false;
     }
@@ -265,9 +296,26 @@ bool AtomicFileWriter::commit() {
         m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
+        // The file is in place whatever this answers; a folder that cannot sync is no error.
         (void)m_calls.fsync(dirFd);
         ::close(dirFd);
     }
+    return true;
+}
+
+bool AtomicFileWriter::commitInPlace() {
+    // A pipe, a terminal or /dev/null cannot sync (EINVAL, EROFS): that is not a failure.
+    if (m_calls.fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
+        fail(m_given, errno);
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (m_calls.close(fd) != 0) {
+        fail(m_given, errno);
+        return false;
+    }
+    m_committed = true;
     return true;
 }
 

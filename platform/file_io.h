@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -32,6 +33,7 @@ struct FileCalls {
     ssize_t (*write)(int fd, const void* data, std::size_t size) = ::write;
     int (*fsync)(int fd) = ::fsync;
     int (*close)(int fd) = ::close;
+    int (*rename)(const char* from, const char* to) = ::rename;
 };
 
 /// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
@@ -43,18 +45,26 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 /// Replaces a file atomically and durably: the bytes go to a temporary file in the target's
 /// folder, which is synced to disk, closed and renamed over the target only when everything
 /// was written; the folder is synced after the rename. Until then, and whenever anything
-/// fails (a short write that cannot be completed, fsync, close), the earlier file stays
-/// exactly as it was and no temporary file is left behind. A symbolic link is followed: the
-/// link stays and the file it points to is replaced. A replaced file keeps its mode and,
-/// where the process may set it, its owner; a new file gets the umask's mode. A missing
-/// target folder is created. Writes are buffered; the first failure is kept and later
-/// writes are ignored.
+/// fails (a short write that cannot be completed, fsync, close, rename), the earlier file
+/// stays exactly as it was and no temporary file is left behind. A symbolic link is
+/// followed: the link stays and the file it points to is replaced. A replaced file keeps its
+/// mode and, where the process may set it, its owner; a new file gets the umask's mode. A
+/// missing target folder is created unless setCreateFolder(false). Writes are buffered; the
+/// first failure is kept and later writes are ignored.
+///
+/// A target that exists and is not a regular file (a character or block device such as
+/// /dev/null, a named pipe, a terminal) is written in place instead: no temporary file, no
+/// rename, its mode and owner untouched, synced where it can be. A socket or a folder is
+/// refused.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target, FileCalls calls = {});
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    /// Whether open() creates a missing target folder (the default) or fails with ENOENT.
+    void setCreateFolder(bool create) { m_createFolder = create; }
 
     /// Creates the folder if needed and the temporary file. False on failure (see error()).
     bool open();
@@ -67,12 +77,17 @@ public:
 
 private:
     void flushBuffer();
-    void fail(const std::filesystem::path& path, int code);
+    void fail(const std::filesystem::path& path, int code, std::string reason = {});
+    bool openInPlace(mode_t mode);
+    bool commitInPlace();
     void discard();
 
-    std::filesystem::path m_target;
+    std::filesystem::path m_given;  ///< as named: the kernel follows /proc's own links
+    std::filesystem::path m_target; ///< with symbolic links followed to the end
     FileCalls m_calls;
     std::filesystem::path m_tempPath;
+    bool m_createFolder = true;
+    bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;
     std::string m_buffer;
     bool m_failed = false;

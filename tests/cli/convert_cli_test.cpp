@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tarnwick {
 namespace {
@@ -46,8 +48,10 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     for (auto [name, path] : {std::pair{"IN", dir / "in.txt"}, std::pair{"OUT", dir / "out.mif"}})
         for (std::size_t at; (at = args.find(name)) != std::string::npos;)
             args.replace(at, 2 + (name[0] == 'O'), path.string());
-    const std::string command = "cd " + dir.path().string() + " && LC_ALL=C.UTF-8 " TARNWICK_CONVERT " " + args +
-                                " <in.txt >stdout.txt 2>stderr.txt";
+    // Standard input through a real pipe, as a build script gives it.
+    const std::string command = "cd " + dir.path().string() +
+                                " && cat in.txt | LC_ALL=C.UTF-8 timeout 20 " TARNWICK_CONVERT
+                                " " + args + " >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), c.status);
@@ -58,6 +62,13 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
         EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
     else
         EXPECT_NE(out.find(c.outputHas), std::string::npos) << out;
+    // Nothing else is left: no temporary file, no folder made for the output.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_TRUE(entry.path().filename() == "in.txt" || entry.path().filename() == "out.mif" ||
+                    entry.path().filename() == "stdout.txt" ||
+                    entry.path().filename() == "stderr.txt" ||
+                    entry.path().filename() == "Vetrask.mif")
+            << entry.path();
 }
 
 const std::string kSample = test::ReadBytes(test::GoldenDir() / "sample_input.txt");
@@ -71,12 +82,18 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"StrayCharacterNamedByLineAndColumn", "-o OUT IN", "ab\n 0xZ1\n", 1,
                 "in.txt:2:4: error: 'Z' (U+005A) is not a hexadecimal digit (1 such character)\n",
                 ""},
-        CliCase{"GbkPairIsOneCharacter", "-o OUT", "ab\r\n\xD7\xD6\xD7\xD6 0X1f 12", 1,
-                "-:2:1: error: '\xE5\xAD\x97' (U+5B57) is not a hexadecimal digit (2 such characters)", ""},
+        CliCase{"GbkPairIsOneCharacter", "-o OUT IN", "ab\r\n\xD7\xD6\xD7\xD6 0X1f 12", 1,
+                "in.txt:2:1: error: '\xE5\xAD\x97' (U+5B57) is not a hexadecimal digit (2 such characters)", ""},
         CliCase{"Utf8IsOneCharacterToo", "-r bin -o OUT IN", "\xEF\xBB\xBF" "01\t\xE5\xAD\x97", 1,
                 "in.txt:1:4: error: '\xE5\xAD\x97' (U+5B57) is not a binary digit (1 such character)", ""},
         CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
                 "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
+        CliCase{"PipeStopsAtTheFirstStray", "-o OUT", "ab\nzz", 1,
+                "-:2:1: error: 'z' (U+007A) is not a hexadecimal digit\n", ""},
+        CliCase{"EndlessDeviceNamedAsGiven", "-o OUT /dev/zero", "", 1,
+                "/dev/zero:1:1: error: U+0000 is not a hexadecimal digit\n", ""},
+        CliCase{"StrictOnCleanInputWrites", "--strict -o OUT", "0x12,0x34", 0, "wrote",
+                "DEPTH = 2;"},
         CliCase{"ShortLastWordWarned", "-w 16 -o OUT", "abcdef", 0,
                 "the last word is short: 2 of 4", "\t1\t:\tef;"},
         CliCase{"DroppedDigitsWarned", "-w 16 -o OUT", "abcdefabcd", 0,
@@ -87,6 +104,27 @@ INSTANTIATE_TEST_SUITE_P(
                 "\r\n\r\nCONTENT BEGIN\r\n\r\n\t0\t:\tabc;\r\n\t1\t:\t000;\r\n"
                 "\t2\t:\t000;\r\n\r\nEND;\r\n"},
         CliCase{"DepthTooSmall", "--depth 1 -o OUT", "0x01,0x02", 3, "more than --depth 1", ""},
+        CliCase{"DepthTooSmallByAShortWord", "--depth 1 -o OUT IN", "0x01,3", 3,
+                "the data makes 2 words, more than --depth 1", ""},
+        CliCase{"DepthExactlyTheDatas", "--depth 2 -o OUT", "12 34", 0, "DEPTH = 2",
+                "DEPTH = 2;\r\n\r\n"},
+        CliCase{"DepthKeepsAShortLastWord", "--depth 3 -w 16 -o OUT IN", "abcdef", 0, "short",
+                "\t0\t:\tabcd;\r\n\t1\t:\tef;\r\n\t2\t:\t0000;\r\n\r\nEND;"},
+        CliCase{"DepthDropsATailThatRoundsDown", "--depth 3 -w 16 -o OUT IN", "abcdefabcd", 0,
+                "dropped", "\t1\t:\tefab;\r\n\t2\t:\t0000;\r\n\r\nEND;"},
+        CliCase{"DepthWithAStrayWritesNothing", "--depth 9 -o OUT IN", "12\n34 5g", 1,
+                "in.txt:2:5: error: 'g' (U+0067)", ""},
+        CliCase{"NegativeDepth", "--depth -1 -o OUT", "1", 2, "invalid depth '-1'", ""},
+        CliCase{"SecondOperand", "IN extra", "1", 2, "extra operand 'extra'", ""},
+        CliCase{"BundledUnknownShortOption", "-qx", "1", 2, "invalid option -- 'x'", ""},
+        CliCase{"FlagGivenAValue", "--quiet=yes", "1", 2,
+                "option '--quiet' doesn't allow an argument", ""},
+        CliCase{"EmptyOutputName", "-o ''", "1", 2, "the output name is empty", ""},
+        CliCase{"MissingOutputFolder", "-o nodir/x.mif", "12", 3,
+                "cannot write nodir/x.mif: No such file or directory", ""},
+        CliCase{"OutputOntoAFullDevice", "-o /dev/full", "12", 3,
+                "cannot write /dev/full: No space left on device", ""},
+        CliCase{"StandardOutputAsADeviceName", "-q -o /dev/stdout", "12", 0, "", "\t0\t:\t12;"},
         CliCase{"BinaryInputBytesBecomeHex", "--binary-input -w 16 -o OUT IN", "\x01\xAB\r\n", 0,
                 "DEPTH = 2", "\t0\t:\t01ab;\r\n\t1\t:\t0d0a;"},
         CliCase{"BinaryInputNeedsWholeBytes", "--binary-input -w 12 -o OUT", "", 2, "multiple of 8",
@@ -94,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"BinaryRadixWidths", "-r bin -w 65 -o OUT", "1", 2, "bin widths are 1 to 64", ""},
         CliCase{"HexWidthNotAMultipleOfFour", "-w 6 -o OUT", "1", 2,
                 "hex widths are 4 to 256 in steps of 4", ""},
-        CliCase{"UnknownOption", "--frobnicate", "", 2, "unknown option '--frobnicate'", ""},
+        CliCase{"UnknownOption", "--frobnicate", "", 2, "unrecognized option '--frobnicate'", ""},
         CliCase{"MissingInput", "-o OUT missing.txt", "", 3, "missing.txt: No such file", ""},
         CliCase{"UnwritableOutput", "-o /proc/version", "12", 3, "cannot write", ""},
         CliCase{"StandardOutput", "-q -o -", "1010", 0, "", "\t0\t:\t10;\r\n\t1\t:\t10;"},
@@ -115,6 +153,49 @@ TEST(ConvertCliGolden, SampleMatchesTheWindowsFile) {
 int Shell(const test::TempDir& dir, const std::string& command) {
     const int raw = std::system(("cd " + dir.path().string() + " && " + command).c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Raw bytes over a read piece (1 MiB) still make two digits a byte, in order.
+TEST(ConvertCliBinaryInput, BytesAcrossReadPiecesBecomeWordsInOrder) {
+    const test::TempDir dir;
+    std::string bytes((1 << 20) + (1 << 19) + 3, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i % 251);
+    test::WriteBytes(dir / "rom.bin", bytes);
+    ASSERT_EQ(Shell(dir, TARNWICK_CONVERT " -q --binary-input -w 16 -o out.mif rom.bin"), 0);
+    const std::string mif = test::ReadBytes(dir / "out.mif");
+    const std::size_t words = (bytes.size() + 1) / 2; // the odd last byte: a short word
+    EXPECT_NE(mif.find("DEPTH = " + std::to_string(words) + ";"), std::string::npos);
+    const std::size_t split = (std::size_t{1} << 20) / 2; // the word that starts the second piece
+    char line[64];
+    std::snprintf(line, sizeof line, "\t%zu\t:\t%02x%02x;\r\n", split,
+                  static_cast<unsigned>(split * 2 % 251), static_cast<unsigned>((split * 2 + 1) % 251));
+    EXPECT_NE(mif.find(line), std::string::npos) << line;
+    std::snprintf(line, sizeof line, "\t%zu\t:\t%02x;\r\n\r\nEND;\r\n", words - 1,
+                  static_cast<unsigned>((bytes.size() - 1) % 251));
+    EXPECT_EQ(mif.substr(mif.size() - std::strlen(line)), line);
+}
+
+// Endless input ends as soon as the result is decided.
+TEST(ConvertCliEndless, InputThatNeverEndsStopsAtOnce) {
+    const test::TempDir dir;
+    EXPECT_EQ(Shell(dir, "yes 0123 | timeout 20 " TARNWICK_CONVERT " --depth 4 -o out.mif "
+                         "2>err.txt"),
+              3);
+    EXPECT_NE(test::ReadBytes(dir / "err.txt").find("more than --depth 4"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
+    EXPECT_EQ(Shell(dir, "yes 0123z | timeout 20 " TARNWICK_CONVERT " -o out.mif 2>/dev/null"), 1);
+}
+
+// With SOURCE_DATE_EPOCH two runs give the same bytes, the date line in UTC.
+TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
+    const test::TempDir dir;
+    const std::string run = "printf '12 34' | SOURCE_DATE_EPOCH=999993599 TZ=Asia/Shanghai "
+                            "LC_ALL=C " TARNWICK_CONVERT " -q -o ";
+    ASSERT_EQ(Shell(dir, run + "a.mif && sleep 1.1 && " + run + "b.mif"), 0);
+    const std::string a = test::ReadBytes(dir / "a.mif");
+    EXPECT_EQ(a, test::ReadBytes(dir / "b.mif"));
+    EXPECT_NE(a.find("-- Design Date\xA3\xBA" "09/08/0123:59:59\r\n"), std::string::npos);
 }
 
 // Files as real tools write them, through real pipes: xxd's C array, its body as README's

@@ -110,5 +110,39 @@ TEST(WriteMif, LargeDepthNumbersAreContiguous) {
     EXPECT_EQ(lines[16 + 99'999], "\t99999\t:\taa;");
 }
 
+// The widest words, fed in pieces that split them, across several chunk flushes: every
+// line whole (ASan watches the chunk's edge).
+TEST(MifWriter, WidestWordsAcrossChunksAndPieces) {
+    std::u16string digits;
+    for (int k = 0; k < 20'000; ++k)
+        digits += Ascii(std::to_string(1'000'000 + k)) + std::u16string(57, u'f');
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 63, digits.size());
+    StringSink sink;
+    MifWriter writer(sink, RadixMode::Hexadecimal, layout, test::FixedClock());
+    for (std::size_t at = 0; at < digits.size(); at += 1000)
+        writer.addDigits(std::u16string_view(digits).substr(at, 1000));
+    writer.finish();
+    EXPECT_EQ(sink.bytes(), MifBytes(digits, RadixMode::Hexadecimal, 63));
+    const std::vector<std::string> lines = Lines(sink.bytes());
+    ASSERT_EQ(lines.size(), 18u + 20'000u);
+    EXPECT_EQ(lines[16 + 19'999], "\t19999\t:\t1019999" + std::string(57, 'f') + ";");
+}
+
+// A sink that fails stops the writer: a full disk is not filled with more attempts.
+TEST(MifWriter, StopsOnceTheSinkHasFailed) {
+    class FailingSink final : public ByteSink {
+    public:
+        void write(std::string_view) override { ++writes; }
+        bool failed() const override { return writes > 0; }
+        int writes = 0;
+    } sink;
+    const std::u16string digits(4'000'000, u'a');
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, digits.size());
+    MifWriter writer(sink, RadixMode::Hexadecimal, layout, test::FixedClock(), 3'000'000);
+    writer.addDigits(digits);
+    writer.finish();
+    EXPECT_LE(sink.writes, 2); // the first chunk, and at most the closing one
+}
+
 } // namespace
 } // namespace tarnwick

@@ -31,6 +31,21 @@ TEST(LocaleClock, CLocaleGivesShortDateAndTimeWithSeconds) {
     EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d\d:\d\d:\d\d)"))) << time;
 }
 
+TEST(LocaleClock, SourceDateEpochFixesTheTimeInUtc) {
+    // A zone far from UTC, so local time would show another day.
+    ::setenv("TZ", "Asia/Shanghai", 1);
+    ::setenv("LC_ALL", "C", 1);
+    ::setenv("SOURCE_DATE_EPOCH", "999993599", 1); // 2001-09-08 23:59:59 UTC
+    const LocaleClock clock;
+    EXPECT_EQ(Narrow(clock.Date()), "09/08/01");
+    EXPECT_EQ(Narrow(clock.Time()), "23:59:59");
+    ::setenv("SOURCE_DATE_EPOCH", "soon", 1); // not a number: the real clock
+    EXPECT_NE(Narrow(clock.Date()), "09/08/01");
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    ::unsetenv("LC_ALL");
+    ::unsetenv("TZ");
+}
+
 TEST(LocaleClock, UninstalledLocaleFallsBackInsteadOfFailing) {
     ::setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);
     const LocaleClock clock;

@@ -65,6 +65,7 @@ TEST(EncodeCp936, EncodesAndSubstitutesWhatTheCodePageLacks) {
         << "lone surrogates";
     EXPECT_EQ(EncodeCp936(u"\u0E01\u5B57"), "?\xD7\xD6") << "Thai is not in GBK";
     EXPECT_EQ(EncodeCp936(u"\0"s), "\0"s);
+    EXPECT_EQ(EncodeCp936(u"\u007F\u0080"), "\x7F?") << "the ASCII edge";
 }
 
 TEST(Cp936, EveryDoubleBytePairRoundTripsOrBecomesOneReplacement) {

@@ -208,7 +208,9 @@ TEST_F(Form1Test, TypedWidthNeverPicksAnEntryOnlyTheListDoes) {
         SCOPED_TRACE(typed);
         m_messages.messages.clear();
         m_form.Combo1->setFocus();
-        QWidget* field = QApplication::focusWidget();
+        // Alternately through the combo box and straight into its line edit.
+        QWidget* field = typed[0] == '1' ? static_cast<QWidget*>(m_form.Combo1->lineEdit())
+                                         : QApplication::focusWidget();
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
         QString text = QString::fromLatin1(typed);
         const bool enter = text.endsWith(u'\n');
@@ -294,6 +296,11 @@ TEST_F(Form1Test, AltKeysAtTheFocusedBoxRunMenuCommandsAndNeverType) {
     QKeyEvent altGr(QEvent::KeyPress, Qt::Key_E, Qt::GroupSwitchModifier, QStringLiteral("€"));
     QApplication::sendEvent(QApplication::focusWidget(), &altGr);
     EXPECT_TRUE(m_form.CInput->text().startsWith(QStringLiteral("€")));
+    // Where AltGr arrives as Ctrl+Alt (some layouts and remote desktops), it types too.
+    QKeyEvent ctrlAlt(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier,
+                      QStringLiteral("ą"));
+    QApplication::sendEvent(QApplication::focusWidget(), &ctrlAlt);
+    EXPECT_TRUE(m_form.CInput->text().startsWith(QStringLiteral("€ą")));
 }
 
 } // namespace

@@ -175,7 +175,9 @@ TEST_F(OpenFileTest, UnreadableFileShowsWhyAndKeepsTheBox) {
     const QString fifo = m_dir.filePath(QStringLiteral("pipe"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     Open(fifo); // refused at once: nothing writes to it, and the window must not wait
-    EXPECT_EQ(m_messages.messages.size(), 3);
+    ASSERT_EQ(m_messages.messages.size(), 3);
+    EXPECT_EQ(m_messages.messages[2], QStringLiteral("无法打开文件：") + fifo +
+                                          QStringLiteral("\r\n这不是普通文件（管道或套接字）"));
     EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
 }
 
@@ -198,6 +200,11 @@ TEST_F(OpenFileTest, TooLargeFilesAreRefusedWithoutBeingRead) {
 TEST_F(OpenFileTest, OneOverlongLineIsRefusedButManyShortOnesAreNot) {
     m_form.CInput->setText(QStringLiteral("keep me"));
     const std::string longLine(static_cast<std::size_t>(kMaxLoadLine) + 1, 'a');
+    const QString exact = File(QStringLiteral("exact.txt"), longLine.substr(1) + "\n");
+    Open(exact); // a line of exactly the limit still loads
+    EXPECT_TRUE(m_messages.messages.isEmpty());
+    EXPECT_EQ(m_form.CInput->text().size(), kMaxLoadLine + 2);
+    m_form.CInput->setText(QStringLiteral("keep me"));
     const QString unix =
         File(QStringLiteral("unix.txt"), longLine.substr(0, 100) + "\n" + longLine);
     Open(unix);

@@ -1,0 +1,206 @@
+#include "options.h"
+
+#include <getopt.h>
+#include <strings.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tarnwick::cli {
+
+namespace {
+
+int usageError(const std::string& text) {
+    if (!text.empty())
+        Say(text);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    return Usage;
+}
+
+void printHelp() {
+    std::printf(
+        "Usage: %s [OPTION]... [INPUT]\n"
+        "Convert hexadecimal or binary digits (a C array, a digit block) to a MIF file,\n"
+        "exactly as the Tarnwick window does. With no INPUT, or when INPUT is -, read\n"
+        "standard input.\n"
+        "\n"
+        "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
+        "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 64 (bin);\n"
+        "                        default 8\n"
+        "  -o, --output=FILE     the MIF file (default Vetrask.mif); - for standard output\n"
+        "      --depth=N         fill the addresses after the data with words of zeros up\n"
+        "                        to N; more words than N is an error\n"
+        "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
+        "      --binary-input    INPUT is raw bytes, each becoming two hex digits (hex\n"
+        "                        radix and a width that is a multiple of 8 only)\n"
+        "      --strict          treat every warning as an error: write nothing\n"
+        "  -q, --quiet           do not report the file written (warnings still show)\n"
+        "      --help            display this help and exit\n"
+        "      --version         output version information and exit\n"
+        "\n"
+        "Blanks, tabs, ',', ';', '{', '}', \"0x\", \"0X\" and line breaks are removed; LF,\n"
+        "CR and CR LF each end a line. Every other character must be a digit of the radix:\n"
+        "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
+        "(remove comments and declarations, or convert a binary with --binary-input).\n"
+        "A short or dropped last word is a warning.\n"
+        "\n"
+        "With auto, a byte-order mark decides the encoding; without one the input is\n"
+        "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
+        "code page 936 (GBK).\n"
+        "\n"
+        "A FILE output is replaced atomically; a device or pipe (/dev/null, /dev/stdout)\n"
+        "is written into. With SOURCE_DATE_EPOCH set, the date line shows that time (UTC).\n"
+        "\n"
+        "Exit status: 0 written; 1 nothing to convert, or a character that is not a\n"
+        "digit; 2 usage error; 3 input unreadable, output unwritable, or refused\n"
+        "(--strict, --depth).\n",
+        kProgram);
+}
+
+void printVersion() {
+    std::printf("%s (Tarnwick) 1.0.0\n"
+                "Copyright (C) 2011 Vetrask.\n"
+                "License MIT: <https://opensource.org/licenses/MIT>.\n",
+                kProgram);
+}
+
+std::optional<std::int64_t> parseNumber(const char* text) {
+    std::int64_t value = 0;
+    const char* end = text + std::strlen(text);
+    const auto parsed = std::from_chars(text, end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end || *text == '\0')
+        return std::nullopt;
+    return value;
+}
+
+std::optional<platform::TextEncoding> parseEncoding(const char* name) {
+    using platform::TextEncoding;
+    static const std::pair<const char*, TextEncoding> names[] = {
+        {"auto", TextEncoding::Auto},       {"cp936", TextEncoding::Cp936},
+        {"gbk", TextEncoding::Cp936},       {"utf-8", TextEncoding::Utf8},
+        {"utf8", TextEncoding::Utf8},       {"utf-16le", TextEncoding::Utf16Le},
+        {"utf-16be", TextEncoding::Utf16Be},
+    };
+    for (const auto& [text, encoding] : names)
+        if (strcasecmp(name, text) == 0)
+            return encoding;
+    return std::nullopt;
+}
+
+} // namespace
+
+void Say(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
+std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
+    enum {
+        DepthOption = 256,
+        BinaryInputOption,
+        StrictOption,
+        EncodingOption,
+        HelpOption,
+        VersionOption
+    };
+    static const option longOptions[] = {
+        {"radix", required_argument, nullptr, 'r'},
+        {"width", required_argument, nullptr, 'w'},
+        {"output", required_argument, nullptr, 'o'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"depth", required_argument, nullptr, DepthOption},
+        {"binary-input", no_argument, nullptr, BinaryInputOption},
+        {"strict", no_argument, nullptr, StrictOption},
+        {"encoding", required_argument, nullptr, EncodingOption},
+        {"help", no_argument, nullptr, HelpOption},
+        {"version", no_argument, nullptr, VersionOption},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt words its own errors as every GNU tool does, naming the program by argv[0].
+    std::vector<char*> args(argv, argv + argc);
+    std::string program = kProgram;
+    args[0] = program.data();
+    args.push_back(nullptr);
+    opterr = 1;
+    optind = 1;
+    std::optional<std::int64_t> width;
+    for (;;) {
+        const int c = getopt_long(argc, args.data(), "r:w:o:q", longOptions, nullptr);
+        if (c == -1)
+            break;
+        switch (c) {
+        case 'r':
+            if (std::strcmp(optarg, "hex") == 0)
+                options.radix = RadixMode::Hexadecimal;
+            else if (std::strcmp(optarg, "bin") == 0)
+                options.radix = RadixMode::Binary;
+            else
+                return usageError(std::string("invalid radix '") + optarg + "': use hex or bin");
+            break;
+        case 'w':
+            width = parseNumber(optarg);
+            if (!width)
+                return usageError(std::string("invalid width '") + optarg + "'");
+            break;
+        case 'o':
+            if (*optarg == '\0')
+                return usageError("the output name is empty");
+            options.output = optarg;
+            break;
+        case 'q':
+            options.quiet = true;
+            break;
+        case DepthOption:
+            options.depth = parseNumber(optarg);
+            if (!options.depth || *options.depth < 0 ||
+                *options.depth > static_cast<std::int64_t>(kMaxDigitCount))
+                return usageError(std::string("invalid depth '") + optarg +
+                                  "': use a whole number from 0 to 2147483647");
+            break;
+        case BinaryInputOption:
+            options.binaryInput = true;
+            break;
+        case StrictOption:
+            options.strict = true;
+            break;
+        case EncodingOption: {
+            const auto encoding = parseEncoding(optarg);
+            if (!encoding)
+                return usageError(std::string("invalid encoding '") + optarg +
+                                  "': use auto, cp936, utf-8, utf-16le or utf-16be");
+            options.encoding = *encoding;
+            break;
+        }
+        case HelpOption:
+            printHelp();
+            return Written;
+        case VersionOption:
+            printVersion();
+            return Written;
+        default: // getopt has said what was wrong
+            return usageError({});
+        }
+    }
+    if (optind < argc)
+        options.input = args[optind++];
+    if (optind < argc)
+        return usageError(std::string("extra operand '") + args[optind] + "'");
+
+    const bool hex = options.radix == RadixMode::Hexadecimal;
+    const std::int64_t bits = width.value_or(8);
+    const bool allowed =
+        hex ? bits >= 4 && bits <= 256 && bits % 4 == 0 : bits >= 1 && bits <= 64;
+    if (!allowed)
+        return usageError("invalid width '" + std::to_string(bits) + "': " +
+                          (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
+    options.width = static_cast<int>(bits);
+    if (options.binaryInput && (!hex || options.width % 8 != 0))
+        return usageError("--binary-input needs the hex radix and a width that is a "
+                          "multiple of 8");
+    return std::nullopt;
+}
+
+} // namespace tarnwick::cli

@@ -1,0 +1,387 @@
+#include "run.h"
+
+#include "engine/engine.h"
+#include "platform/clock.h"
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <vector>
+
+namespace tarnwick::cli {
+
+namespace {
+
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+// The input, read twice: a file by seeking back, anything else (standard input, a pipe, a
+// device) through an unnamed temporary file that the first pass fills.
+class Input {
+public:
+    ~Input() {
+        if (m_fd > 0)
+            ::close(m_fd);
+        if (m_spool >= 0)
+            ::close(m_spool);
+    }
+
+    std::optional<std::string> open(const std::string& name) {
+        m_name = name == "-" ? "standard input" : name;
+        m_fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            return reason(errno);
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0)
+            return reason(errno);
+        if (S_ISDIR(st.st_mode))
+            return reason(EISDIR);
+        m_seekable = S_ISREG(st.st_mode) && ::lseek(m_fd, 0, SEEK_CUR) >= 0;
+        return std::nullopt;
+    }
+
+    /// A regular file: it can be read again, and it ends.
+    bool seekable() const { return m_seekable; }
+
+    // Calls use(piece, last) for each piece of the input until it returns false; with
+    // `keep`, keeps what was read for readAgain(). Returns why it failed.
+    template <class Use> std::optional<std::string> read(bool keep, Use&& use) {
+        if (keep && !m_seekable) {
+            const char* folder = std::getenv("TMPDIR");
+            if (!folder || !*folder)
+                folder = "/tmp";
+            m_spool = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (m_spool < 0)
+                return "cannot keep " + m_name + " for the second pass: " + std::strerror(errno);
+        }
+        return readFrom(m_fd, keep && !m_seekable, use);
+    }
+
+    template <class Use> std::optional<std::string> readAgain(Use&& use) {
+        const int fd = m_spool >= 0 ? m_spool : m_fd;
+        if (::lseek(fd, 0, SEEK_SET) < 0)
+            return reason(errno);
+        return readFrom(fd, false, use);
+    }
+
+    const std::string& name() const { return m_name; }
+
+private:
+    template <class Use> std::optional<std::string> readFrom(int fd, bool spool, Use& use) {
+        m_buffer.resize(kPiece);
+        for (;;) {
+            const ssize_t got = ::read(fd, m_buffer.data(), m_buffer.size());
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return reason(errno);
+            }
+            const std::string_view piece(m_buffer.data(), static_cast<std::size_t>(got));
+            if (spool)
+                if (const int code = platform::WriteAll(m_spool, piece))
+                    return "cannot keep " + m_name + " for the second pass: " +
+                           std::strerror(code);
+            if (!use(piece, got == 0) || got == 0)
+                return std::nullopt;
+        }
+    }
+
+    std::string reason(int code) const { return m_name + ": " + std::strerror(code); }
+
+    std::string m_name;
+    int m_fd = -1;
+    int m_spool = -1;
+    bool m_seekable = false;
+    std::vector<char> m_buffer;
+};
+
+// Standard output as the MIF file's sink.
+class StdoutSink final : public ByteSink {
+public:
+    void write(std::string_view bytes) override {
+        if (m_code == 0)
+            m_code = platform::WriteAll(1, bytes);
+    }
+    bool failed() const override { return m_code != 0; }
+    int code() const { return m_code; }
+
+private:
+    int m_code = 0;
+};
+
+// The character as the terminal can show it, with its code: 'u' (U+0075). Only the code for
+// a character that does not show or that the terminal's encoding (LC_CTYPE) lacks.
+std::string describe(char32_t c) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF) || !std::iswgraph(static_cast<wint_t>(c)))
+        return code;
+    char bytes[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const std::size_t length = std::wcrtomb(bytes, static_cast<wchar_t>(c), &state);
+    if (length == static_cast<std::size_t>(-1))
+        return code;
+    return "'" + std::string(bytes, length) + "' (" + code + ")";
+}
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Feeds one piece through the pipeline the options ask for. With positions (for the digit
+// check) onDigit(c, position), without onDigit(c).
+template <bool kPositions, class OnDigit>
+void digitsOf(const Options& options, FileDigitStream& stream, std::string_view piece, bool last,
+              OnDigit&& onDigit) {
+    if (options.binaryInput) {
+        const TextPosition none;
+        for (char byte : piece) {
+            const auto b = static_cast<unsigned char>(byte);
+            for (char16_t digit : {static_cast<char16_t>(kHexDigits[b >> 4]),
+                                   static_cast<char16_t>(kHexDigits[b & 15])}) {
+                if constexpr (kPositions)
+                    onDigit(digit, none);
+                else
+                    onDigit(digit);
+            }
+        }
+    } else if constexpr (kPositions) {
+        stream.feed(piece, last, onDigit);
+    } else {
+        stream.feedDigits(piece, last, onDigit);
+    }
+}
+
+// The first pass's findings, and what the options make of them.
+class Survey {
+public:
+    explicit Survey(const Options& options) : m_options(options), m_finder(options.radix) {}
+
+    /// Takes one digit-string character; false once the result is decided without the rest.
+    bool put(char16_t c, const TextPosition& at) {
+        ++m_digits;
+        m_finder.put(c, [&at](StrayCharacters& strays) { strays.at = at; });
+        return !m_finder.any() || m_countAll;
+    }
+    void countAllStrays(bool all) { m_countAll = all; }
+    std::uint64_t digits() const { return m_digits; }
+
+    /// Says why the digits cannot be converted and returns the exit status, or nothing.
+    std::optional<int> refusal(const std::string& inputName) const {
+        if (m_finder.any()) {
+            // The form compilers use, so editors and CI logs can jump to the place.
+            const StrayCharacters& strays = m_finder.strays();
+            std::string count;
+            if (m_countAll)
+                count = " (" + std::to_string(strays.count) + " such character" +
+                        (strays.count == 1 ? ")" : "s)");
+            std::fprintf(stderr, "%s:%llu:%llu: error: %s is not a %s digit%s\n",
+                         m_options.input.c_str(), static_cast<unsigned long long>(strays.at.line),
+                         static_cast<unsigned long long>(strays.at.column),
+                         describe(strays.first).c_str(),
+                         m_options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary",
+                         count.c_str());
+            return NothingToConvert;
+        }
+        if (m_digits == 0) {
+            Say("nothing to convert: " + inputName + " holds no digits, only delimiters");
+            return NothingToConvert;
+        }
+        if (m_digits > kMaxDigitCount) {
+            Say(inputName + ": more than 2147483647 digits, more than a MIF file can address");
+            return Failed;
+        }
+        return std::nullopt;
+    }
+
+    /// Warns of a short or dropped last word, and of too many words for --depth; returns the
+    /// exit status when that refuses the conversion.
+    std::optional<int> check(const WordLayout& layout) const {
+        const std::uint64_t d = static_cast<std::uint64_t>(layout.digitsPerWord);
+        const std::uint64_t rest = m_digits % d;
+        std::string warning;
+        if (rest != 0 && static_cast<std::uint64_t>(layout.depth) * d > m_digits)
+            warning = "the last word is short: " + std::to_string(rest) + " of " +
+                      std::to_string(d) + " digits";
+        else if (rest != 0)
+            warning = "the last " + std::to_string(rest) + " digit" +
+                      (rest == 1 ? " is" : "s are") + " dropped: too few for a word of " +
+                      std::to_string(d);
+        if (!warning.empty())
+            Say((m_options.strict ? "error: " : "warning: ") + warning);
+        if (m_options.strict && !warning.empty()) {
+            Say("nothing written (--strict)");
+            return Failed;
+        }
+        if (m_options.depth && *m_options.depth < layout.depth) {
+            Say("the data makes " + std::to_string(layout.depth) + " words, more than --depth " +
+                std::to_string(*m_options.depth) + "; nothing written");
+            return Failed;
+        }
+        return std::nullopt;
+    }
+
+private:
+    const Options& m_options;
+    StrayFinder m_finder;
+    std::uint64_t m_digits = 0;
+    bool m_countAll = true;
+};
+
+int cannotWrite(const Options& options, const std::string& reason) {
+    Say("cannot write " + (options.output == "-" ? std::string("standard output") : options.output) +
+        ": " + reason);
+    return Failed;
+}
+
+int wrote(const Options& options, const WordLayout& layout, std::int64_t depth) {
+    if (!options.quiet)
+        Say("wrote " + (options.output == "-" ? std::string("standard output") : options.output) +
+            ": WIDTH = " + std::to_string(layout.dataWidth) + ", DEPTH = " + std::to_string(depth));
+    return Written;
+}
+
+// True when the output will be a file replaced atomically, not a device, pipe or stdout.
+bool outputIsAFile(const Options& options) {
+    if (options.output == "-")
+        return false;
+    struct stat st {};
+    return ::stat(options.output.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
+// --depth into a file: the header is known before the data, so the digits go straight into
+// the temporary file, checked on the way; any refusal drops it.
+int runOnePass(const Options& options, Input& input) {
+    const std::int32_t depth = static_cast<std::int32_t>(*options.depth);
+    const WordLayout most = [&] {
+        WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), 1);
+        layout.depth = depth;
+        return layout;
+    }();
+    platform::AtomicFileWriter file(options.output);
+    file.setCreateFolder(false);
+    if (!file.open())
+        return cannotWrite(options, file.error().reason);
+    FileSink sink(file);
+    const platform::LocaleClock clock;
+    MifWriter writer(sink, options.radix, most, clock, depth);
+    FileDigitStream stream(options.encoding);
+    Survey survey(options);
+    const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
+    std::vector<char16_t> digits(2 * kPiece + 4);
+    bool tooMany = false;
+    auto error = input.read(false, [&](std::string_view piece, bool last) {
+        std::size_t used = 0;
+        bool goOn = true;
+        digitsOf<true>(options, stream, piece, last, [&](char16_t c, const TextPosition& at) {
+            goOn = survey.put(c, at) && goOn;
+            digits[used++] = c;
+        });
+        writer.addDigits(std::u16string_view(digits.data(), used));
+        tooMany = survey.digits() / d > static_cast<std::uint64_t>(depth);
+        return goOn && !tooMany && !file.failed();
+    });
+    if (error) {
+        Say(*error);
+        return Failed;
+    }
+    if (const auto status = survey.refusal(input.name()))
+        return *status;
+    const WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), survey.digits());
+    if (tooMany) {
+        Say("the data makes more than " + std::to_string(depth) + " words, more than --depth " +
+            std::to_string(depth) + "; nothing written");
+        return Failed;
+    }
+    if (const auto status = survey.check(layout))
+        return *status;
+    writer.setDataDepth(layout.depth);
+    writer.finish();
+    if (!file.commit())
+        return cannotWrite(options, file.error().reason);
+    return wrote(options, layout, depth);
+}
+
+int runTwoPasses(const Options& options, Input& input) {
+    Survey survey(options);
+    // A file can be counted to its end; a pipe or device stops at the first stray, since
+    // it may never end.
+    survey.countAllStrays(input.seekable());
+    {
+        FileDigitStream stream(options.encoding);
+        bool goOn = true;
+        auto count = [&](char16_t c, const TextPosition& at) {
+            goOn = survey.put(c, at) && goOn;
+        };
+        auto error = input.read(true, [&](std::string_view piece, bool last) {
+            digitsOf<true>(options, stream, piece, last, count);
+            return goOn && survey.digits() <= kMaxDigitCount;
+        });
+        if (error) {
+            Say(*error);
+            return Failed;
+        }
+    }
+    if (const auto status = survey.refusal(input.name()))
+        return *status;
+    const WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), survey.digits());
+    if (const auto status = survey.check(layout))
+        return *status;
+    const std::int32_t depth = static_cast<std::int32_t>(options.depth.value_or(layout.depth));
+
+    const platform::LocaleClock clock;
+    const bool toStdout = options.output == "-";
+    StdoutSink stdoutSink;
+    platform::AtomicFileWriter file(options.output);
+    file.setCreateFolder(false);
+    if (!toStdout && !file.open())
+        return cannotWrite(options, file.error().reason);
+    FileSink fileSink(file);
+    ByteSink& sink = toStdout ? static_cast<ByteSink&>(stdoutSink) : fileSink;
+    {
+        MifWriter writer(sink, options.radix, layout, clock, depth);
+        FileDigitStream stream(options.encoding);
+        // A piece of bytes frees at most two digits a byte (--binary-input) and two held.
+        std::vector<char16_t> digits(2 * kPiece + 4);
+        std::size_t used = 0;
+        auto collect = [&](char16_t c) { digits[used++] = c; };
+        if (auto error = input.readAgain([&](std::string_view piece, bool last) {
+                used = 0;
+                digitsOf<false>(options, stream, piece, last, collect);
+                writer.addDigits(std::u16string_view(digits.data(), used));
+                return !sink.failed();
+            })) {
+            Say(*error);
+            return Failed;
+        }
+        writer.finish();
+    }
+    if (toStdout) {
+        if (stdoutSink.failed())
+            return cannotWrite(options, std::strerror(stdoutSink.code()));
+    } else if (!file.commit()) {
+        return cannotWrite(options, file.error().reason);
+    }
+    return wrote(options, layout, depth);
+}
+
+} // namespace
+
+int Run(const Options& options) {
+    Input input;
+    if (auto error = input.open(options.input)) {
+        Say(*error);
+        return Failed;
+    }
+    if (options.depth && outputIsAFile(options))
+        return runOnePass(options, input);
+    return runTwoPasses(options, input);
+}
+
+} // namespace tarnwick::cli
