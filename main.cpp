@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     // Ties the running window to its desktop entry, so a dock shows its icon and groups it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.example.Tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tarnwick"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
     tarnwick::platform::InstallChineseQtTranslations(app);
 
