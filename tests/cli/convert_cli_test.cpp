@@ -114,6 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "\r\n\r\nCONTENT BEGIN\r\n\r\n\t0\t:\tabc;\r\n\t1\t:\t000;\r\n"
                 "\t2\t:\t000;\r\n\r\nEND;\r\n"},
         CliCase{"DepthTooSmall", "--depth 1 -o OUT", "0x01,0x02", 3, "more than --depth 1", ""},
+        CliCase{"DepthToStandardOutputTakesTwoPasses", "-q --depth 3 -o -", "12", 0, "",
+                "DEPTH = 3;\r\n\r\nADDRESS_RADIX = DEC;\r\nDATA_RADIX = HEX;\r\n\r\nCONTENT "
+                "BEGIN\r\n\r\n\t0\t:\t12;\r\n\t1\t:\t00;\r\n\t2\t:\t00;\r\n\r\nEND;\r\n"},
         CliCase{"DepthTooSmallByAShortWord", "--depth 1 -o OUT IN", "0x01,3", 3,
                 "the data makes 2 words, more than --depth 1", ""},
         CliCase{"DepthExactlyTheDatas", "--depth 2 -o OUT", "12 34", 0, "DEPTH = 2",

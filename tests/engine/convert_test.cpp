@@ -41,6 +41,10 @@ TEST_F(ConvertToMifTest, EmptyOrDelimiterOnlyInputTouchesNoFile) {
         EXPECT_EQ(test::ReadBytes(m_output), "earlier");
     }
     EXPECT_EQ(m_dir.entryCount(), 1u);
+    // One digit is not empty: less than half a word still writes a file, of depth 0.
+    const ConvertResult one = Convert(u" a ");
+    EXPECT_EQ(one.outcome, ConvertOutcome::Written);
+    EXPECT_NE(test::ReadBytes(m_output).find("DEPTH = 0;\r\n"), std::string::npos);
 }
 
 TEST_F(ConvertToMifTest, NoWidthSelectedWritesNothing) {
