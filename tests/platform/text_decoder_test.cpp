@@ -55,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Utf16BeMark", "\xFE\xFF\0a\x5B\x57"s, Auto, u"a\u5B57"},
         DecodeCase{"Utf8WithoutMark", "ab\n/* \xE9\x9D\x99 */", Auto, u"ab\n/* \u9759 */"},
         DecodeCase{"GbkWithoutMark", "ab\n/* \xBE\xB2 */", Auto, u"ab\n/* \u9759 */"},
+        DecodeCase{"GbkPairWhoseLeadStartsUtf8", "ab \xD7\xD6", Auto, u"ab \u5B57"},
         DecodeCase{"GbkPrivateUsePairStays", "\xFE\xFE", Auto, u"\uE4C5"},
         DecodeCase{"AsciiAlone", "0x12, 0x34", Auto, u"0x12, 0x34"},
         DecodeCase{"MarkPrefixThatIsNoMark", "\xEF\xBB", Auto, DecodeCp936("\xEF\xBB")},
