@@ -1,12 +1,12 @@
 // Does what the convert button does, from the command line:
 //   convert_file INPUT OUTPUT hex|bin WIDTH_INDEX
-// reads INPUT's bytes, decodes them as CP936 and converts them to the MIF file OUTPUT.
+// reads INPUT's bytes, decodes them as Open does and converts them to the MIF file OUTPUT.
 // Prints the outcome's name on standard output, and the peak memory on standard error.
 // Exits 0 only when the file was written.
 
 #include "engine/engine.h"
 #include "platform/clock.h"
-#include "platform/cp936.h"
+#include "platform/text_decoder.h"
 #include "platform/file_io.h"
 #include "platform/line_ends.h"
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
             std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
             return 1;
         }
-        text = platform::NormaliseLineEnds(platform::DecodeCp936(read.bytes));
+        text = platform::NormaliseLineEnds(platform::DecodeText(read.bytes));
     } // the bytes are freed before the conversion runs
 
     const platform::LocaleClock clock;

@@ -47,24 +47,51 @@ void BM_DecodeCp936(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeCp936)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
-void BM_StripDelimiters(benchmark::State& state) {
-    const std::u16string text =
-        platform::DecodeCp936(cArrayBytes(static_cast<std::size_t>(state.range(0))));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(StripDelimiters(text));
+// The window's first pass: the box's text, 64 characters at a time.
+void BM_CountBlocksText(benchmark::State& state) {
+    const std::string bytes = cArrayBytes(static_cast<std::size_t>(state.range(0)));
+    const std::u16string text(bytes.begin(), bytes.end());
+    for (auto _ : state) {
+        DelimiterStripper stripper;
+        std::uint64_t others = 0;
+        auto other = [&others](char16_t) { ++others; };
+        benchmark::DoNotOptimize(stripper.countBlocks(text.data(), text.size(), true,
+                                                      RadixMode::Hexadecimal, other) +
+                                 others);
+    }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK(BM_StripDelimiters)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountBlocksText)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// The command line's second pass over a file's bytes: digits out, character by character
+// against 64 at a time.
+void BM_FileDigits(benchmark::State& state) {
+    const std::string bytes = cArrayBytes(static_cast<std::size_t>(state.range(0)));
+    std::string digits(bytes.size(), '\0');
+    for (auto _ : state) {
+        FileDigitStream stream;
+        std::size_t used = 0;
+        auto collect = [&](char16_t c) { digits[used++] = static_cast<char>(c); };
+        stream.feedDigits(bytes, true, collect);
+        benchmark::DoNotOptimize(used);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_FileDigits)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 void BM_WriteMif(benchmark::State& state) {
-    const std::u16string digits = StripDelimiters(
-        platform::DecodeCp936(cArrayBytes(static_cast<std::size_t>(state.range(0)))));
+    const std::size_t words = static_cast<std::size_t>(state.range(0));
+    std::string digits;
+    for (std::size_t i = 0; i < words; ++i)
+        digits += "a5";
     const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, digits.size());
-    const WordList words = SplitWords(digits, layout.digitsPerWord, layout.depth);
-    NullSink sink;
-    for (auto _ : state)
-        WriteMif(sink, RadixMode::Hexadecimal, layout, words, FixedClock());
-    state.SetItemsProcessed(state.iterations() * layout.depth);
+    for (auto _ : state) {
+        NullSink sink;
+        MifWriter writer(sink, RadixMode::Hexadecimal, layout, FixedClock());
+        writer.addDigits(digits);
+        writer.finish();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(words));
 }
 BENCHMARK(BM_WriteMif)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 

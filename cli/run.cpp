@@ -134,27 +134,18 @@ std::string describe(char32_t c) {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// Feeds one piece through the pipeline the options ask for. With positions (for the digit
-// check) onDigit(c, position), without onDigit(c).
-template <bool kPositions, class OnDigit>
+// Feeds one piece through the pipeline the options ask for, calling emit(c) for each digit.
+template <class Emit>
 void digitsOf(const Options& options, FileDigitStream& stream, std::string_view piece, bool last,
-              OnDigit&& onDigit) {
+              Emit&& emit) {
     if (options.binaryInput) {
-        const TextPosition none;
         for (char byte : piece) {
             const auto b = static_cast<unsigned char>(byte);
-            for (char16_t digit : {static_cast<char16_t>(kHexDigits[b >> 4]),
-                                   static_cast<char16_t>(kHexDigits[b & 15])}) {
-                if constexpr (kPositions)
-                    onDigit(digit, none);
-                else
-                    onDigit(digit);
-            }
+            emit(static_cast<char16_t>(kHexDigits[b >> 4]));
+            emit(static_cast<char16_t>(kHexDigits[b & 15]));
         }
-    } else if constexpr (kPositions) {
-        stream.feed(piece, last, onDigit);
     } else {
-        stream.feedDigits(piece, last, onDigit);
+        stream.feedDigits(piece, last, emit);
     }
 }
 
@@ -163,12 +154,17 @@ class Survey {
 public:
     explicit Survey(const Options& options) : m_options(options), m_finder(options.radix) {}
 
-    /// Takes one digit-string character; false once the result is decided without the rest.
-    bool put(char16_t c, const TextPosition& at) {
+    /// Takes one digit-string character the per-character path freed.
+    void put(char16_t c) {
         ++m_digits;
-        m_finder.put(c, [&at](StrayCharacters& strays) { strays.at = at; });
-        return !m_finder.any() || m_countAll;
+        m_finder.put(c, [](StrayCharacters&) {});
     }
+    /// Takes a number of digits of the radix that the block path counted.
+    void addDigits(std::uint64_t count) { m_digits += count; }
+    /// Once true, the rest of the input cannot change the outcome.
+    bool decided() const { return (m_finder.any() && !m_countAll) || m_digits > kMaxDigitCount; }
+    bool anyStray() const { return m_finder.any(); }
+    void locate(const TextPosition& at) { m_finder.locate(at); }
     void countAllStrays(bool all) { m_countAll = all; }
     std::uint64_t digits() const { return m_digits; }
 
@@ -255,6 +251,35 @@ bool outputIsAFile(const Options& options) {
     return ::stat(options.output.c_str(), &st) != 0 || S_ISREG(st.st_mode);
 }
 
+// The first pass over one piece: counts the digits, checks them, and says whether to go on.
+bool survey(const Options& options, FileDigitStream& stream, Survey& survey, std::string_view piece,
+            bool last) {
+    if (options.binaryInput) {
+        survey.addDigits(2 * static_cast<std::uint64_t>(piece.size()));
+    } else {
+        auto put = [&survey](char16_t c) { survey.put(c); };
+        survey.addDigits(stream.countDigits(piece, last, options.radix, put));
+    }
+    return !survey.decided();
+}
+
+// Where the first stray stands: the input read again, through the per-character path that
+// tracks lines and columns, up to that character. Only ever run to report a refusal.
+std::optional<std::string> locateFirstStray(const Options& options, Input& input, Survey& survey) {
+    FileDigitStream stream(options.encoding);
+    bool found = false;
+    auto check = [&](char16_t c, const TextPosition& at) {
+        if (!found && !IsRadixDigit(c, options.radix)) {
+            found = true;
+            survey.locate(at);
+        }
+    };
+    return input.readAgain([&](std::string_view piece, bool last) {
+        stream.feed(piece, last, check);
+        return !found;
+    });
+}
+
 // --depth into a file: the header is known before the data, so the digits go straight into
 // the temporary file, checked on the way; any refusal drops it.
 int runOnePass(const Options& options, Input& input) {
@@ -273,20 +298,25 @@ int runOnePass(const Options& options, Input& input) {
     MifWriter writer(sink, options.radix, most, clock, depth);
     FileDigitStream stream(options.encoding);
     Survey survey(options);
+    survey.countAllStrays(input.seekable());
     const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
-    std::vector<char16_t> digits(2 * kPiece + 4);
+    std::vector<char> digits(2 * kPiece + 4);
     bool tooMany = false;
-    auto error = input.read(false, [&](std::string_view piece, bool last) {
+    // A pipe is kept as it is read, so a refusal can still say where.
+    auto error = input.read(true, [&](std::string_view piece, bool last) {
         std::size_t used = 0;
-        bool goOn = true;
-        digitsOf<true>(options, stream, piece, last, [&](char16_t c, const TextPosition& at) {
-            goOn = survey.put(c, at) && goOn;
-            digits[used++] = c;
+        digitsOf(options, stream, piece, last, [&](char16_t c) {
+            survey.put(c);
+            digits[used++] = static_cast<char>(c);
         });
-        writer.addDigits(std::u16string_view(digits.data(), used));
+        if (survey.anyStray())
+            return !survey.decided();
+        writer.addDigits(std::string_view(digits.data(), used));
         tooMany = survey.digits() / d > static_cast<std::uint64_t>(depth);
-        return goOn && !tooMany && !file.failed();
+        return !survey.decided() && !tooMany && !file.failed();
     });
+    if (!error && survey.anyStray())
+        error = locateFirstStray(options, input, survey);
     if (error) {
         Say(*error);
         return Failed;
@@ -315,14 +345,11 @@ int runTwoPasses(const Options& options, Input& input) {
     survey.countAllStrays(input.seekable());
     {
         FileDigitStream stream(options.encoding);
-        bool goOn = true;
-        auto count = [&](char16_t c, const TextPosition& at) {
-            goOn = survey.put(c, at) && goOn;
-        };
         auto error = input.read(true, [&](std::string_view piece, bool last) {
-            digitsOf<true>(options, stream, piece, last, count);
-            return goOn && survey.digits() <= kMaxDigitCount;
+            return tarnwick::cli::survey(options, stream, survey, piece, last);
         });
+        if (!error && survey.anyStray())
+            error = locateFirstStray(options, input, survey);
         if (error) {
             Say(*error);
             return Failed;
@@ -348,13 +375,13 @@ int runTwoPasses(const Options& options, Input& input) {
         MifWriter writer(sink, options.radix, layout, clock, depth);
         FileDigitStream stream(options.encoding);
         // A piece of bytes frees at most two digits a byte (--binary-input) and two held.
-        std::vector<char16_t> digits(2 * kPiece + 4);
+        std::vector<char> digits(2 * kPiece + 4);
         std::size_t used = 0;
-        auto collect = [&](char16_t c) { digits[used++] = c; };
+        auto collect = [&](char16_t c) { digits[used++] = static_cast<char>(c); };
         if (auto error = input.readAgain([&](std::string_view piece, bool last) {
                 used = 0;
-                digitsOf<false>(options, stream, piece, last, collect);
-                writer.addDigits(std::u16string_view(digits.data(), used));
+                digitsOf(options, stream, piece, last, collect);
+                writer.addDigits(std::string_view(digits.data(), used));
                 return !sink.failed();
             })) {
             Say(*error);

@@ -3,7 +3,7 @@
 #include "mif_writer.h"
 #include "stream.h"
 
-#include <array>
+#include <memory>
 
 namespace tarnwick {
 
@@ -23,21 +23,39 @@ TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
     return at;
 }
 
+namespace {
+
+// Where the first stray character stands: the exact stripper, each character tagged with
+// its index, run until it frees the first character that is not a digit.
+std::size_t firstStrayOffset(std::u16string_view text, RadixMode radix) {
+    TaggedDelimiterStripper<std::size_t> stripper;
+    std::size_t found = text.size();
+    auto check = [&](char16_t c, std::size_t offset) {
+        if (found == text.size() && !IsRadixDigit(c, radix))
+            found = offset;
+    };
+    for (std::size_t i = 0; i < text.size() && found == text.size(); ++i)
+        stripper.put(text[i], i, check);
+    stripper.finish(check);
+    return found;
+}
+
+} // namespace
+
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock) {
     // Two passes over the text instead of a digit string as long as the text: the first
-    // counts the digits, which the header needs, the second writes them.
+    // counts and checks the digits, which the header needs, the second writes them.
     ConvertResult result;
     std::size_t digitCount = 0;
     StrayFinder finder(radix);
     {
-        TaggedDelimiterStripper<std::size_t> stripper;
-        auto count = [&](char16_t c, std::size_t offset) {
+        DelimiterStripper stripper;
+        auto count = [&](char16_t c) {
             ++digitCount;
-            finder.put(c, [offset](StrayCharacters& strays) { strays.offset = offset; });
+            finder.put(c, [](StrayCharacters&) {});
         };
-        for (std::size_t i = 0; i < text.size(); ++i)
-            stripper.put(text[i], i, count);
+        digitCount += stripper.countBlocks(text.data(), text.size(), true, radix, count);
         stripper.finish(count);
     }
     if (digitCount == 0) {
@@ -51,6 +69,7 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     if (finder.any()) {
         result.outcome = ConvertOutcome::NotADigit;
         result.strays = finder.strays();
+        result.strays.offset = firstStrayOffset(text, radix);
         result.strays.at = PositionOf(text, result.strays.offset);
         return result;
     }
@@ -69,18 +88,19 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     FileSink sink(file);
     MifWriter writer(sink, radix, result.layout, clock);
     DelimiterStripper stripper;
-    std::array<char16_t, 65536> digits;
+    // Every character left is an ASCII digit now.
+    constexpr std::size_t kPiece = 1 << 16;
+    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
     std::size_t used = 0;
-    auto collect = [&](char16_t c) { digits[used++] = c; };
-    constexpr std::size_t kPiece = 65536 - 2; // room for what finish() releases
+    auto collect = [&](char16_t c) { digits[used++] = static_cast<char>(c); };
     for (std::size_t at = 0; at < text.size() && !file.failed(); at += kPiece) {
         used = 0;
-        stripper.feed(text.substr(at, kPiece), collect);
-        writer.addDigits(std::u16string_view(digits.data(), used));
+        stripper.feedBlocks(text.data() + at, std::min(kPiece, text.size() - at), true, collect);
+        writer.addDigits(std::string_view(digits.get(), used));
     }
     used = 0;
     stripper.finish(collect);
-    writer.addDigits(std::u16string_view(digits.data(), used));
+    writer.addDigits(std::string_view(digits.get(), used));
     writer.finish();
     if (!file.commit()) {
         result.outcome = ConvertOutcome::WriteFailed;

@@ -20,16 +20,6 @@ struct WordLayout {
     std::int32_t depth = 0;         ///< number of words
 };
 
-/// Removes the delimiters that C arrays and font-extraction tools put around digits, by
-/// passes in this order, each over the result of the one before: blank, TAB, ',', ';',
-/// '{', '}', "0x" or "0X", CR LF. Each pass removes non-overlapping occurrences left to
-/// right and does not re-examine what a removal joins; later passes do. So "0 x12" leaves
-/// "12", "0" CR LF "x1" leaves "0x1", and "00xx" leaves "0x". Every other character (lone
-/// CR or LF, any letter, any non-ASCII text) stays, for CheckDigits to refuse.
-///
-/// Takes the text by value and works in place in one pass: move a text in to avoid a copy.
-std::u16string StripDelimiters(std::u16string text);
-
 /// True when `c` is a digit of `radix`: 0-9, a-f, A-F in hexadecimal, 0 and 1 in binary.
 inline bool IsRadixDigit(char16_t c, RadixMode radix) {
     if (radix == RadixMode::Binary)
@@ -82,6 +72,8 @@ public:
 
     bool any() const { return m_strays.count > 0; }
     const StrayCharacters& strays() const { return m_strays; }
+    /// Records where the first stands, once a rescan has found it.
+    void locate(const TextPosition& at) { m_strays.at = at; }
 
 private:
     RadixMode m_radix;
@@ -98,30 +90,5 @@ inline constexpr std::size_t kMaxDigitCount = 0x7FFFFFFF;
 /// hexadecimal mode. The depth is digitCount / digitsPerWord rounded to the nearest
 /// integer, an exact half to the even neighbour, computed exactly in integers.
 WordLayout ComputeLayout(RadixMode radix, std::int16_t widthIndex, std::size_t digitCount);
-
-/// The word list: word k is the digits from k * digitsPerWord, digitsPerWord long, cut
-/// short at the end of the digit string. Words are views into the digit string, which must
-/// outlive the list.
-class WordList {
-public:
-    WordList() = default;
-    /// `depth` is clamped so that every word starts inside `digits`.
-    WordList(std::u16string_view digits, std::int32_t digitsPerWord, std::int32_t depth);
-
-    std::int32_t size() const { return m_depth; }
-    bool empty() const { return m_depth == 0; }
-    std::u16string_view operator[](std::int32_t k) const {
-        const std::size_t start = static_cast<std::size_t>(k) * m_digitsPerWord;
-        return m_digits.substr(start, m_digitsPerWord);
-    }
-
-private:
-    std::u16string_view m_digits;
-    std::size_t m_digitsPerWord = 1;
-    std::int32_t m_depth = 0;
-};
-
-/// Cuts `digits` into `depth` words of `digitsPerWord` characters (the last may be short).
-WordList SplitWords(std::u16string_view digits, std::int32_t digitsPerWord, std::int32_t depth);
 
 } // namespace tarnwick

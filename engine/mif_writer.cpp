@@ -1,5 +1,7 @@
 #include "mif_writer.h"
 
+#include "platform/cp936.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -8,7 +10,11 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{256} * 1024;
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+// Room past the end of a line: prefixes and short words are copied in fixed sizes.
+constexpr std::size_t kSlack = 64;
+// The prefix (TAB, up to ten address digits, TAB ':' TAB) is copied in one piece this long.
+constexpr std::size_t kPrefixCopy = 16;
 
 void appendNumber(std::string& out, std::int64_t value) {
     char digits[24];
@@ -21,14 +27,7 @@ void appendNumber(std::string& out, std::int64_t value) {
 MifWriter::MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
                      const platform::Clock& clock, std::int32_t paddedDepth)
     : m_sink(sink), m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
-      m_addressFirst(sizeof m_address - 1) {
-    std::memset(m_address, '0', sizeof m_address);
-    const std::size_t digitsPerWord = static_cast<std::size_t>(std::max(layout.digitsPerWord, 1));
-    // A word of non-ASCII characters may take two bytes for each.
-    m_longestLine = 32 + 2 * digitsPerWord;
-    m_word.reserve(digitsPerWord);
-    // A chunk no larger than the whole file needs: small files stay cheap.
-    const std::size_t wholeFile = 4096 + static_cast<std::size_t>(m_paddedDepth) * m_longestLine;
+      m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {
     std::string header;
     header.append(kOwnershipLine).append("\r\n");
     header.append(kRightsHolderLine).append("\r\n");
@@ -37,7 +36,7 @@ MifWriter::MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
     header.append(kContactLine).append("\r\n");
     const std::u16string date = clock.Date();
     const std::u16string time = clock.Time();
-    m_encoder.append(u"-- Design Date\uFF1A" + date + time, header);
+    header.append(platform::EncodeCp936(u"-- Design Date\uFF1A" + date + time));
     header.append("\r\n\r\n\r\n");
     header.append("WIDTH = ");
     appendNumber(header, layout.dataWidth);
@@ -50,107 +49,126 @@ MifWriter::MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
     header.append(radix == RadixMode::Binary ? "DATA_RADIX = BIN;\r\n\r\n"
                                              : "DATA_RADIX = HEX;\r\n\r\n");
     header.append("CONTENT BEGIN\r\n\r\n");
-    m_out.resize(std::max(std::min(kChunk, wholeFile), header.size()) + m_longestLine);
-    std::memcpy(m_out.data(), header.data(), header.size());
+
+    // A chunk no larger than the whole file needs: small files stay cheap.
+    const std::size_t longestLine = 32 + m_digitsPerWord;
+    const std::size_t wholeFile =
+        header.size() + static_cast<std::size_t>(m_paddedDepth) * longestLine + 16;
+    const std::size_t chunk = std::max(std::min(kChunk, wholeFile), header.size());
+    // Lines are written ten at a time before the chunk is checked.
+    m_out = std::make_unique_for_overwrite<char[]>(chunk + 10 * longestLine + kSlack);
+    m_flushAt = chunk;
+    std::memcpy(m_out.get(), header.data(), header.size());
     m_used = header.size();
+
+    std::memcpy(m_prefix, "\t0\t:\t", 5);
+    m_prefixLength = 5;
 }
 
-void MifWriter::flushIfFull() {
-    if (m_used + m_longestLine > m_out.size()) {
-        m_sink.write(std::string_view(m_out.data(), m_used));
-        m_used = 0;
-    }
+void MifWriter::flush() {
+    m_sink.write(std::string_view(m_out.get(), m_used));
+    m_used = 0;
+    m_failed = m_sink.failed();
 }
 
-void MifWriter::writeLine(std::u16string_view word) {
-    // Content lines are the bulk of a large file: written straight into the chunk.
-    char* p = m_out.data() + m_used;
-    *p++ = '\t';
-    const std::size_t addressLength = sizeof m_address - m_addressFirst;
-    std::memcpy(p, m_address + m_addressFirst, addressLength);
-    p += addressLength;
-    *p++ = '\t';
-    *p++ = ':';
-    *p++ = '\t';
-    char* const wordStart = p;
-    bool ascii = true;
-    for (char16_t c : word) {
-        ascii &= c < 0x80;
-        *p++ = static_cast<char>(c);
+void MifWriter::nextAddress() {
+    std::size_t i = m_prefixLength - 4; // the address's last digit
+    while (i > 0 && m_prefix[i] == '9')
+        m_prefix[i--] = '0';
+    if (i > 0) {
+        ++m_prefix[i];
+        return;
     }
-    if (!ascii) {
-        std::string encoded;
-        m_encoder.append(word, encoded);
-        std::memcpy(wordStart, encoded.data(), encoded.size());
-        p = wordStart + encoded.size();
-    }
-    *p++ = ';';
-    *p++ = '\r';
-    *p++ = '\n';
-    m_used = static_cast<std::size_t>(p - m_out.data());
+    std::memmove(m_prefix + 2, m_prefix + 1, m_prefixLength - 1); // one digit longer
+    m_prefix[1] = '1';
+    ++m_prefixLength;
+}
+
+void MifWriter::writeLine(const char* word, std::size_t length) {
+    char* p = m_out.get() + m_used;
+    std::memcpy(p, m_prefix, kPrefixCopy);
+    p += m_prefixLength;
+    std::memcpy(p, word, length);
+    p += length;
+    std::memcpy(p, ";\r\n", 3);
+    m_used = static_cast<std::size_t>(p + 3 - m_out.get());
     ++m_written;
-
-    std::size_t i = sizeof m_address;
-    while (i > m_addressFirst && m_address[i - 1] == '9')
-        m_address[--i] = '0';
-    if (i == m_addressFirst)
-        m_address[--m_addressFirst] = '1';
-    else
-        ++m_address[i - 1];
-    flushIfFull();
+    nextAddress();
+    if (m_used > m_flushAt)
+        flush();
 }
 
-void MifWriter::addDigits(std::u16string_view digits) {
-    const std::size_t d = static_cast<std::size_t>(m_layout.digitsPerWord);
-    while (!digits.empty() && m_written < m_layout.depth && !m_sink.failed()) {
-        if (!m_word.empty() || digits.size() < d) { // a word split between two pieces
-            const std::size_t take = std::min(d - m_word.size(), digits.size());
-            m_word.append(digits.substr(0, take));
-            digits.remove_prefix(take);
-            if (m_word.size() == d) {
-                writeLine(m_word);
-                m_word.clear();
-            }
-            continue;
+template <std::size_t kFixed>
+const char* MifWriter::writeWords(const char* word, std::size_t count) {
+    // The bulk of a large file. Copies of fixed size (the prefix, a short word) compile to
+    // a few moves; between ten consecutive addresses only the last digit changes.
+    const std::size_t d = m_digitsPerWord;
+    char* const out = m_out.get();
+    while (count > 0 && !m_failed) {
+        const std::size_t last = m_prefixLength - 4;
+        const std::size_t run = std::min<std::size_t>(count, static_cast<std::size_t>('9' - m_prefix[last]) + 1);
+        char* p = out + m_used;
+        for (std::size_t k = 0; k < run; ++k, word += d) {
+            std::memcpy(p, m_prefix, kPrefixCopy);
+            p += m_prefixLength;
+            if constexpr (kFixed > 0)
+                std::memcpy(p, word, kFixed);
+            else
+                std::memcpy(p, word, d);
+            p += d;
+            std::memcpy(p, ";\r\n\0", 4);
+            p += 3;
+            ++m_prefix[last];
         }
-        writeLine(digits.substr(0, d));
-        digits.remove_prefix(d);
+        --m_prefix[last]; // back to the last address written, then counted up with carry
+        m_used = static_cast<std::size_t>(p - out);
+        m_written += static_cast<std::int32_t>(run);
+        count -= run;
+        nextAddress();
+        if (m_used > m_flushAt)
+            flush();
     }
+    return word;
+}
+
+void MifWriter::addDigits(std::string_view digits) {
+    const std::size_t d = m_digitsPerWord;
+    if (!m_word.empty() && m_written < m_layout.depth) { // a word split between two pieces
+        const std::size_t take = std::min(d - m_word.size(), digits.size());
+        m_word.append(digits.substr(0, take));
+        digits.remove_prefix(take);
+        if (m_word.size() < d)
+            return;
+        writeLine(m_word.data(), d);
+        m_word.clear();
+    }
+    std::size_t words = std::min<std::size_t>(
+        digits.size() / d, static_cast<std::size_t>(std::max(m_layout.depth - m_written, 0)));
+    const char* word = digits.data();
+    if (d <= kShortWord) {
+        // Whole 16-byte copies may read past a word, never past the digits given.
+        const std::size_t fixed = digits.size() >= kShortWord
+                                      ? std::min(words, (digits.size() - kShortWord) / d + 1)
+                                      : 0;
+        word = writeWords<kShortWord>(word, fixed);
+        words -= fixed;
+    }
+    word = writeWords<0>(word, m_failed ? 0 : words);
+    digits.remove_prefix(static_cast<std::size_t>(word - digits.data()));
+    if (m_written < m_layout.depth && digits.size() < d && !m_failed)
+        m_word.assign(digits);
 }
 
 void MifWriter::finish() {
     if (!m_word.empty() && m_written < m_layout.depth)
-        writeLine(m_word); // the short last word, written short
+        writeLine(m_word.data(), m_word.size()); // the short last word, written short
     m_word.clear();
-    const std::u16string zeros(static_cast<std::size_t>(std::max(m_layout.digitsPerWord, 1)), u'0');
-    while (m_written < m_paddedDepth && !m_sink.failed())
-        writeLine(zeros);
-    m_out.resize(m_used);
-    m_out.append("\r\nEND;\r\n");
-    m_sink.write(m_out);
-    m_out.clear();
-    m_used = 0;
-}
-
-void WriteMif(ByteSink& sink, RadixMode radix, const WordLayout& layout, const WordList& words,
-              const platform::Clock& clock) {
-    MifWriter writer(sink, radix, layout, clock);
-    for (std::int32_t k = 0; k < words.size(); ++k)
-        writer.addDigits(words[k]);
-    writer.finish();
-}
-
-std::optional<platform::IoError> WriteMifFile(const std::filesystem::path& destination,
-                                              RadixMode radix, const WordLayout& layout,
-                                              const WordList& words, const platform::Clock& clock) {
-    platform::AtomicFileWriter writer(destination);
-    if (!writer.open())
-        return writer.error();
-    FileSink sink(writer);
-    WriteMif(sink, radix, layout, words, clock);
-    if (!writer.commit())
-        return writer.error();
-    return std::nullopt;
+    const std::string zeros(m_digitsPerWord, '0');
+    while (m_written < m_paddedDepth && !m_failed)
+        writeLine(zeros.data(), zeros.size());
+    std::memcpy(m_out.get() + m_used, "\r\nEND;\r\n", 8);
+    m_used += 8;
+    flush();
 }
 
 } // namespace tarnwick

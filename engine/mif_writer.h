@@ -3,13 +3,12 @@
 #include "extract.h"
 
 #include "platform/clock.h"
-#include "platform/cp936.h"
 #include "platform/file_io.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,12 +53,16 @@ inline constexpr std::string_view kContactLine =
     "-- Welcome to send message to Vetrask: tarnwick@example.com";
 
 /// Writes a memory initialisation file as the digits arrive, so the digit string never has
-/// to be held whole. The constructor writes the header (banner, WIDTH, DEPTH, radixes,
-/// CONTENT BEGIN); addDigits() cuts the digits into words of `layout.digitsPerWord` and
-/// writes a content line for each of the first `layout.depth` words, dropping any digits
-/// beyond; finish() writes a short last word if the depth counts it, then words of zeros up
-/// to `paddedDepth` (when larger than the data's depth), then END. The header's DEPTH is
-/// the larger of the two.
+/// to be held whole. The constructor writes the header: the six-line comment banner (line 6
+/// carries clock.Date() then clock.Time(), read in that order, joined with no separator),
+/// WIDTH and DEPTH, ADDRESS_RADIX = DEC, DATA_RADIX = HEX or, in binary mode, BIN, and
+/// CONTENT BEGIN. addDigits() cuts the digits into words of `layout.digitsPerWord` and
+/// writes a content line (TAB address TAB ':' TAB word ';') for each of the first
+/// `layout.depth` words, dropping any digits beyond; finish() writes a short last word if
+/// the depth counts it, then words of zeros up to `paddedDepth` (when larger than the
+/// data's depth), then END. The header's DEPTH is the larger of the two. Every line ends
+/// with CR LF. Lines are formatted straight into a reused chunk of about 1 MiB, handed to
+/// the sink whole.
 class MifWriter {
 public:
     MifWriter(ByteSink& sink, RadixMode radix, const WordLayout& layout,
@@ -67,7 +70,8 @@ public:
     MifWriter(const MifWriter&) = delete;
     MifWriter& operator=(const MifWriter&) = delete;
 
-    void addDigits(std::u16string_view digits);
+    /// Takes the next digits: ASCII digits of the radix, as the digit check left them.
+    void addDigits(std::string_view digits);
     /// Sets the data's depth once it is known, for a header written before the data was
     /// counted (DEPTH being the padded depth): at most the depth given so far. It decides
     /// whether finish() writes a short last word.
@@ -75,35 +79,27 @@ public:
     void finish();
 
 private:
-    void writeLine(std::u16string_view word);
-    void flushIfFull();
+    static constexpr std::size_t kShortWord = 16;
+
+    void writeLine(const char* word, std::size_t length);
+    template <std::size_t kFixed> const char* writeWords(const char* word, std::size_t count);
+    void nextAddress();
+    void flush();
 
     ByteSink& m_sink;
     WordLayout m_layout;
     std::int32_t m_paddedDepth;
-    platform::Cp936Encoder m_encoder;
-    std::string m_out; ///< the chunk being filled, up to m_used
+    std::size_t m_digitsPerWord;
+    std::unique_ptr<char[]> m_out; ///< the chunk being filled, up to m_used
     std::size_t m_used = 0;
-    std::size_t m_longestLine;
-    std::u16string m_word; ///< a word whose digits are still arriving
+    std::size_t m_flushAt;
+    bool m_failed = false;         ///< the sink has failed: nothing more is formatted         ///< once m_used passes this, the chunk is handed on
+    std::string m_word;            ///< a word whose digits are still arriving
     std::int32_t m_written = 0;
-    char m_address[12]; ///< the next address in decimal, counted up without division
-    std::size_t m_addressFirst;
+    /// TAB, the next address in decimal, TAB ':' TAB: copied whole in front of each word,
+    /// its last digit counted up in place.
+    char m_prefix[32];
+    std::size_t m_prefixLength;
 };
-
-/// Writes a memory initialisation file for `words` to `sink`: the six-line comment banner
-/// (line 6 carries clock.Date() then clock.Time(), read in that order, joined with no
-/// separator), WIDTH and DEPTH from `layout`, ADDRESS_RADIX = DEC, DATA_RADIX = HEX or, in
-/// binary mode, BIN, then one content line per word (TAB address TAB ':' TAB word ';') and
-/// END. Every line ends with CR LF; text is encoded in CP936 and words are written
-/// unchanged, a short last word short.
-void WriteMif(ByteSink& sink, RadixMode radix, const WordLayout& layout, const WordList& words,
-              const platform::Clock& clock);
-
-/// Writes the file of WriteMif to `destination`, replacing it atomically. Returns the
-/// failure, or nothing when the file was written and closed.
-std::optional<platform::IoError> WriteMifFile(const std::filesystem::path& destination,
-                                              RadixMode radix, const WordLayout& layout,
-                                              const WordList& words, const platform::Clock& clock);
 
 } // namespace tarnwick

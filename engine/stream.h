@@ -7,15 +7,18 @@
 // between '0' and 'x')
 // gives exactly what the whole text gives.
 
+#include "block_scan.h"
 #include "extract.h"
 
 #include "platform/line_ends.h"
 #include "platform/text_decoder.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tarnwick {
 
@@ -93,6 +96,15 @@ public:
         }
     }
 
+    /// True when nothing but possibly a '0' is held back.
+    bool holdsAtMostZero() const { return !m_heldCr; }
+    bool holdsZero() const { return m_heldZero; }
+    /// Hands a held '0' over to or back from the block fast path.
+    void setHeldZero(bool held, const Tag& tag = {}) {
+        m_heldZero = held;
+        m_zeroTag = tag;
+    }
+
 private:
     template <class Emit> void afterZeroPass(char16_t c, const Tag& tag, Emit& emit) {
         if (m_heldCr) {
@@ -129,7 +141,67 @@ public:
         m_core.finish([&emit](char16_t d, detail::NoTag) { emit(d); });
     }
 
+    bool holdsAtMostZero() const { return m_core.holdsAtMostZero(); }
+    bool holdsZero() const { return m_core.holdsZero(); }
+    void setHeldZero(bool held) { m_core.setHeldZero(held); }
+
+    /// Feeds `text` 64 characters at a time through the block fast path where it applies,
+    /// character by character elsewhere: the same digits as feed(). `pairedLineEnds`: text
+    /// as the input box holds it, where only CR LF is a line break.
+    template <class Char, class Emit>
+    void feedBlocks(const Char* text, std::size_t size, bool pairedLineEnds, Emit&& emit) {
+        std::size_t i = 0;
+        for (; size - i >= block::kSize; i += block::kSize)
+            if (!fastBlock(text + i, pairedLineEnds, false, emit))
+                slowBlock(text + i, block::kSize, emit);
+        slowBlock(text + i, size - i, emit);
+    }
+
+    /// As feedBlocks() for a pass that only counts: returns how many digits of `radix`
+    /// the fast path freed, and calls emit(c) for every character the per-character path
+    /// frees (strays among them).
+    template <class Char, class Emit>
+    std::uint64_t countBlocks(const Char* text, std::size_t size, bool pairedLineEnds,
+                              RadixMode radix, Emit&& emit) {
+        block::Counter counter;
+        std::size_t i = 0;
+        for (; size - i >= block::kSize; i += block::kSize)
+            if (!fastBlock(text + i, pairedLineEnds, radix == RadixMode::Binary, counter))
+                slowBlock(text + i, block::kSize, emit);
+        slowBlock(text + i, size - i, emit);
+        return counter.count;
+    }
+
+    /// One block through the fast path, if it applies (see block::Filter): the digits go to
+    /// emit(c), or, when emit takes a count, only their number.
+    template <class Char, class Emit>
+    bool fastBlock(const Char* text, bool pairedLineEnds, bool binary, Emit& emit) {
+        if (!holdsAtMostZero())
+            return false;
+        const block::Masks masks = block::Classify(text);
+        bool held = holdsZero();
+        std::uint64_t keep = 0;
+        bool release = false;
+        if (!block::Filter(masks, pairedLineEnds, binary, held, keep, release))
+            return false;
+        if constexpr (std::is_same_v<std::remove_cvref_t<Emit>, block::Counter>) {
+            emit.count += static_cast<std::uint64_t>(std::popcount(keep)) + (release ? 1 : 0);
+        } else {
+            if (release)
+                emit(u'0');
+            for (; keep != 0; keep &= keep - 1)
+                emit(static_cast<char16_t>(text[std::countr_zero(keep)]));
+        }
+        setHeldZero(held);
+        return true;
+    }
+
 private:
+    template <class Char, class Emit> void slowBlock(const Char* text, std::size_t size, Emit& emit) {
+        for (std::size_t i = 0; i < size; ++i)
+            put(static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(text[i])), emit);
+    }
+
     TaggedDelimiterStripper<detail::NoTag> m_core;
 };
 
@@ -159,15 +231,49 @@ public:
             m_tagged.finish(onDigit);
     }
 
-    /// As feed(), for a caller that needs no positions: calls emit(c) only, faster.
+    /// As feed(), for a caller that needs no positions: calls emit(c) only. ASCII bytes
+    /// take the block fast path, with no decoding or line-end pass, whenever nothing is held
+    /// in the decoder or the line-end pass.
     template <class Emit> void feedDigits(std::string_view bytes, bool last, Emit&& emit) {
+        blocks(bytes, last, false, emit);
+    }
+
+    /// As feedDigits() for a pass that only counts: returns how many digits of `radix` the
+    /// fast path freed; every character the per-character path frees goes to emit(c).
+    template <class Emit>
+    std::uint64_t countDigits(std::string_view bytes, bool last, RadixMode radix, Emit&& emit) {
+        block::Counter counter;
+        blocks(bytes, last, radix == RadixMode::Binary, emit, &counter);
+        return counter.count;
+    }
+
+private:
+    template <class Emit, class Add = std::nullptr_t>
+    void blocks(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add = nullptr) {
+        std::size_t i = 0;
+        for (; bytes.size() - i >= block::kSize; i += block::kSize) {
+            const char* at = bytes.data() + i;
+            if (m_decoder.asciiPassesThrough() && !m_normaliser.holdsCr()) {
+                if constexpr (std::is_same_v<Add, std::nullptr_t>) {
+                    if (m_stripper.fastBlock(at, false, false, emit))
+                        continue;
+                } else if (m_stripper.fastBlock(at, false, binary, *add)) {
+                    continue;
+                }
+            }
+            exactPiece(bytes.substr(i, block::kSize), false, emit);
+        }
+        if (i < bytes.size() || last)
+            exactPiece(bytes.substr(i), last, emit);
+    }
+
+    template <class Emit> void exactPiece(std::string_view bytes, bool last, Emit& emit) {
         decodePiece(bytes, last);
         m_stripper.feed(m_text, emit);
         if (last)
             m_stripper.finish(emit);
     }
 
-private:
     void decodePiece(std::string_view bytes, bool last) {
         m_decoded.clear();
         m_decoder.decode(bytes, m_decoded, last);

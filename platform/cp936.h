@@ -46,6 +46,9 @@ public:
     /// waiting at the end becomes.
     void decode(std::string_view bytes, std::u16string& out, bool last);
 
+    /// True while a lead byte waits for its trail byte.
+    bool pending() const { return m_pending; }
+
 private:
     void decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out);
 

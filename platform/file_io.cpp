@@ -16,6 +16,7 @@ namespace tarnwick::platform {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
 
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
@@ -90,6 +91,17 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
         return failWith(EFBIG, ReadResult::Status::TooLarge);
     result.bytes.resize(filled);
     return result;
+}
+
+void StartWriteBack(int fd, std::uint64_t offset, std::uint64_t length) {
+#if defined(SYNC_FILE_RANGE_WRITE)
+    (void)::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                            SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)offset;
+    (void)length;
+#endif
 }
 
 void AdviseHugePages(const void* data, std::size_t size) {
@@ -244,8 +256,7 @@ void AtomicFileWriter::write(std::string_view bytes) {
         if (m_failed)
             return;
         if (bytes.size() >= kBufferSize) {
-            if (const int code = WriteAll(m_fd, bytes, m_calls))
-                fail(m_target, code);
+            writeOut(bytes);
             return;
         }
     }
@@ -255,11 +266,23 @@ void AtomicFileWriter::write(std::string_view bytes) {
 void AtomicFileWriter::flushBuffer() {
     if (m_buffer.empty())
         return;
-    if (const int code = WriteAll(m_fd, m_buffer, m_calls)) {
+    writeOut(m_buffer);
+    if (!m_failed)
+        m_buffer.clear();
+}
+
+void AtomicFileWriter::writeOut(std::string_view bytes) {
+    if (const int code = WriteAll(m_fd, bytes, m_calls)) {
         fail(m_target, code);
         return;
     }
-    m_buffer.clear();
+    m_written += bytes.size();
+    // Start writing back what is complete, a few MiB at a time, so the final fsync finds
+    // little left to do.
+    if (!m_inPlace && m_written - m_writtenBack >= kWriteBackStep) {
+        StartWriteBack(m_fd, m_writtenBack, m_written - m_writtenBack);
+        m_writtenBack = m_written;
+    }
 }
 
 bool AtomicFileWriter::commit() {

@@ -77,6 +77,7 @@ public:
 
 private:
     void flushBuffer();
+    void writeOut(std::string_view bytes);
     void fail(const std::filesystem::path& path, int code, std::string reason = {});
     bool openInPlace(mode_t mode);
     bool commitInPlace();
@@ -90,6 +91,8 @@ private:
     bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;
     std::string m_buffer;
+    std::uint64_t m_written = 0;     ///< bytes handed to the file so far
+    std::uint64_t m_writtenBack = 0; ///< of those, how many write-back was started for
     bool m_failed = false;
     bool m_committed = false;
     IoError m_error;
@@ -99,6 +102,10 @@ private:
 /// first touched. Page faults dominate filling hundreds of megabytes otherwise. A hint only:
 /// does nothing for small buffers or where the kernel declines.
 void AdviseHugePages(const void* data, std::size_t size);
+
+/// Asks the kernel to start writing the range to disk now, without waiting: the later fsync
+/// then has less left to do. A hint only: does nothing where the system lacks it.
+void StartWriteBack(int fd, std::uint64_t offset, std::uint64_t length);
 
 /// Writes all of `bytes` to `fd`, retrying after interrupts and short writes. Returns 0 or
 /// the errno value of the failure.

@@ -16,6 +16,9 @@ public:
     /// Appends what is still held back; call once after the last piece.
     void finish(std::u16string& out);
 
+    /// True while a CR from the end of a piece waits for the next.
+    bool holdsCr() const { return m_heldCr; }
+
 private:
     bool m_heldCr = false;
 };

@@ -137,6 +137,24 @@ void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last)
     decodeDecided(bytes, out, last);
 }
 
+bool TextDecoder::asciiPassesThrough() const {
+    if (!m_markChecked || !m_head.empty() || m_cp936.pending())
+        return false;
+    switch (m_encoding) {
+    case TextEncoding::Auto:
+    case TextEncoding::Cp936:
+        return true;
+    case TextEncoding::Utf8: {
+        if (!m_converter)
+            return true;
+        UErrorCode status = U_ZERO_ERROR;
+        return ucnv_toUCountPending(m_converter, &status) == 0 && U_SUCCESS(status);
+    }
+    default:
+        return false;
+    }
+}
+
 void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, bool last) {
     if (m_encoding == TextEncoding::Cp936) {
         m_cp936.decode(bytes, out, last);

@@ -41,6 +41,11 @@ public:
     /// The encoding in use: Auto until the bytes have decided it.
     TextEncoding encoding() const { return m_encoding; }
 
+    /// True when the next bytes, if ASCII, decode as themselves with nothing held from
+    /// before: a caller may then take ASCII bytes as text without decoding them. Never true
+    /// before the first bytes have shown whether a byte-order mark is there.
+    bool asciiPassesThrough() const;
+
 private:
     void decodeDecided(std::string_view bytes, std::u16string& out, bool last);
 

@@ -1,4 +1,5 @@
-#include "engine/extract.h"
+#include "engine/stream.h"
+#include "support/reference.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,26 +13,23 @@ namespace {
 
 using test::Ascii;
 
-// The removal passes written the slow, obvious way: the reference for the fused one. The
-// prefix pass takes "0x" and "0X" alike, in one left-to-right scan.
-std::u16string StripByLiteralPasses(std::u16string text) {
-    const std::u16string_view passes[] = {u" ", u"\t", u",", u";", u"{", u"}", u"0x", u"\r\n"};
-    for (std::u16string_view pattern : passes) {
-        std::u16string out;
-        std::size_t i = 0;
-        while (i < text.size()) {
-            const bool prefix = pattern == u"0x" && i + 1 < text.size() && text[i] == u'0' &&
-                                (text[i + 1] == u'x' || text[i + 1] == u'X');
-            if (prefix || text.compare(i, pattern.size(), pattern) == 0) {
-                i += pattern.size();
-            } else {
-                out.push_back(text[i]);
-                ++i;
-            }
-        }
-        text = std::move(out);
-    }
-    return text;
+// The product's two paths: character by character, and 64 at a time where blocks allow.
+std::u16string StripExact(std::u16string_view text) {
+    std::u16string out;
+    DelimiterStripper stripper;
+    auto emit = [&out](char16_t c) { out += c; };
+    stripper.feed(text, emit);
+    stripper.finish(emit);
+    return out;
+}
+
+std::u16string StripBlocks(std::u16string_view text) {
+    std::u16string out;
+    DelimiterStripper stripper;
+    auto emit = [&out](char16_t c) { out += c; };
+    stripper.feedBlocks(text.data(), text.size(), true, emit);
+    stripper.finish(emit);
+    return out;
 }
 
 struct StripCase {
@@ -47,8 +45,13 @@ void PrintTo(const StripCase& c, std::ostream* os) {
 class StripDelimitersTest : public testing::TestWithParam<StripCase> {};
 
 TEST_P(StripDelimitersTest, LeavesTheDigitString) {
-    EXPECT_EQ(StripDelimiters(GetParam().input), GetParam().expected);
-    EXPECT_EQ(StripByLiteralPasses(GetParam().input), GetParam().expected);
+    EXPECT_EQ(StripExact(GetParam().input), GetParam().expected);
+    EXPECT_EQ(reference::StripDelimiters(GetParam().input), GetParam().expected);
+    // Padded past a block, so the block path meets the same characters.
+    const std::u16string padded = GetParam().input + std::u16string(64, u' ');
+    EXPECT_EQ(StripBlocks(padded), GetParam().expected);
+    EXPECT_EQ(StripBlocks(std::u16string(64, u'a') + padded),
+              std::u16string(64, u'a') + GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -73,26 +76,32 @@ TEST(StripDelimiters, SampleInputLeavesFiveCopiesOfTheDigits) {
     std::u16string expected;
     for (int i = 0; i < 5; ++i)
         expected += u"00112233445566778899aabbccddeeff";
-    EXPECT_EQ(StripDelimiters(Ascii(sample)), expected);
+    EXPECT_EQ(StripExact(Ascii(sample)), expected);
+    EXPECT_EQ(StripBlocks(Ascii(sample)), expected);
 }
 
-TEST(StripDelimiters, MatchesLiteralPassesOnAMillionRandomStrings) {
-    // An alphabet rich in the characters whose interplay the pass order decides.
-    const std::u16string alphabet = u"00000xxxxX   ,,;;{{}}\r\r\r\n\n\n1a\t\u5B57";
+// Random texts of C-array pieces and the characters whose interplay the pass order
+// decides, long enough for blocks, with a block boundary anywhere.
+TEST(StripDelimiters, BothPathsMatchTheLiteralPassesOnRandomTexts) {
+    const std::u16string_view atoms[] = {u"0x1f, ", u"0X0A,", u"ab", u"0", u"x",  u"X",
+                                         u" ",      u",",     u"\r\n", u"\r", u"\n", u"{",
+                                         u"}",      u";",     u"\t",   u"00xx", u"0 x", u"\u5B57",
+                                         u"12345678", u"0\r\nx"};
     std::mt19937 rng(20261207);
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::uniform_int_distribution<int> length(0, 24);
-    for (int round = 0; round < 1'000'000; ++round) {
-        std::u16string text(static_cast<std::size_t>(length(rng)), u' ');
-        for (char16_t& c : text)
-            c = alphabet[pick(rng)];
-        const std::u16string fused = StripDelimiters(text);
-        const std::u16string literal = StripByLiteralPasses(text);
-        if (fused != literal) {
+    for (int round = 0; round < 200'000; ++round) {
+        std::u16string text;
+        const std::size_t count = rng() % 80;
+        for (std::size_t i = 0; i < count; ++i)
+            text += atoms[rng() % (round % 3 == 0 ? std::size(atoms) : 8)];
+        const std::u16string literal = reference::StripDelimiters(text);
+        const std::u16string exact = StripExact(text);
+        const std::u16string blocks = StripBlocks(text);
+        if (exact != literal || blocks != literal) {
             std::string shown;
             for (char16_t c : text)
                 shown += c < 0x80 ? static_cast<char>(c) : '?';
-            FAIL() << "differs for input of length " << text.size() << ": \"" << shown << "\"";
+            FAIL() << (exact != literal ? "exact" : "blocks") << " differs for \"" << shown
+                   << "\"";
         }
     }
 }
@@ -152,38 +161,6 @@ TEST(ComputeLayout, AgreesWithDoubleDivisionRoundedHalfToEven) {
                 << "index " << index << " length " << length;
         }
     }
-}
-
-std::vector<std::u16string> Words(const WordList& list) {
-    std::vector<std::u16string> words;
-    for (std::int32_t k = 0; k < list.size(); ++k)
-        words.emplace_back(list[k]);
-    return words;
-}
-
-using WordVector = std::vector<std::u16string>;
-
-TEST(SplitWords, CutsWordsAndKeepsShortLastWord) {
-    EXPECT_EQ(Words(SplitWords(u"abc", 2, 2)), (WordVector{u"ab", u"c"}));
-    EXPECT_EQ(Words(SplitWords(u"abcde", 2, 2)), (WordVector{u"ab", u"cd"}));
-    EXPECT_EQ(Words(SplitWords(u"abcdefg", 2, 4)), (WordVector{u"ab", u"cd", u"ef", u"g"}));
-    EXPECT_EQ(Words(SplitWords(u"abcdefghijklmn", 4, 4)),
-              (WordVector{u"abcd", u"efgh", u"ijkl", u"mn"}));
-    EXPECT_EQ(Words(SplitWords(u"1010101111", 8, 1)), (WordVector{u"10101011"}));
-    EXPECT_TRUE(SplitWords(u"a", 2, 0).empty());
-}
-
-TEST(SplitWords, KeepsLoneLineEndsInsideWords) {
-    const std::u16string digits = StripDelimiters(u"12\n34");
-    const WordLayout layout = ComputeLayout(Hex, 1, digits.size());
-    EXPECT_EQ(Words(SplitWords(digits, layout.digitsPerWord, layout.depth)),
-              (WordVector{u"12", u"\n3"}));
-}
-
-TEST(SplitWords, ClampsADepthThatWouldStartOutsideTheString) {
-    EXPECT_EQ(SplitWords(u"abc", 2, 100).size(), 2);
-    EXPECT_EQ(SplitWords(u"", 2, 3).size(), 0);
-    EXPECT_EQ(SplitWords(u"abc", 0, 3).size(), 3);
 }
 
 } // namespace

@@ -1,21 +1,23 @@
-// Feeds random bytes through decoding, delimiter removal, layout, splitting and writing
-// into memory, and checks what must hold for every input:
-// - the words joined are the first min(L, depth * digits per word) digits;
-// - the depth is L / digits per word rounded to nearest, ties to even;
-// - the file's content lines spell exactly the words, address by address.
-// The first byte picks the radix, the second the width index.
+// Feeds random bytes through the conversion's three implementations and checks that they
+// agree: the literal reference (tests/support/reference.h), the per-character path, and the
+// block fast path, on the box's text and on a file's bytes cut into random pieces. Where
+// the digits are valid, the MIF writer's bytes must be the reference's.
+// Byte 0 picks the radix, byte 1 the width index, byte 2 the piece sizes.
 
 #include "engine/engine.h"
 #include "platform/cp936.h"
+#include "platform/line_ends.h"
+#include "support/reference.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-class FixedClock final : public tarnwick::platform::Clock {
+using namespace tarnwick;
+
+class FixedClock final : public platform::Clock {
 public:
     std::u16string Date() const override { return u"2011-8-10"; }
     std::u16string Time() const override { return u"14:23:05"; }
@@ -29,51 +31,67 @@ void check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tarnwick;
-    if (size < 2)
+    if (size < 3)
         return 0;
     const RadixMode radix = (data[0] & 1) ? RadixMode::Binary : RadixMode::Hexadecimal;
     const auto widthIndex = static_cast<std::int16_t>(data[1] % 64);
-    const std::string bytes(reinterpret_cast<const char*>(data + 2), size - 2);
+    unsigned seed = data[2];
+    const std::string bytes(reinterpret_cast<const char*>(data + 3), size - 3);
 
+    // The box's text: only CR LF is a line break.
     const std::u16string text = platform::DecodeCp936(bytes);
-    check(text.size() <= bytes.size());
-    const std::u16string digits = StripDelimiters(text);
-    if (digits.empty())
-        return 0;
-
-    const WordLayout layout = ComputeLayout(radix, widthIndex, digits.size());
-    const std::int32_t d = widthIndex + 1;
-    check(layout.digitsPerWord == d);
-    check(layout.dataWidth == (radix == RadixMode::Hexadecimal ? 4 * d : d));
-    check(layout.depth ==
-          static_cast<std::int32_t>(std::nearbyint(static_cast<double>(digits.size()) / d)));
-
-    const WordList words = SplitWords(digits, layout.digitsPerWord, layout.depth);
-    check(words.size() == layout.depth);
-    std::u16string joined;
-    for (std::int32_t k = 0; k < words.size(); ++k)
-        joined += words[k];
-    const std::size_t covered =
-        std::min<std::size_t>(digits.size(), static_cast<std::size_t>(layout.depth) * d);
-    check(joined == digits.substr(0, covered));
-
-    StringSink sink;
-    WriteMif(sink, radix, layout, words, FixedClock());
-    const std::string& file = sink.bytes();
-    const std::string begin = "CONTENT BEGIN\r\n\r\n";
-    std::size_t at = file.find(begin);
-    check(at != std::string::npos);
-    check(file.find("DEPTH = " + std::to_string(layout.depth) + ";\r\n") < at);
-    at += begin.size();
-    platform::Cp936Encoder encoder;
-    for (std::int32_t k = 0; k < words.size(); ++k) {
-        std::string line = "\t" + std::to_string(k) + "\t:\t";
-        encoder.append(words[k], line);
-        line += ";\r\n";
-        check(file.compare(at, line.size(), line) == 0);
-        at += line.size();
+    const std::u16string digits = reference::StripDelimiters(text);
+    {
+        std::u16string exact, blocks;
+        DelimiterStripper a, b;
+        auto toExact = [&exact](char16_t c) { exact += c; };
+        auto toBlocks = [&blocks](char16_t c) { blocks += c; };
+        a.feed(text, toExact);
+        a.finish(toExact);
+        b.feedBlocks(text.data(), text.size(), true, toBlocks);
+        b.finish(toBlocks);
+        check(exact == digits);
+        check(blocks == digits);
     }
-    check(file.compare(at, std::string::npos, "\r\nEND;\r\n") == 0);
+
+    // A file's bytes in random pieces: every line end becomes CR LF first.
+    const std::u16string fileDigits =
+        reference::StripDelimiters(platform::NormaliseLineEnds(platform::DecodeCp936(bytes)));
+    {
+        FileDigitStream fast(platform::TextEncoding::Cp936);
+        FileDigitStream counting(platform::TextEncoding::Cp936);
+        std::u16string got;
+        std::uint64_t count = 0;
+        auto collect = [&got](char16_t c) { got += c; };
+        auto one = [&count](char16_t) { ++count; };
+        for (std::size_t at = 0;;) {
+            seed = seed * 1103515245u + 12345u;
+            const std::size_t piece = std::min<std::size_t>((seed >> 16) % 300, bytes.size() - at);
+            const bool last = at + piece == bytes.size();
+            const std::string_view part = std::string_view(bytes).substr(at, piece);
+            fast.feedDigits(part, last, collect);
+            count += counting.countDigits(part, last, radix, one);
+            at += piece;
+            if (last)
+                break;
+        }
+        check(got == fileDigits);
+        check(count == fileDigits.size());
+    }
+
+    // Valid digits: the writer's file is the reference's, byte for byte.
+    bool valid = !digits.empty();
+    for (char16_t c : digits)
+        valid = valid && IsRadixDigit(c, radix);
+    if (valid) {
+        const WordLayout layout = ComputeLayout(radix, widthIndex, digits.size());
+        StringSink sink;
+        MifWriter writer(sink, radix, layout, FixedClock());
+        const std::string ascii(digits.begin(), digits.end());
+        for (std::size_t at = 0; at < ascii.size(); at += 7)
+            writer.addDigits(std::string_view(ascii).substr(at, 7));
+        writer.finish();
+        check(sink.bytes() == reference::ConvertText(text, radix, widthIndex, FixedClock()));
+    }
     return 0;
 }

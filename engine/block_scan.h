@@ -1,0 +1,234 @@
+#pragma once
+
+// The fast path of delimiter removal and the digit check: 64 characters at a time, as bit
+// masks (bit i stands for character i of the block). It covers the common case only and
+// says so; every block it declines goes through the per-character DelimiterStripper, which
+// stays the definition. Two builds: SSE2 (every amd64 CPU has it) and plain C++ over 64-bit
+// words, chosen with TARNWICK_SIMD.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if TARNWICK_SIMD && defined(__SSE2__)
+#include <emmintrin.h>
+#define TARNWICK_BLOCK_SSE2 1
+#else
+#define TARNWICK_BLOCK_SSE2 0
+#endif
+
+namespace tarnwick::block {
+
+inline constexpr std::size_t kSize = 64;
+
+/// What each character of a block is, as far as delimiter removal and the digit check care.
+struct Masks {
+    std::uint64_t other = 0;   ///< not ASCII, or an ASCII character with no part below
+    std::uint64_t drop = 0;    ///< blank, TAB, ',', ';', '{', '}'
+    std::uint64_t cr = 0;      ///< CR
+    std::uint64_t lf = 0;      ///< LF
+    std::uint64_t zero = 0;    ///< '0'
+    std::uint64_t one = 0;     ///< '1'
+    std::uint64_t x = 0;       ///< 'x' or 'X'
+    std::uint64_t digit = 0;   ///< 0-9, a-f, A-F ('0' included)
+};
+
+/// Where a counting pass collects the number of digits the fast path frees.
+struct Counter {
+    std::uint64_t count = 0;
+};
+
+namespace detail {
+
+#if TARNWICK_BLOCK_SSE2
+
+inline std::uint64_t eq(const __m128i (&v)[4], char c) {
+    const __m128i pattern = _mm_set1_epi8(c);
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k)
+        mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(
+                    _mm_movemask_epi8(_mm_cmpeq_epi8(v[k], pattern))))
+                << (16 * k);
+    return mask;
+}
+
+// Bytes b with first <= b <= first + span, compared unsigned.
+inline std::uint64_t range(const __m128i (&v)[4], char first, char span) {
+    const __m128i base = _mm_set1_epi8(first);
+    const __m128i limit = _mm_set1_epi8(span);
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i shifted = _mm_sub_epi8(v[k], base);
+        const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(shifted, limit), shifted);
+        mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(inside)))
+                << (16 * k);
+    }
+    return mask;
+}
+
+inline Masks classify(const __m128i (&v)[4], std::uint64_t nonAscii) {
+    Masks m;
+    m.drop = eq(v, ' ') | eq(v, '\t') | eq(v, ',') | eq(v, ';') | eq(v, '{') | eq(v, '}');
+    m.cr = eq(v, '\r');
+    m.lf = eq(v, '\n');
+    m.zero = eq(v, '0');
+    m.one = eq(v, '1');
+    m.x = eq(v, 'x') | eq(v, 'X');
+    __m128i lower[4];
+    for (int k = 0; k < 4; ++k)
+        lower[k] = _mm_or_si128(v[k], _mm_set1_epi8(0x20));
+    m.digit = (range(v, '0', 9) | range(lower, 'a', 5)) & ~nonAscii;
+    m.other = nonAscii | ~(m.drop | m.cr | m.lf | m.x | m.digit);
+    return m;
+}
+
+#else
+
+// Plain C++ over eight characters in a 64-bit word, each in a byte below 0x80. Exact per
+// byte: no borrow crosses from one byte into the next.
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+// High bit of each byte set where the byte is at least n (bytes and n below 0x80).
+constexpr std::uint64_t atLeast(std::uint64_t w, unsigned n) {
+    return ((w | kHigh) - n * kOnes) & kHigh;
+}
+constexpr std::uint64_t equal(std::uint64_t w, unsigned n) {
+    return atLeast(w, n) & ~atLeast(w, n + 1);
+}
+// The high bits of the eight bytes, gathered into eight bits.
+constexpr std::uint64_t gather(std::uint64_t highBits) {
+    return ((highBits >> 7) * 0x0102040810204080ull) >> 56;
+}
+
+inline Masks classifyWords(const std::uint64_t (&w)[8], std::uint64_t nonAscii) {
+    Masks m;
+    for (int k = 0; k < 8; ++k) {
+        const std::uint64_t v = w[k] & ~kHigh; // non-ASCII bytes are in nonAscii already
+        const std::uint64_t lower = v | (0x20 * kOnes);
+        const auto bits = [k](std::uint64_t high) { return gather(high) << (8 * k); };
+        m.drop |= bits(equal(v, ' ') | equal(v, '\t') | equal(v, ',') | equal(v, ';') |
+                       equal(v, '{') | equal(v, '}'));
+        m.cr |= bits(equal(v, '\r'));
+        m.lf |= bits(equal(v, '\n'));
+        m.zero |= bits(equal(v, '0'));
+        m.one |= bits(equal(v, '1'));
+        m.x |= bits(equal(lower, 'x'));
+        m.digit |= bits((atLeast(v, '0') & ~atLeast(v, '9' + 1)) |
+                        (atLeast(lower, 'a') & ~atLeast(lower, 'f' + 1)));
+    }
+    m.drop &= ~nonAscii;
+    m.cr &= ~nonAscii;
+    m.lf &= ~nonAscii;
+    m.zero &= ~nonAscii;
+    m.one &= ~nonAscii;
+    m.x &= ~nonAscii;
+    m.digit &= ~nonAscii;
+    m.other = nonAscii | ~(m.drop | m.cr | m.lf | m.x | m.digit);
+    return m;
+}
+
+#endif
+
+} // namespace detail
+
+/// Classifies 64 bytes of text in an ASCII-compatible encoding: a byte of 0x80 or more
+/// is `other`.
+inline Masks Classify(const char* bytes) {
+#if TARNWICK_BLOCK_SSE2
+    __m128i v[4];
+    std::uint64_t nonAscii = 0;
+    for (int k = 0; k < 4; ++k) {
+        v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
+        nonAscii |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(v[k])))
+                    << (16 * k);
+    }
+    return detail::classify(v, nonAscii);
+#else
+    std::uint64_t w[8];
+    std::memcpy(w, bytes, sizeof w);
+    std::uint64_t nonAscii = 0;
+    for (int k = 0; k < 8; ++k)
+        nonAscii |= detail::gather(w[k] & detail::kHigh) << (8 * k);
+    return detail::classifyWords(w, nonAscii);
+#endif
+}
+
+/// Classifies 64 UTF-16 code units: a unit of 0x80 or more is `other`.
+inline Masks Classify(const char16_t* units) {
+#if TARNWICK_BLOCK_SSE2
+    // Packed with unsigned saturation, a unit above 0xFF becomes 0xFF: non-ASCII either way.
+    __m128i v[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 16 * k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 16 * k + 8));
+        v[k] = _mm_packus_epi16(a, b);
+    }
+    std::uint64_t nonAscii = 0;
+    for (int k = 0; k < 4; ++k)
+        nonAscii |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(v[k])))
+                    << (16 * k);
+    return detail::classify(v, nonAscii);
+#else
+    char bytes[kSize];
+    std::uint64_t nonAscii = 0;
+    for (std::size_t i = 0; i < kSize; ++i) {
+        const char16_t c = units[i];
+        nonAscii |= static_cast<std::uint64_t>(c >= 0x80) << i;
+        bytes[i] = static_cast<char>(c < 0x80 ? c : 0x7F);
+    }
+    std::uint64_t w[8];
+    std::memcpy(w, bytes, sizeof w);
+    return detail::classifyWords(w, nonAscii);
+#endif
+}
+
+/// The delimiter removal of one block in the common case. Returns false, changing
+/// nothing, when the block needs the per-character path: a character that is neither a
+/// hexadecimal digit nor a delimiter (with `binary`, a digit other than 0 and 1 too), an 'x' that does not follow its '0' directly, and, where line
+/// ends count (`pairedLineEnds`, text as the input box holds it), a CR or LF that is not
+/// part of a CR LF pair inside the block. Otherwise sets `keep` to the digits that survive
+/// and updates `heldZero`: a '0' whose fate depends on what comes after the block (only
+/// delimiters follow it) is held, not kept; a held '0' from before is released by the
+/// first character that is neither a delimiter nor an 'x', or removed with that 'x'.
+/// `releaseHeld` tells the caller to emit the held '0' before the block's digits.
+inline bool Filter(const Masks& m, bool pairedLineEnds, bool binary, bool& heldZero,
+                   std::uint64_t& keep, bool& releaseHeld) {
+    if (m.other != 0 || (binary && (m.digit & ~(m.zero | m.one)) != 0))
+        return false;
+    if (pairedLineEnds && ((m.cr & ~(m.lf >> 1)) != 0 || (m.lf & ~(m.cr << 1)) != 0))
+        return false;
+    const std::uint64_t nonDrop = ~m.drop;
+    // An 'x' goes with the '0' right before it, or with a held '0' when only delimiters
+    // stand between them.
+    std::uint64_t heldX = 0;
+    bool release = false;
+    if (heldZero) {
+        if (nonDrop == 0) { // delimiters only: the '0' stays held
+            keep = 0;
+            releaseHeld = false;
+            return true;
+        }
+        const std::uint64_t first = nonDrop & (~nonDrop + 1);
+        if (m.x & first)
+            heldX = first;
+        else
+            release = true;
+    }
+    if ((m.x & ~heldX & ~(m.zero << 1)) != 0)
+        return false;
+    const std::uint64_t removedZeros = m.zero & ((m.x & ~heldX) >> 1);
+    std::uint64_t kept = m.digit & ~removedZeros;
+    // The last non-delimiter, when it is a '0', waits for what follows the block.
+    const int last = 63 - std::countl_zero(nonDrop);
+    const std::uint64_t lastBit = std::uint64_t{1} << last;
+    const bool holdLast = (m.zero & lastBit & ~removedZeros) != 0;
+    if (holdLast)
+        kept &= ~lastBit;
+    keep = kept;
+    releaseHeld = release;
+    heldZero = holdLast;
+    return true;
+}
+
+} // namespace tarnwick::block

@@ -1,0 +1,32 @@
+#pragma once
+
+// The conversion written the slow, literal way, each step over the whole text, as the
+// reference the streaming and block paths are held to in tests and fuzzing.
+
+#include "engine/extract.h"
+#include "platform/clock.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::reference {
+
+/// The removal passes, each over the result of the one before: blank, TAB, ',', ';', '{',
+/// '}', "0x" or "0X" (one left-to-right scan that does not re-examine what it joins), CR LF.
+std::u16string StripDelimiters(std::u16string text);
+
+/// Word k is the digits from k * digitsPerWord, digitsPerWord long, cut short at the end.
+std::vector<std::u16string> SplitWords(std::u16string_view digits, std::int32_t digitsPerWord,
+                                       std::int32_t depth);
+
+/// The MIF file for `words`, line by line: banner, header, content lines, END.
+std::string WriteMif(RadixMode radix, const WordLayout& layout,
+                     const std::vector<std::u16string>& words, const platform::Clock& clock);
+
+/// The whole chain over a text: strip, lay out at `widthIndex`, split, write.
+std::string ConvertText(std::u16string text, RadixMode radix, std::int16_t widthIndex,
+                        const platform::Clock& clock);
+
+} // namespace tarnwick::reference
