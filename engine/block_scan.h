@@ -199,16 +199,16 @@ inline bool Filter(const Masks& m, bool pairedLineEnds, bool binary, bool& heldZ
     if (pairedLineEnds && ((m.cr & ~(m.lf >> 1)) != 0 || (m.lf & ~(m.cr << 1)) != 0))
         return false;
     const std::uint64_t nonDrop = ~m.drop;
+    if (nonDrop == 0) { // delimiters only: nothing kept, a held '0' stays held
+        keep = 0;
+        releaseHeld = false;
+        return true;
+    }
     // An 'x' goes with the '0' right before it, or with a held '0' when only delimiters
     // stand between them.
     std::uint64_t heldX = 0;
     bool release = false;
     if (heldZero) {
-        if (nonDrop == 0) { // delimiters only: the '0' stays held
-            keep = 0;
-            releaseHeld = false;
-            return true;
-        }
         const std::uint64_t first = nonDrop & (~nonDrop + 1);
         if (m.x & first)
             heldX = first;

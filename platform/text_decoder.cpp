@@ -1,5 +1,7 @@
 #include "text_decoder.h"
 
+#include "file_io.h"
+
 #include <unicode/ucnv.h>
 
 #include <algorithm>
@@ -188,6 +190,8 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {
     std::u16string out;
     out.reserve(bytes.size() + 4);
+    // Faulting in hundreds of megabytes page by page costs more than decoding them.
+    AdviseHugePages(out.data(), (bytes.size() + 4) * sizeof(char16_t));
     TextDecoder decoder(encoding);
     decoder.decode(bytes, out, true);
     return out;
