@@ -227,13 +227,27 @@ TEST(AtomicFileWriter, MissingFolderIsCreatedOnlyWhenAsked) {
 TEST(AtomicFileWriter, DevicesAndPipesAreWrittenInPlaceSocketsRefused) {
     test::TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    // Both ends opened here first, so neither side waits for the other however the writer
+    // behaves; closing our writer end lets the reader see the end.
+    const int readEnd = ::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int keepOpen = ::open((dir / "pipe").c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(readEnd, 0);
+    ASSERT_GE(keepOpen, 0);
+    ::fcntl(readEnd, F_SETFL, 0);
     std::string received;
-    std::thread reader([&] { received = test::ReadBytes(dir / "pipe"); });
+    std::thread reader([&] {
+        char buffer[256];
+        for (ssize_t got; (got = ::read(readEnd, buffer, sizeof buffer)) > 0;)
+            received.append(buffer, static_cast<std::size_t>(got));
+        ::close(readEnd);
+    });
     AtomicFileWriter toPipe(dir / "pipe");
-    ASSERT_TRUE(toPipe.open());
+    const bool opened = toPipe.open();
     toPipe.write("through the pipe");
-    EXPECT_TRUE(toPipe.commit()); // a pipe cannot sync: no failure
+    const bool committed = opened && toPipe.commit(); // a pipe cannot sync: no failure
+    ::close(keepOpen);
     reader.join();
+    EXPECT_TRUE(committed);
     EXPECT_EQ(received, "through the pipe");
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
 
