@@ -102,6 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "-:2:1: error: 'z' (U+007A) is not a hexadecimal digit\n", ""},
         CliCase{"EndlessDeviceNamedAsGiven", "-o OUT /dev/zero", "", 1,
                 "/dev/zero:1:1: error: U+0000 is not a hexadecimal digit\n", ""},
+        CliCase{"StrictRefusesAShortLastWord", "--strict -o OUT", "0x12,0x3", 3,
+                "error: the last word is short: 1 of 2 digits", ""},
         CliCase{"StrictOnCleanInputWrites", "--strict -o OUT", "0x12,0x34", 0, "wrote",
                 "DEPTH = 2;"},
         CliCase{"ShortLastWordWarned", "-w 16 -o OUT", "abcdef", 0,
