@@ -6,9 +6,7 @@
 #include "resources/artwork.h"
 #include "resources/sample_input.h"
 
-#include "platform/text_decoder.h"
 #include "platform/file_io.h"
-#include "platform/line_ends.h"
 
 #include <QAction>
 #include <QApplication>
@@ -274,9 +272,9 @@ bool Form1::loadFile(const QString& name) {
         break;
     }
     // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
-    const QString text =
-        QString::fromStdU16String(platform::NormaliseLineEnds(platform::DecodeText(read.bytes)));
-    if (platform::TextBox::longestLine(text) > kMaxLoadLine) {
+    qsizetype longest = 0;
+    const QString text = platform::TextBox::fromFile(read.bytes, longest);
+    if (longest > kMaxLoadLine) {
         showMessage(kLineTooLongMessage + name);
         return false;
     }

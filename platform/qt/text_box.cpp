@@ -1,7 +1,9 @@
 #include "text_box.h"
 
 #include "keys.h"
+#include "platform/file_io.h"
 #include "platform/line_ends.h"
+#include "platform/text_decoder.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -104,9 +106,13 @@ void TextBox::setText(const QString& text) {
     if (!containsGlyph(text)) {
         // The common case: one plain insertion, CR LF becoming block breaks.
         QString shown = text;
-        for (qsizetype i = 0; i < shown.size(); ++i)
+        const char16_t* const units = reinterpret_cast<const char16_t*>(text.constData());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (units[i] >= 0x20 && units[i] <= 0x2028) // most text: no glyph possible
+                continue;
             if (needsGlyph(text, i))
-                shown[i] = QChar(glyphFor(text[i].unicode()));
+                shown[i] = QChar(glyphFor(units[i]));
+        }
         setPlainText(shown);
     } else {
         QTextDocument* doc = document();
@@ -146,6 +152,7 @@ QString TextBox::text() const {
         // No glyphs: only block breaks differ from what is stored.
         QString out;
         out.reserve(raw.size() + raw.count(QChar::ParagraphSeparator));
+        AdviseHugePages(out.constData(), static_cast<std::size_t>(out.capacity()) * 2);
         qsizetype start = 0;
         for (qsizetype i = raw.indexOf(QChar::ParagraphSeparator); i >= 0;
              i = raw.indexOf(QChar::ParagraphSeparator, start)) {
@@ -208,6 +215,47 @@ qsizetype TextBox::longestLine(QStringView text) {
         start = at + 2;
     }
     return std::max(longest, text.size() - start);
+}
+
+QString TextBox::fromFile(std::string_view bytes, qsizetype& longest) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t lineEnds = 0;
+    bool ascii = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        lineEnds += (p[i] == '\r') | (p[i] == '\n');
+        ascii &= p[i] < 0x80;
+    }
+    if (!ascii) {
+        const QString text =
+            QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
+        longest = longestLine(text);
+        return text;
+    }
+    // At most two characters for each line-end byte, one for every other byte. Faulting in
+    // a fresh buffer page by page costs more than filling it: ask for huge pages first.
+    QString text(static_cast<qsizetype>(n + lineEnds), Qt::Uninitialized);
+    char16_t* const out = reinterpret_cast<char16_t*>(text.data());
+    AdviseHugePages(out, (n + lineEnds) * sizeof(char16_t));
+    std::size_t used = 0;
+    std::size_t lineStart = 0;
+    qsizetype longestSoFar = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b != '\r' && b != '\n') {
+            out[used++] = b;
+            continue;
+        }
+        longestSoFar = std::max(longestSoFar, static_cast<qsizetype>(used - lineStart));
+        if (b == '\r' && i + 1 < n && p[i + 1] == '\n')
+            ++i; // CR LF stays one line end
+        out[used++] = u'\r';
+        out[used++] = u'\n';
+        lineStart = used;
+    }
+    longest = std::max(longestSoFar, static_cast<qsizetype>(used - lineStart));
+    text.resize(static_cast<qsizetype>(used));
+    return text;
 }
 
 void TextBox::resetTypingFormat() {

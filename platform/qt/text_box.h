@@ -4,6 +4,8 @@
 #include <QPlainTextEdit>
 #include <QUrl>
 
+#include <string_view>
+
 namespace tarnwick::platform {
 
 /// A multi-line text box that keeps line breaks as set: text() returns exactly the text
@@ -39,6 +41,11 @@ public:
     /// The length of the longest line of `text` as the box shows it: only CR LF breaks a
     /// line. Layout and editing costs grow with it.
     static qsizetype longestLine(QStringView text);
+
+    /// A text file's bytes as the box holds them: decoded (see platform::TextDecoder), every
+    /// line end made CR LF. `longest` gets the longest line. A file of ASCII bytes, the
+    /// common case, is widened straight into the string in one pass.
+    static QString fromFile(std::string_view bytes, qsizetype& longest);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
