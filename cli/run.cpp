@@ -280,6 +280,19 @@ std::optional<std::string> locateFirstStray(const Options& options, Input& input
     });
 }
 
+// After the first pass: says why the input cannot be converted and returns the exit status,
+// or nothing to go on.
+std::optional<int> refused(const Options& options, Input& input, Survey& survey,
+                           std::optional<std::string> error) {
+    if (!error && survey.anyStray())
+        error = locateFirstStray(options, input, survey);
+    if (error) {
+        Say(*error);
+        return Failed;
+    }
+    return survey.refusal(input.name());
+}
+
 // --depth into a file: the header is known before the data, so the digits go straight into
 // the temporary file, checked on the way; any refusal drops it.
 int runOnePass(const Options& options, Input& input) {
@@ -315,13 +328,7 @@ int runOnePass(const Options& options, Input& input) {
         tooMany = survey.digits() / d > static_cast<std::uint64_t>(depth);
         return !survey.decided() && !tooMany && !file.failed();
     });
-    if (!error && survey.anyStray())
-        error = locateFirstStray(options, input, survey);
-    if (error) {
-        Say(*error);
-        return Failed;
-    }
-    if (const auto status = survey.refusal(input.name()))
+    if (const auto status = refused(options, input, survey, std::move(error)))
         return *status;
     const WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), survey.digits());
     if (tooMany) {
@@ -343,19 +350,11 @@ int runTwoPasses(const Options& options, Input& input) {
     // A file can be counted to its end; a pipe or device stops at the first stray, since
     // it may never end.
     survey.countAllStrays(input.seekable());
-    {
-        FileDigitStream stream(options.encoding);
-        auto error = input.read(true, [&](std::string_view piece, bool last) {
-            return tarnwick::cli::survey(options, stream, survey, piece, last);
-        });
-        if (!error && survey.anyStray())
-            error = locateFirstStray(options, input, survey);
-        if (error) {
-            Say(*error);
-            return Failed;
-        }
-    }
-    if (const auto status = survey.refusal(input.name()))
+    FileDigitStream stream(options.encoding);
+    auto error = input.read(true, [&](std::string_view piece, bool last) {
+        return tarnwick::cli::survey(options, stream, survey, piece, last);
+    });
+    if (const auto status = refused(options, input, survey, std::move(error)))
         return *status;
     const WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), survey.digits());
     if (const auto status = survey.check(layout))
