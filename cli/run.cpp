@@ -350,9 +350,9 @@ int runTwoPasses(const Options& options, Input& input) {
     // A file can be counted to its end; a pipe or device stops at the first stray, since
     // it may never end.
     survey.countAllStrays(input.seekable());
-    FileDigitStream stream(options.encoding);
+    FileDigitStream counting(options.encoding);
     auto error = input.read(true, [&](std::string_view piece, bool last) {
-        return tarnwick::cli::survey(options, stream, survey, piece, last);
+        return tarnwick::cli::survey(options, counting, survey, piece, last);
     });
     if (const auto status = refused(options, input, survey, std::move(error)))
         return *status;
