@@ -144,6 +144,35 @@ INSTANTIATE_TEST_SUITE_P(
         DigitRuleCase{"BinaryTakesItsOwnDigits", u"0101 1111", Bin, u"01011111"}),
     [](const testing::TestParamInfo<DigitRuleCase>& info) { return std::string(info.param.name); });
 
+// Long texts, where the 64-character blocks meet the stray: found wherever it stands.
+TEST_F(ConvertToMifTest, StraysInsideLongRunsAreFoundWhereverTheyStand) {
+    const struct {
+        RadixMode radix;
+        std::u16string_view run;
+        char16_t digit; ///< replaced by the stray
+        std::u16string_view strays;
+    } cases[] = {
+        {Hex, u"0x3F, ", u'F', u"gG/:@`"},
+        {Bin, u"0101 ", u'1', u"2a"},
+    };
+    for (const auto& c : cases) {
+        std::u16string text;
+        while (text.size() < 400)
+            text += c.run;
+        for (char16_t stray : c.strays)
+            for (std::size_t at = text.find(c.digit, 60); at < 300; at = text.find(c.digit, at + 37)) {
+                std::u16string bad = text;
+                bad[at] = stray;
+                const ConvertResult result = Convert(bad, c.radix, 1);
+                ASSERT_EQ(result.outcome, ConvertOutcome::NotADigit)
+                    << "stray " << static_cast<char>(stray) << " at " << at;
+                EXPECT_EQ(result.strays.offset, at);
+                EXPECT_EQ(result.strays.count, 1u);
+            }
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_output));
+}
+
 TEST_F(ConvertToMifTest, ReadOnlyEarlierFileIsKept) {
     test::WriteBytes(m_output, "earlier");
     std::filesystem::permissions(m_output, std::filesystem::perms::owner_read);
