@@ -122,7 +122,13 @@ private:
 std::string describe(char32_t c) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF) || !std::iswgraph(static_cast<wint_t>(c)))
+    // Format characters (marks, joiners, direction controls) and private-use ones show as
+    // nothing or as a box, whatever the C library says of them.
+    const bool invisible = c == 0xFFFD || c == 0xFEFF || c == 0x00AD ||
+                           (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+                           (c >= 0x2060 && c <= 0x206F) || (c >= 0xD800 && c <= 0xF8FF) ||
+                           !std::iswgraph(static_cast<wint_t>(c));
+    if (invisible)
         return code;
     char bytes[MB_LEN_MAX];
     std::mbstate_t state{};

@@ -96,6 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "in.txt:2:1: error: '\xE5\xAD\x97' (U+5B57) is not a hexadecimal digit (2 such characters)", ""},
         CliCase{"Utf8IsOneCharacterToo", "-r bin -o OUT IN", "\xEF\xBB\xBF" "01\t\xE5\xAD\x97", 1,
                 "in.txt:1:4: error: '\xE5\xAD\x97' (U+5B57) is not a binary digit (1 such character)", ""},
+        // A mark counts only at the very start: one at the second block is a character.
+        CliCase{"ByteOrderMarkAfterTheFirstBlockIsAStray", "-o OUT IN",
+                "0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00\xEF\xBB\xBF" "12", 1,
+                "in.txt:1:65: error: U+FEFF is not a hexadecimal digit (1 such character)", ""},
         CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
                 "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
         CliCase{"PipeStopsAtTheFirstStray", "-o OUT", "ab\nzz", 1,
