@@ -381,12 +381,11 @@ int runTwoPasses(const Options& options, Input& input) {
         FileDigitStream stream(options.encoding);
         // A piece of bytes frees at most two digits a byte (--binary-input) and two held.
         std::vector<char> digits(2 * kPiece + 4);
-        std::size_t used = 0;
-        auto collect = [&](char16_t c) { digits[used++] = static_cast<char>(c); };
         if (auto error = input.readAgain([&](std::string_view piece, bool last) {
-                used = 0;
+                block::CharSink collect{digits.data()};
                 digitsOf(options, stream, piece, last, collect);
-                writer.addDigits(std::string_view(digits.data(), used));
+                writer.addDigits(
+                    std::string_view(digits.data(), static_cast<std::size_t>(collect.at - digits.data())));
                 return !sink.failed();
             })) {
             Say(*error);

@@ -38,46 +38,50 @@ struct Counter {
     std::uint64_t count = 0;
 };
 
+/// Where a writing pass puts the digits: straight into a character buffer, which must have
+/// room for them. Used as an emit function, it takes a digit the per-character path frees.
+struct CharSink {
+    char* at;
+    void operator()(char16_t c) { *at++ = static_cast<char>(c); }
+};
+
 namespace detail {
 
 #if TARNWICK_BLOCK_SSE2
 
-inline std::uint64_t eq(const __m128i (&v)[4], char c) {
-    const __m128i pattern = _mm_set1_epi8(c);
-    std::uint64_t mask = 0;
-    for (int k = 0; k < 4; ++k)
-        mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(
-                    _mm_movemask_epi8(_mm_cmpeq_epi8(v[k], pattern))))
-                << (16 * k);
-    return mask;
+inline std::uint64_t bits(__m128i mask, int k) {
+    return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(mask)))
+           << (16 * k);
 }
 
 // Bytes b with first <= b <= first + span, compared unsigned.
-inline std::uint64_t range(const __m128i (&v)[4], char first, char span) {
-    const __m128i base = _mm_set1_epi8(first);
-    const __m128i limit = _mm_set1_epi8(span);
-    std::uint64_t mask = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i shifted = _mm_sub_epi8(v[k], base);
-        const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(shifted, limit), shifted);
-        mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(inside)))
-                << (16 * k);
-    }
-    return mask;
+inline __m128i inRange(__m128i v, char first, char span) {
+    const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8(first));
+    return _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(span)), shifted);
 }
 
+inline __m128i is(__m128i v, char c) {
+    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+}
+
+// Each class is gathered in the vector registers first, then moved out once.
 inline Masks classify(const __m128i (&v)[4], std::uint64_t nonAscii) {
     Masks m;
-    m.drop = eq(v, ' ') | eq(v, '\t') | eq(v, ',') | eq(v, ';') | eq(v, '{') | eq(v, '}');
-    m.cr = eq(v, '\r');
-    m.lf = eq(v, '\n');
-    m.zero = eq(v, '0');
-    m.one = eq(v, '1');
-    m.x = eq(v, 'x') | eq(v, 'X');
-    __m128i lower[4];
-    for (int k = 0; k < 4; ++k)
-        lower[k] = _mm_or_si128(v[k], _mm_set1_epi8(0x20));
-    m.digit = (range(v, '0', 9) | range(lower, 'a', 5)) & ~nonAscii;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i lower = _mm_or_si128(v[k], _mm_set1_epi8(0x20));
+        const __m128i drop =
+            _mm_or_si128(_mm_or_si128(_mm_or_si128(is(v[k], ' '), is(v[k], '\t')),
+                                      _mm_or_si128(is(v[k], ','), is(v[k], ';'))),
+                         _mm_or_si128(is(v[k], '{'), is(v[k], '}')));
+        m.drop |= bits(drop, k);
+        m.cr |= bits(is(v[k], '\r'), k);
+        m.lf |= bits(is(v[k], '\n'), k);
+        m.zero |= bits(is(v[k], '0'), k);
+        m.one |= bits(is(v[k], '1'), k);
+        m.x |= bits(is(lower, 'x'), k);
+        m.digit |= bits(_mm_or_si128(inRange(v[k], '0', 9), inRange(lower, 'a', 5)), k);
+    }
+    m.digit &= ~nonAscii;
     m.other = nonAscii | ~(m.drop | m.cr | m.lf | m.x | m.digit);
     return m;
 }

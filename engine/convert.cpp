@@ -91,16 +91,14 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     // Every character left is an ASCII digit now.
     constexpr std::size_t kPiece = 1 << 16;
     auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
-    std::size_t used = 0;
-    auto collect = [&](char16_t c) { digits[used++] = static_cast<char>(c); };
     for (std::size_t at = 0; at < text.size() && !file.failed(); at += kPiece) {
-        used = 0;
-        stripper.feedBlocks(text.data() + at, std::min(kPiece, text.size() - at), true, collect);
-        writer.addDigits(std::string_view(digits.get(), used));
+        block::CharSink sink{digits.get()};
+        stripper.feedBlocks(text.data() + at, std::min(kPiece, text.size() - at), true, sink);
+        writer.addDigits(std::string_view(digits.get(), static_cast<std::size_t>(sink.at - digits.get())));
     }
-    used = 0;
-    stripper.finish(collect);
-    writer.addDigits(std::string_view(digits.get(), used));
+    block::CharSink rest{digits.get()};
+    stripper.finish(rest);
+    writer.addDigits(std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
     writer.finish();
     if (!file.commit()) {
         result.outcome = ConvertOutcome::WriteFailed;

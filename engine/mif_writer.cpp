@@ -105,12 +105,20 @@ const char* MifWriter::writeWords(const char* word, std::size_t count) {
     const std::size_t d = m_digitsPerWord;
     char* const out = m_out.get();
     while (count > 0 && !m_failed) {
-        const std::size_t last = m_prefixLength - 4;
-        const std::size_t run = std::min<std::size_t>(count, static_cast<std::size_t>('9' - m_prefix[last]) + 1);
+        // Local copies: stores through `p` could otherwise alias the members, which would
+        // then be read again for every line.
+        char prefix[kPrefixCopy];
+        std::memcpy(prefix, m_prefix, kPrefixCopy);
+        const std::size_t prefixLength = m_prefixLength;
+        const std::size_t last = prefixLength - 4;
+        const std::size_t run =
+            std::min<std::size_t>(count, static_cast<std::size_t>('9' - prefix[last]) + 1);
         char* p = out + m_used;
+        const char firstDigit = prefix[last];
         for (std::size_t k = 0; k < run; ++k, word += d) {
-            std::memcpy(p, m_prefix, kPrefixCopy);
-            p += m_prefixLength;
+            std::memcpy(p, prefix, kPrefixCopy);
+            p[last] = static_cast<char>(firstDigit + k); // patched in the output, not the prefix
+            p += prefixLength;
             if constexpr (kFixed > 0)
                 std::memcpy(p, word, kFixed);
             else
@@ -118,9 +126,9 @@ const char* MifWriter::writeWords(const char* word, std::size_t count) {
             p += d;
             std::memcpy(p, ";\r\n\0", 4);
             p += 3;
-            ++m_prefix[last];
         }
-        --m_prefix[last]; // back to the last address written, then counted up with carry
+        // The last address written, then counted up with carry.
+        m_prefix[last] = static_cast<char>(firstDigit + run - 1);
         m_used = static_cast<std::size_t>(p - out);
         m_written += static_cast<std::int32_t>(run);
         count -= run;

@@ -186,6 +186,13 @@ public:
             return false;
         if constexpr (std::is_same_v<std::remove_cvref_t<Emit>, block::Counter>) {
             emit.count += static_cast<std::uint64_t>(std::popcount(keep)) + (release ? 1 : 0);
+        } else if constexpr (std::is_same_v<std::remove_cvref_t<Emit>, block::CharSink>) {
+            char* out = emit.at; // a local pointer: stores through it alias nothing we read
+            if (release)
+                *out++ = '0';
+            for (; keep != 0; keep &= keep - 1)
+                *out++ = static_cast<char>(text[std::countr_zero(keep)]);
+            emit.at = out;
         } else {
             if (release)
                 emit(u'0');
@@ -253,7 +260,7 @@ private:
         std::size_t i = 0;
         for (; bytes.size() - i >= block::kSize; i += block::kSize) {
             const char* at = bytes.data() + i;
-            if (m_decoder.asciiPassesThrough() && !m_normaliser.holdsCr()) {
+            if (m_fastReady) { // the block path leaves the decoder and line ends as it found them
                 if constexpr (std::is_same_v<Add, std::nullptr_t>) {
                     if (m_stripper.fastBlock(at, false, false, emit))
                         continue;
@@ -272,6 +279,7 @@ private:
         m_stripper.feed(m_text, emit);
         if (last)
             m_stripper.finish(emit);
+        m_fastReady = m_decoder.asciiPassesThrough() && !m_normaliser.holdsCr();
     }
 
     void decodePiece(std::string_view bytes, bool last) {
@@ -290,6 +298,7 @@ private:
     std::u16string m_decoded;
     std::u16string m_text;
     TextPosition m_position;
+    bool m_fastReady = false; ///< ASCII bytes may skip decoding and line ends
 };
 
 } // namespace tarnwick
