@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -34,7 +35,10 @@ int main(int argc, char** argv) {
     }
     const RadixMode radix = argv[3][0] == 'h' ? RadixMode::Hexadecimal : RadixMode::Binary;
 
-    std::u16string text;
+    // As Open loads a file: an ASCII file widened in one pass, anything else decoded.
+    std::unique_ptr<char16_t[]> widened;
+    std::u16string decoded;
+    std::u16string_view text;
     {
         platform::ReadResult read =
             platform::ReadWholeFile(argv[1], std::numeric_limits<std::uint32_t>::max());
@@ -42,12 +46,21 @@ int main(int argc, char** argv) {
             std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
             return 1;
         }
-        text = platform::NormaliseLineEnds(platform::DecodeText(read.bytes));
+        if (const auto room = platform::AsciiTextRoom(read.bytes)) {
+            widened = std::make_unique_for_overwrite<char16_t[]>(*room);
+            platform::AdviseHugePages(widened.get(), *room * sizeof(char16_t));
+            std::size_t longest = 0;
+            text = std::u16string_view(widened.get(),
+                                       platform::WidenAsciiText(read.bytes, widened.get(), longest));
+        } else {
+            decoded = platform::NormaliseLineEnds(platform::DecodeText(read.bytes));
+            text = decoded;
+        }
     } // the bytes are freed before the conversion runs
 
     const platform::LocaleClock clock;
     const ConvertResult result =
-        ConvertToMif(std::move(text), radix, static_cast<std::int16_t>(widthIndex), argv[2], clock);
+        ConvertToMif(text, radix, static_cast<std::int16_t>(widthIndex), argv[2], clock);
     if (result.outcome == ConvertOutcome::WriteFailed)
         std::printf("WriteFailed %s: %s\n", result.error.path.c_str(), result.error.reason.c_str());
     else

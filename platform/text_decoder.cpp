@@ -205,6 +205,60 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
     out.resize(static_cast<std::size_t>(target - out.data()));
 }
 
+std::optional<std::size_t> AsciiTextRoom(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t lineEnds = 0;
+    unsigned char high = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        lineEnds += (p[i] == '\r') | (p[i] == '\n');
+        high |= p[i];
+    }
+    if (high & 0x80)
+        return std::nullopt;
+    return bytes.size() + lineEnds;
+}
+
+std::size_t WidenAsciiText(std::string_view bytes, char16_t* out, std::size_t& longest) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t used = 0;
+    std::size_t lineStart = 0;
+    std::size_t longestSoFar = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight bytes at a time while none of them ends a line.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            constexpr std::uint64_t ones = 0x0101010101010101ull;
+            constexpr std::uint64_t high = 0x8080808080808080ull;
+            // High bit of a byte set where it is at most '\r' (13): CR, LF and below.
+            const std::uint64_t low = (word | high) - 14 * ones;
+            if ((~low & high) != 0)
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[used + k] = p[i + k];
+            used += 8;
+            i += 8;
+        }
+        if (i == n)
+            break;
+        const unsigned char b = p[i++];
+        if (b != '\r' && b != '\n') {
+            out[used++] = b;
+            continue;
+        }
+        longestSoFar = std::max(longestSoFar, used - lineStart);
+        if (b == '\r' && i < n && p[i] == '\n')
+            ++i; // CR LF stays one line end
+        out[used++] = u'\r';
+        out[used++] = u'\n';
+        lineStart = used;
+    }
+    longest = std::max(longestSoFar, used - lineStart);
+    return used;
+}
+
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {
     std::u16string out;
     out.reserve(bytes.size() + 4);

@@ -2,6 +2,8 @@
 
 #include "cp936.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,6 +60,15 @@ private:
 
 /// Decodes a whole text file (see TextDecoder).
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding = TextEncoding::Auto);
+
+/// The room that WidenAsciiText needs for `bytes`, in UTF-16 code units; nothing when a
+/// byte is not ASCII (the text then needs decoding).
+std::optional<std::size_t> AsciiTextRoom(std::string_view bytes);
+
+/// An ASCII file's bytes as text whose line ends are all CR LF, widened to UTF-16 into `out`
+/// (AsciiTextRoom units) in one pass: what DecodeText and NormaliseLineEnds give, without
+/// a string to fill first. Returns the length written; `longest` gets the longest line.
+std::size_t WidenAsciiText(std::string_view bytes, char16_t* out, std::size_t& longest);
 
 /// Whether `bytes` is valid UTF-8; with `mayBeCut`, a sequence cut short by the end counts
 /// as valid, since the rest may follow in the next piece.

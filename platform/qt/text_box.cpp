@@ -218,43 +218,19 @@ qsizetype TextBox::longestLine(QStringView text) {
 }
 
 QString TextBox::fromFile(std::string_view bytes, qsizetype& longest) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t lineEnds = 0;
-    bool ascii = true;
-    for (std::size_t i = 0; i < n; ++i) {
-        lineEnds += (p[i] == '\r') | (p[i] == '\n');
-        ascii &= p[i] < 0x80;
-    }
-    if (!ascii) {
-        const QString text =
-            QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
+    const std::optional<std::size_t> room = AsciiTextRoom(bytes);
+    if (!room) {
+        const QString text = QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
         longest = longestLine(text);
         return text;
     }
-    // At most two characters for each line-end byte, one for every other byte. Faulting in
-    // a fresh buffer page by page costs more than filling it: ask for huge pages first.
-    QString text(static_cast<qsizetype>(n + lineEnds), Qt::Uninitialized);
+    // Faulting in a fresh buffer page by page costs more than filling it: huge pages first.
+    QString text(static_cast<qsizetype>(*room), Qt::Uninitialized);
     char16_t* const out = reinterpret_cast<char16_t*>(text.data());
-    AdviseHugePages(out, (n + lineEnds) * sizeof(char16_t));
-    std::size_t used = 0;
-    std::size_t lineStart = 0;
-    qsizetype longestSoFar = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char b = p[i];
-        if (b != '\r' && b != '\n') {
-            out[used++] = b;
-            continue;
-        }
-        longestSoFar = std::max(longestSoFar, static_cast<qsizetype>(used - lineStart));
-        if (b == '\r' && i + 1 < n && p[i + 1] == '\n')
-            ++i; // CR LF stays one line end
-        out[used++] = u'\r';
-        out[used++] = u'\n';
-        lineStart = used;
-    }
-    longest = std::max(longestSoFar, static_cast<qsizetype>(used - lineStart));
-    text.resize(static_cast<qsizetype>(used));
+    AdviseHugePages(out, *room * sizeof(char16_t));
+    std::size_t longestLine = 0;
+    text.resize(static_cast<qsizetype>(WidenAsciiText(bytes, out, longestLine)));
+    longest = static_cast<qsizetype>(longestLine);
     return text;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/cp936.h"
+#include "platform/line_ends.h"
 #include "platform/text_decoder.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,34 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ForcedUtf16LeDropsItsMark", "\xFF\xFE" "a\0"s, TextEncoding::Utf16Le, u"a"},
         DecodeCase{"ForcedUtf8BadByteIsReplaced", "a\xFF", TextEncoding::Utf8, u"a\uFFFD"}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
+
+// The one-pass widening Open uses for ASCII files gives what decoding then making line
+// ends CR LF gives, and the longest line as the box counts it.
+TEST(WidenAsciiText, MatchesDecodingThenLineEnds) {
+    std::mt19937 rng(3);
+    const char alphabet[] = "0x1f, \r\n\r\n\t\0aaaaaaaaaaaaaaaaaaaaaaaaa";
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes(rng() % 100, ' ');
+        for (char& c : bytes)
+            c = alphabet[rng() % (sizeof alphabet - 1)];
+        const auto room = AsciiTextRoom(bytes);
+        ASSERT_TRUE(room);
+        std::u16string out(*room, u'?');
+        std::size_t longest = 0;
+        out.resize(WidenAsciiText(bytes, out.data(), longest));
+        const std::u16string expected = NormaliseLineEnds(DecodeText(bytes));
+        ASSERT_EQ(out, expected) << "round " << round;
+        std::size_t longestExpected = 0;
+        for (std::size_t start = 0, at;; start = at + 2) {
+            at = expected.find(u"\r\n", start);
+            longestExpected = std::max(longestExpected, (at == std::u16string::npos ? expected.size() : at) - start);
+            if (at == std::u16string::npos)
+                break;
+        }
+        ASSERT_EQ(longest, longestExpected) << "round " << round;
+    }
+    EXPECT_FALSE(AsciiTextRoom("ab\xD7\xD6"));
+}
 
 TEST(IsValidUtf8, RefusesOverlongSurrogateAndTooLargeForms) {
     EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF", false));
