@@ -170,19 +170,23 @@ void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last
 void Cp936Decoder::decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out) {
     if (!m_converter)
         m_converter = openConverter();
-    if (!m_converter) {
+    AppendDecoded(m_converter, bytes, flush, out);
+}
+
+void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out) {
+    if (!converter) {
         out.append(bytes.size(), kReplacement);
         return;
     }
     const std::size_t base = out.size();
-    out.resize(base + bytes.size() + 2);
+    out.resize(base + bytes.size() + 4); // one unit per byte at most, and what was held
     UChar* target = out.data() + base;
     const char* source = bytes.data();
     UErrorCode status = U_ZERO_ERROR;
-    ucnv_toUnicode(m_converter, &target, out.data() + out.size(), &source,
+    ucnv_toUnicode(converter, &target, out.data() + out.size(), &source,
                    bytes.data() + bytes.size(), nullptr, flush, &status);
     if (U_FAILURE(status)) { // cannot happen with room for every unit; never write garbage
-        ucnv_resetToUnicode(m_converter);
+        ucnv_resetToUnicode(converter);
         out.resize(base);
         out.append(bytes.size(), kReplacement);
         return;

@@ -56,6 +56,10 @@ private:
     bool m_pending = false; ///< ICU holds a lead byte from the previous piece
 };
 
+/// Appends what the ICU `converter` makes of `bytes` (with `flush`, also what it held from
+/// before); U+FFFD for each byte when there is no converter. Never writes garbage.
+void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out);
+
 /// Encodes `text` as code page 936 bytes (see Cp936Encoder).
 std::string EncodeCp936(std::u16string_view text);
 

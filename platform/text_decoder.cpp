@@ -183,26 +183,10 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
     if (!m_converter) {
         UErrorCode status = U_ZERO_ERROR;
         m_converter = ucnv_open(icuName(m_encoding), &status);
-        if (U_FAILURE(status)) {
+        if (U_FAILURE(status))
             m_converter = nullptr;
-            out.append(bytes.size(), u'\uFFFD');
-            return;
-        }
     }
-    const std::size_t base = out.size();
-    out.resize(base + bytes.size() + 4); // at most one unit per byte, and what was held
-    UChar* target = out.data() + base;
-    const char* source = bytes.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_toUnicode(m_converter, &target, out.data() + out.size(), &source,
-                   bytes.data() + bytes.size(), nullptr, last, &status);
-    if (U_FAILURE(status)) { // cannot happen with room for every unit; never write garbage
-        ucnv_resetToUnicode(m_converter);
-        out.resize(base);
-        out.append(bytes.size(), u'\uFFFD');
-        return;
-    }
-    out.resize(static_cast<std::size_t>(target - out.data()));
+    AppendDecoded(m_converter, bytes, last, out);
 }
 
 std::optional<std::size_t> AsciiTextRoom(std::string_view bytes) {

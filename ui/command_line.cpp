@@ -33,6 +33,16 @@ void printHelp() {
                 "Qt. For conversions without a window see tarnwick-convert(1).\n");
 }
 
+CommandLine usageError(const char* what, const char* arg) {
+    std::fprintf(stderr,
+                 "tarnwick: %s '%s'\n"
+                 "Usage: tarnwick [QT-OPTION]... [FILE]; try 'tarnwick --help'.\n",
+                 what, arg);
+    CommandLine result;
+    result.exitStatus = 2;
+    return result;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
@@ -41,14 +51,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (!result.file.empty()) {
-                std::fprintf(stderr,
-                             "tarnwick: extra operand '%s'\n"
-                             "Usage: tarnwick [QT-OPTION]... [FILE]; try 'tarnwick --help'.\n",
-                             argv[i]);
-                result.exitStatus = 2;
-                return result;
-            }
+            if (!result.file.empty())
+                return usageError("extra operand", argv[i]);
             result.file = argv[i];
             continue;
         }
@@ -78,12 +82,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         }
         if (contains(kQtFlagOptions, name))
             continue;
-        std::fprintf(stderr,
-                     "tarnwick: unknown option '%s'\n"
-                     "Usage: tarnwick [QT-OPTION]... [FILE]; try 'tarnwick --help'.\n",
-                     argv[i]);
-        result.exitStatus = 2;
-        return result;
+        return usageError("unknown option", argv[i]);
     }
     return result;
 }
