@@ -31,7 +31,6 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
         EXPECT_EQ(seen->windowTitle(), QStringLiteral("Tarnwick"));
         EXPECT_EQ(seen->icon(), QMessageBox::NoIcon);
         EXPECT_TRUE(seen->iconPixmap().isNull());
-        seen->grab().save(QStringLiteral("message_box.png"));
         seen->button(QMessageBox::Ok)->click();
     });
     QtMessageBox().show(nullptr, QStringLiteral("    非法操作，不能操作空字符串！\r\n"
