@@ -82,6 +82,7 @@ TEST(WidenAsciiText, MatchesDecodingThenLineEnds) {
         out.resize(WidenAsciiText(bytes, out.data(), longest));
         const std::u16string expected = NormaliseLineEnds(DecodeText(bytes));
         ASSERT_EQ(out, expected) << "round " << round;
+        ASSERT_GE(*room, expected.size()) << "round " << round;
         std::size_t longestExpected = 0;
         for (std::size_t start = 0, at;; start = at + 2) {
             at = expected.find(u"\r\n", start);
@@ -92,6 +93,9 @@ TEST(WidenAsciiText, MatchesDecodingThenLineEnds) {
         ASSERT_EQ(longest, longestExpected) << "round " << round;
     }
     EXPECT_FALSE(AsciiTextRoom("ab\xD7\xD6"));
+    // Files long enough for the scan to add up its counts many times over.
+    EXPECT_EQ(AsciiTextRoom(std::string(5000, '\n') + "\r\n0x1f"), 10008u);
+    EXPECT_FALSE(AsciiTextRoom(std::string(5000, '0') + "\xB0" + std::string(100, '0')));
 }
 
 TEST(IsValidUtf8, RefusesOverlongSurrogateAndTooLargeForms) {
