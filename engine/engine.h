@@ -14,7 +14,7 @@
 //   -> ComputeLayout -> WordLayout (data width, digits per word, depth)
 //   -> pass 2: the same stripping again -> MifWriter: words cut and content lines formatted
 //      straight into a reused 1 MiB chunk -> ByteSink (FileSink: AtomicFileWriter, which
-//      starts write-back early and replaces the file on commit)
+//      syncs a large file while it is written and replaces the file on commit)
 // ConvertToMif drives both passes over the box's text and returns a ConvertResult; the
 // caller decides what to show. Lengths and positions count UTF-16 code units, columns
 // characters.

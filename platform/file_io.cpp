@@ -16,7 +16,8 @@ namespace tarnwick::platform {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
-constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
+// Small enough that the last sync has little left, large enough that the syncs stay few.
+constexpr std::uint64_t kSyncStep = std::uint64_t{16} << 20;
 
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
@@ -93,15 +94,52 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
     return result;
 }
 
-void StartWriteBack(int fd, std::uint64_t offset, std::uint64_t length) {
-#if defined(SYNC_FILE_RANGE_WRITE)
-    (void)::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
-                            SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd;
-    (void)offset;
-    (void)length;
-#endif
+DurableWhileWritten::DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step)
+    : m_fd(fd), m_datasync(datasync), m_step(step), m_thread(&DurableWhileWritten::run, this) {}
+
+DurableWhileWritten::~DurableWhileWritten() {
+    (void)finish();
+}
+
+void DurableWhileWritten::written(std::uint64_t total) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_written = total;
+    }
+    m_wake.notify_one();
+}
+
+int DurableWhileWritten::finish() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_error;
+}
+
+void DurableWhileWritten::run() {
+    std::uint64_t synced = 0;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_stop || m_written - synced >= m_step; });
+        if (m_stop || m_error != 0)
+            return;
+        const std::uint64_t upTo = m_written;
+        lock.unlock();
+        int code = 0;
+        while (m_datasync(m_fd) != 0) {
+            if (errno != EINTR) {
+                code = errno;
+                break;
+            }
+        }
+        lock.lock();
+        m_error = code;
+        synced = upTo;
+    }
 }
 
 void AdviseHugePages(const void* data, std::size_t size) {
@@ -179,6 +217,7 @@ bool AtomicFileWriter::openInPlace(mode_t mode) {
 }
 
 void AtomicFileWriter::discard() {
+    m_syncer.reset(); // no sync may reach the descriptor once it is closed
     if (m_fd >= 0) {
         m_calls.close(m_fd);
         m_fd = -1;
@@ -196,8 +235,7 @@ bool AtomicFileWriter::open() {
     // Devices and pipes are written into, never replaced: /dev/null must stay a device.
     // Asked of the name as given, so /dev/stdout reaches the pipe behind /proc/self/fd.
     struct stat given {};
-    if (::stat(m_given.c_str(), &given) == 0 && !S_ISREG(given.st_mode) &&
-        !S_ISDIR(given.st_mode))
+    if (::stat(m_given.c_str(), &given) == 0 && !S_ISREG(given.st_mode) && !S_ISDIR(given.st_mode))
         return openInPlace(given.st_mode);
 
     struct stat st {};
@@ -277,12 +315,12 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
         return;
     }
     m_written += bytes.size();
-    // Start writing back what is complete, a few MiB at a time, so the final fsync finds
-    // little left to do.
-    if (!m_inPlace && m_written - m_writtenBack >= kWriteBackStep) {
-        StartWriteBack(m_fd, m_writtenBack, m_written - m_writtenBack);
-        m_writtenBack = m_written;
-    }
+    if (m_inPlace)
+        return;
+    if (!m_syncer && m_written >= kSyncStep)
+        m_syncer = std::make_unique<DurableWhileWritten>(m_fd, m_calls.datasync, kSyncStep);
+    if (m_syncer)
+        m_syncer->written(m_written);
 }
 
 bool AtomicFileWriter::commit() {
@@ -296,6 +334,14 @@ bool AtomicFileWriter::commit() {
         return false;
     if (m_inPlace)
         return commitInPlace();
+    if (m_syncer) {
+        const int code = m_syncer->finish();
+        m_syncer.reset();
+        if (code != 0) {
+            fail(m_target, code);
+            return false;
+        }
+    }
     // The data must be on disk before the rename makes it the file: otherwise a power cut
     // can leave an empty file where a good one was.
     if (m_calls.fsync(m_fd) != 0) {

@@ -3,10 +3,14 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace tarnwick::platform {
 
@@ -34,6 +38,7 @@ struct FileCalls {
     int (*fsync)(int fd) = ::fsync;
     int (*close)(int fd) = ::close;
     int (*rename)(const char* from, const char* to) = ::rename;
+    int (*datasync)(int fd) = ::fdatasync; ///< the syncs made while the file is written
 };
 
 /// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
@@ -50,12 +55,43 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 /// followed: the link stays and the file it points to is replaced. A replaced file keeps its
 /// mode and, where the process may set it, its owner; a new file gets the umask's mode. A
 /// missing target folder is created unless setCreateFolder(false). Writes are buffered; the
-/// first failure is kept and later writes are ignored.
+/// first failure is kept and later writes are ignored. A large file is synced every few MiB
+/// by a thread of its own while it is written (see DurableWhileWritten).
 ///
 /// A target that exists and is not a regular file (a character or block device such as
 /// /dev/null, a named pipe, a terminal) is written in place instead: no temporary file, no
 /// rename, its mode and owner untouched, synced where it can be. A socket or a folder is
 /// refused.
+/// Makes a file durable while it is still being written: a thread of its own syncs it each
+/// time a few more MiB have been written, so the disk's flush runs beside the work that
+/// makes the bytes and the final fsync finds little left. The first failure is kept and
+/// must fail the file: after a failed sync the kernel need not report it a second time.
+class DurableWhileWritten {
+public:
+    DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step);
+    ~DurableWhileWritten(); ///< stops and waits for a sync under way
+    DurableWhileWritten(const DurableWhileWritten&) = delete;
+    DurableWhileWritten& operator=(const DurableWhileWritten&) = delete;
+
+    /// `total` bytes are in the file now.
+    void written(std::uint64_t total);
+    /// Stops, and returns the errno value of the first failed sync, or 0.
+    int finish();
+
+private:
+    void run();
+
+    const int m_fd;
+    int (*const m_datasync)(int fd);
+    const std::uint64_t m_step;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::uint64_t m_written = 0; ///< guarded by m_mutex, as are the two below
+    bool m_stop = false;
+    int m_error = 0;
+    std::thread m_thread; ///< last: it starts once everything above is ready
+};
+
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target, FileCalls calls = {});
@@ -91,8 +127,8 @@ private:
     bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;
     std::string m_buffer;
-    std::uint64_t m_written = 0;     ///< bytes handed to the file so far
-    std::uint64_t m_writtenBack = 0; ///< of those, how many write-back was started for
+    std::uint64_t m_written = 0; ///< bytes handed to the file so far
+    std::unique_ptr<DurableWhileWritten> m_syncer;
     bool m_failed = false;
     bool m_committed = false;
     IoError m_error;
@@ -102,10 +138,6 @@ private:
 /// first touched. Page faults dominate filling hundreds of megabytes otherwise. A hint only:
 /// does nothing for small buffers or where the kernel declines.
 void AdviseHugePages(const void* data, std::size_t size);
-
-/// Asks the kernel to start writing the range to disk now, without waiting: the later fsync
-/// then has less left to do. A hint only: does nothing where the system lacks it.
-void StartWriteBack(int fd, std::uint64_t offset, std::uint64_t length);
 
 /// Writes all of `bytes` to `fd`, retrying after interrupts and short writes. Returns 0 or
 /// the errno value of the failure.

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -197,6 +199,35 @@ TEST(AtomicFileWriter, ShortWritesAndFailingSyncOrCloseKeepTheEarlierFile) {
         EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
         EXPECT_EQ(dir.entryCount(), 1u);
     }
+}
+
+// A sync made while the file is written fails once; the kernel need not say so again at
+// the final fsync, so the writer must remember it.
+std::atomic<bool> g_datasyncFailed{false};
+int datasyncFailsOnce(int) {
+    g_datasyncFailed = true;
+    errno = EIO;
+    return -1;
+}
+
+TEST(AtomicFileWriter, FailedSyncWhileWritingFailsTheFile) {
+    test::TempDir dir;
+    test::WriteBytes(dir / "out.mif", "earlier");
+    g_datasyncFailed = false;
+    FileCalls calls;
+    calls.datasync = datasyncFailsOnce;
+    AtomicFileWriter writer(dir / "out.mif", calls);
+    ASSERT_TRUE(writer.open());
+    const std::string piece(std::size_t{1} << 20, '5');
+    for (int i = 0; i < 40 && !g_datasyncFailed; ++i)
+        writer.write(piece);
+    for (int wait = 0; wait < 1000 && !g_datasyncFailed; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(g_datasyncFailed) << "nothing was synced while 40 MiB were written";
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ(writer.error().code, EIO);
+    EXPECT_TRUE(test::ReadBytes(dir / "out.mif") == "earlier"); // not 40 MiB in the log
+    EXPECT_EQ(dir.entryCount(), 1u);
 }
 
 TEST(AtomicFileWriter, RetriesAnInterruptedWriteAndSyncsFileThenFolder) {
