@@ -6,9 +6,9 @@
 
 #include "engine/engine.h"
 #include "platform/clock.h"
-#include "platform/text_decoder.h"
 #include "platform/file_io.h"
 #include "platform/line_ends.h"
+#include "platform/text_decoder.h"
 
 #include <sys/resource.h>
 
@@ -35,28 +35,28 @@ int main(int argc, char** argv) {
     }
     const RadixMode radix = argv[3][0] == 'h' ? RadixMode::Hexadecimal : RadixMode::Binary;
 
-    // As Open loads a file: an ASCII file widened in one pass, anything else decoded.
+    // As Open loads a file: an ASCII file widened as it is read, anything else decoded.
     std::unique_ptr<char16_t[]> widened;
     std::u16string decoded;
     std::u16string_view text;
     {
-        platform::ReadResult read =
-            platform::ReadWholeFile(argv[1], std::numeric_limits<std::uint32_t>::max());
+        const platform::TextFileRead read = platform::ReadTextFile(
+            argv[1], std::numeric_limits<std::uint32_t>::max(), [&widened](std::size_t units) {
+                widened = std::make_unique_for_overwrite<char16_t[]>(units);
+                platform::AdviseHugePages(widened.get(), units * sizeof(char16_t));
+                return widened.get();
+            });
         if (read.status != platform::ReadResult::Status::Ok) {
             std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
             return 1;
         }
-        if (const auto room = platform::AsciiTextRoom(read.bytes)) {
-            widened = std::make_unique_for_overwrite<char16_t[]>(*room);
-            platform::AdviseHugePages(widened.get(), *room * sizeof(char16_t));
-            std::size_t longest = 0;
-            text = std::u16string_view(widened.get(),
-                                       platform::WidenAsciiText(read.bytes, widened.get(), longest));
+        if (read.widened) {
+            text = std::u16string_view(widened.get(), read.length);
         } else {
             decoded = platform::NormaliseLineEnds(platform::DecodeText(read.bytes));
             text = decoded;
         }
-    } // the bytes are freed before the conversion runs
+    } // the bytes of a decoded file are freed before the conversion runs
 
     const platform::LocaleClock clock;
     const ConvertResult result =

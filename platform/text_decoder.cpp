@@ -2,12 +2,16 @@
 
 #include "file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unicode/ucnv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace tarnwick::platform {
 
@@ -189,54 +193,19 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
     AppendDecoded(m_converter, bytes, last, out);
 }
 
-std::optional<std::size_t> AsciiTextRoom(std::string_view bytes) {
-    // Eight bytes at a time: a file of hundreds of megabytes is scanned once before the text
-    // that holds it is made, so this pass must cost little beside the widening.
-    constexpr std::uint64_t ones = 0x0101010101010101ull;
-    constexpr std::uint64_t high = 0x8080808080808080ull;
-    constexpr std::uint64_t low = 0x7f7f7f7f7f7f7f7full;
-    // High bit of each byte that equals `c`'s; exact, no carry crosses a byte.
-    const auto equal = [](std::uint64_t word, unsigned char c) {
-        const std::uint64_t t = word ^ (c * ones);
-        return ~(((t & low) + low) | t) & high;
-    };
+bool AsciiWidener::feed(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    std::size_t lineEnds = 0;
-    std::uint64_t seen = 0;
     std::size_t i = 0;
-    while (i + 8 <= n) {
-        // Per-byte counts, added up before any byte's count could pass 255.
-        std::uint64_t counts = 0;
-        for (int k = 0; k < 255 && i + 8 <= n; ++k, i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            seen |= word;
-            counts += (equal(word, '\r') | equal(word, '\n')) >> 7;
-        }
-        // Eight counts of at most 255 each: summed in 16-bit lanes, where 2040 fits.
-        constexpr std::uint64_t evenBytes = 0x00ff00ff00ff00ffull;
-        const std::uint64_t pairs = (counts & evenBytes) + ((counts >> 8) & evenBytes);
-        lineEnds += static_cast<std::size_t>((pairs * 0x0001000100010001ull) >> 48);
+    if (m_afterCr && n > 0) {
+        m_afterCr = false;
+        if (p[0] == '\n')
+            i = 1; // the LF of a CR LF split between pieces
     }
-    for (; i < n; ++i) {
-        lineEnds += (p[i] == '\r') | (p[i] == '\n');
-        seen |= p[i];
-    }
-    if (seen & high)
-        return std::nullopt;
-    return n + lineEnds;
-}
-
-std::size_t WidenAsciiText(std::string_view bytes, char16_t* out, std::size_t& longest) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t used = 0;
-    std::size_t lineStart = 0;
-    std::size_t longestSoFar = 0;
-    std::size_t i = 0;
+    char16_t* const out = m_out;
+    std::size_t used = m_used;
     while (i < n) {
-        // Eight bytes at a time while none of them ends a line.
+        // Eight bytes at a time while none of them ends a line or is not ASCII.
         while (i + 8 <= n) {
             std::uint64_t word;
             std::memcpy(&word, p + i, 8);
@@ -244,7 +213,7 @@ std::size_t WidenAsciiText(std::string_view bytes, char16_t* out, std::size_t& l
             constexpr std::uint64_t high = 0x8080808080808080ull;
             // High bit of a byte set where it is at most '\r' (13): CR, LF and below.
             const std::uint64_t low = (word | high) - 14 * ones;
-            if ((~low & high) != 0)
+            if (((~low | word) & high) != 0)
                 break;
             for (int k = 0; k < 8; ++k)
                 out[used + k] = p[i + k];
@@ -254,19 +223,75 @@ std::size_t WidenAsciiText(std::string_view bytes, char16_t* out, std::size_t& l
         if (i == n)
             break;
         const unsigned char b = p[i++];
+        if (b >= 0x80) {
+            m_used = used;
+            return false;
+        }
         if (b != '\r' && b != '\n') {
             out[used++] = b;
             continue;
         }
-        longestSoFar = std::max(longestSoFar, used - lineStart);
-        if (b == '\r' && i < n && p[i] == '\n')
-            ++i; // CR LF stays one line end
+        m_longest = std::max(m_longest, used - m_lineStart);
+        if (b == '\r') {
+            if (i == n)
+                m_afterCr = true;
+            else if (p[i] == '\n')
+                ++i; // CR LF stays one line end
+        }
         out[used++] = u'\r';
         out[used++] = u'\n';
-        lineStart = used;
+        m_lineStart = used;
     }
-    longest = std::max(longestSoFar, used - lineStart);
-    return used;
+    m_used = used;
+    return true;
+}
+
+TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                          const std::function<char16_t*(std::size_t)>& room) {
+    TextFileRead result;
+    // Anything but a plain ASCII file of known size is read whole and decoded.
+    const auto readWhole = [&] {
+        ReadResult whole = ReadWholeFile(path, maxBytes);
+        result = TextFileRead{};
+        result.status = whole.status;
+        result.error = std::move(whole.error);
+        result.bytes = std::move(whole.bytes);
+        return std::move(result);
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return readWhole();
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return readWhole();
+
+    const auto size = static_cast<std::size_t>(st.st_size);
+    AsciiWidener widener(room(2 * size));
+    const auto piece = std::make_unique_for_overwrite<char[]>(kTextFilePiece);
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.get(), kTextFilePiece);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return readWhole();
+        }
+        if (got == 0)
+            break;
+        total += static_cast<std::size_t>(got);
+        if (total > size ||
+            !widener.feed(std::string_view(piece.get(), static_cast<std::size_t>(got))))
+            return readWhole();
+    }
+    result.widened = true;
+    result.length = widener.size();
+    result.longest = widener.longestLine();
+    return result;
 }
 
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {

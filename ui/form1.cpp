@@ -7,6 +7,7 @@
 #include "resources/sample_input.h"
 
 #include "platform/file_io.h"
+#include "platform/text_decoder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,7 +39,8 @@ const QString kLineTooLongMessage = QStringLiteral("文件中的行过长，无�
 // A character that shows on screen is quoted; one that does not (a control character, a
 // blank, a byte-order mark, a private or unassigned code) is named by its code.
 QString characterName(char32_t c) {
-    const QString code = QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
+    const QString code =
+        QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
     switch (QChar::category(c)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
@@ -215,8 +217,7 @@ void Form1::Command4_Click() {
     const ConvertResult result =
         ConvertToMif(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                          static_cast<std::size_t>(text.size())),
-                     radix, static_cast<std::int16_t>(widthIndex), destination,
-                     m_services.clock);
+                     radix, static_cast<std::int16_t>(widthIndex), destination, m_services.clock);
     switch (result.outcome) {
     case ConvertOutcome::EmptyInput:
         showMessage(kEmptyInputMessage);
@@ -256,7 +257,16 @@ void Form1::Op_Click() {
 bool Form1::loadFile(const QString& name) {
     // Read first: the box keeps its text unless the whole file arrived.
     const std::filesystem::path path(QFile::encodeName(name).toStdString());
-    const platform::ReadResult read = platform::ReadWholeFile(path, kMaxLoadBytes);
+    // An ASCII file is widened straight into the box's string as it is read.
+    QString text;
+    const platform::TextFileRead read =
+        platform::ReadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
+            text = QString(static_cast<qsizetype>(units), Qt::Uninitialized);
+            char16_t* const room = reinterpret_cast<char16_t*>(text.data());
+            // Faulting in a fresh buffer page by page costs more than filling it.
+            platform::AdviseHugePages(room, units * sizeof(char16_t));
+            return room;
+        });
     switch (read.status) {
     case platform::ReadResult::Status::TooLarge:
         showMessage(kTooLargeMessage + name);
@@ -273,7 +283,12 @@ bool Form1::loadFile(const QString& name) {
     }
     // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
     qsizetype longest = 0;
-    const QString text = platform::TextBox::fromFile(read.bytes, longest);
+    if (read.widened) {
+        text.resize(static_cast<qsizetype>(read.length));
+        longest = static_cast<qsizetype>(read.longest);
+    } else {
+        text = platform::TextBox::fromFile(read.bytes, longest);
+    }
     if (longest > kMaxLoadLine) {
         showMessage(kLineTooLongMessage + name);
         return false;

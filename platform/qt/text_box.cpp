@@ -194,9 +194,7 @@ void TextBox::selectStored(qsizetype offset, qsizetype length) {
     offset = std::clamp<qsizetype>(offset, 0, stored.size());
     length = std::clamp<qsizetype>(length, 0, stored.size() - offset);
     const QStringView view(stored);
-    const auto breaksBefore = [&view](qsizetype at) {
-        return view.left(at).count(u"\r\n");
-    };
+    const auto breaksBefore = [&view](qsizetype at) { return view.left(at).count(u"\r\n"); };
     const qsizetype from = offset - breaksBefore(offset);
     const qsizetype to = offset + length - breaksBefore(offset + length);
     QTextCursor cursor(document());
@@ -218,19 +216,8 @@ qsizetype TextBox::longestLine(QStringView text) {
 }
 
 QString TextBox::fromFile(std::string_view bytes, qsizetype& longest) {
-    const std::optional<std::size_t> room = AsciiTextRoom(bytes);
-    if (!room) {
-        const QString text = QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
-        longest = longestLine(text);
-        return text;
-    }
-    // Faulting in a fresh buffer page by page costs more than filling it: huge pages first.
-    QString text(static_cast<qsizetype>(*room), Qt::Uninitialized);
-    char16_t* const out = reinterpret_cast<char16_t*>(text.data());
-    AdviseHugePages(out, *room * sizeof(char16_t));
-    std::size_t longestLine = 0;
-    text.resize(static_cast<qsizetype>(WidenAsciiText(bytes, out, longestLine)));
-    longest = static_cast<qsizetype>(longestLine);
+    const QString text = QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
+    longest = longestLine(text);
     return text;
 }
 

@@ -43,8 +43,8 @@ public:
     static qsizetype longestLine(QStringView text);
 
     /// A text file's bytes as the box holds them: decoded (see platform::TextDecoder), every
-    /// line end made CR LF. `longest` gets the longest line. A file of ASCII bytes, the
-    /// common case, is widened straight into the string in one pass.
+    /// line end made CR LF. `longest` gets the longest line. (An ASCII file is better read
+    /// with ReadTextFile, which widens it as it reads.)
     static QString fromFile(std::string_view bytes, qsizetype& longest);
 
 protected:
