@@ -95,7 +95,13 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 }
 
 DurableWhileWritten::DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step)
-    : m_fd(fd), m_datasync(datasync), m_step(step), m_thread(&DurableWhileWritten::run, this) {}
+    : m_fd(fd), m_datasync(datasync), m_step(step) {
+    try {
+        m_thread = std::thread(&DurableWhileWritten::run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: the final fsync alone makes the file durable, only later.
+    }
+}
 
 DurableWhileWritten::~DurableWhileWritten() {
     (void)finish();

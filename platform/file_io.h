@@ -89,7 +89,7 @@ private:
     std::uint64_t m_written = 0; ///< guarded by m_mutex, as are the two below
     bool m_stop = false;
     int m_error = 0;
-    std::thread m_thread; ///< last: it starts once everything above is ready
+    std::thread m_thread; ///< none when the system had none to give
 };
 
 class AtomicFileWriter {
