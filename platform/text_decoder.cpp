@@ -228,6 +228,7 @@ bool AsciiWidener::feed(std::string_view bytes) {
             return false;
         }
         if (b != '\r' && b != '\n') {
+            m_containsNul |= b == 0;
             out[used++] = b;
             continue;
         }
@@ -291,6 +292,7 @@ TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBy
     result.widened = true;
     result.length = widener.size();
     result.longest = widener.longestLine();
+    result.containsNul = widener.containsNul();
     return result;
 }
 

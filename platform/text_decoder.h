@@ -78,6 +78,8 @@ public:
     std::size_t size() const { return m_used; }
     /// The longest line so far, the one still open included, in UTF-16 code units.
     std::size_t longestLine() const { return std::max(m_longest, m_used - m_lineStart); }
+    /// Whether a NUL was fed: the one ASCII character a text box cannot hold as itself.
+    bool containsNul() const { return m_containsNul; }
 
 private:
     char16_t* m_out;
@@ -85,16 +87,18 @@ private:
     std::size_t m_lineStart = 0;
     std::size_t m_longest = 0;
     bool m_afterCr = false; ///< the last byte fed was a CR, already written as CR LF
+    bool m_containsNul = false;
 };
 
 /// How ReadTextFile found a file.
 struct TextFileRead {
     ReadResult::Status status = ReadResult::Status::Ok;
-    IoError error;           ///< set unless Ok, as ReadWholeFile sets it
-    bool widened = false;    ///< Ok and all ASCII: the text is in the room, `length` long
-    std::size_t length = 0;  ///< UTF-16 code units written into the room
-    std::size_t longest = 0; ///< the longest line among them
-    std::string bytes;       ///< Ok but not widened: the file's bytes, to be decoded
+    IoError error;            ///< set unless Ok, as ReadWholeFile sets it
+    bool widened = false;     ///< Ok and all ASCII: the text is in the room, `length` long
+    std::size_t length = 0;   ///< UTF-16 code units written into the room
+    std::size_t longest = 0;  ///< the longest line among them
+    bool containsNul = false; ///< whether a NUL is among them
+    std::string bytes;        ///< Ok but not widened: the file's bytes, to be decoded
 };
 
 /// Reads a text file as Open needs it, with ReadWholeFile's checks and limits. A regular

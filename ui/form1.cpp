@@ -293,7 +293,7 @@ bool Form1::loadFile(const QString& name) {
         showMessage(kLineTooLongMessage + name);
         return false;
     }
-    CInput->setText(text);
+    CInput->setText(text, read.widened && !read.containsNul);
     return true;
 }
 

@@ -102,8 +102,10 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
 }
 
-void TextBox::setText(const QString& text) {
-    if (!containsGlyph(text)) {
+void TextBox::setText(const QString& text, bool knownPlain) {
+    if (knownPlain) {
+        setPlainText(text);
+    } else if (!containsGlyph(text)) {
         // The common case: one plain insertion, CR LF becoming block breaks.
         QString shown = text;
         const char16_t* const units = reinterpret_cast<const char16_t*>(text.constData());

@@ -24,7 +24,9 @@ class TextBox : public QPlainTextEdit {
 public:
     explicit TextBox(QWidget* parent = nullptr);
 
-    void setText(const QString& text);
+    /// Shows `text`. `knownPlain`: the caller knows it holds nothing shown as a glyph (ASCII
+    /// without NUL, every line end CR LF), which spares two scans of a large file.
+    void setText(const QString& text, bool knownPlain = false);
     QString text() const;
     /// The stored characters between two document positions.
     QString storedText(int from, int to) const;

@@ -161,6 +161,10 @@ TEST_F(OpenFileTest, InvalidBytesAndNulsBecomeReplacementsAndNul) {
     Open(
         File(QStringLiteral("bad.bin"), "a\x81\0c\xD7"s)); // a lead byte before NUL, one at the end
     EXPECT_EQ(m_form.CInput->text(), QString::fromStdU16String(u"a\uFFFD\0c\uFFFD"s));
+    // An ASCII file is widened, not decoded: its NUL must still show as a glyph.
+    Open(File(QStringLiteral("nul.txt"), "0a\0 0b\n"s));
+    EXPECT_EQ(m_form.CInput->text(), QString::fromStdU16String(u"0a\0 0b\r\n"s));
+    EXPECT_EQ(m_form.CInput->toPlainText(), QStringLiteral("0a\u2400 0b\n"));
 }
 
 TEST_F(OpenFileTest, UnreadableFileShowsWhyAndKeepsTheBox) {
