@@ -204,7 +204,8 @@ public:
     }
 
 private:
-    template <class Char, class Emit> void slowBlock(const Char* text, std::size_t size, Emit& emit) {
+    template <class Char, class Emit>
+    void slowBlock(const Char* text, std::size_t size, Emit& emit) {
         for (std::size_t i = 0; i < size; ++i)
             put(static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(text[i])), emit);
     }
@@ -258,25 +259,43 @@ private:
     template <class Emit, class Add = std::nullptr_t>
     void blocks(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add = nullptr) {
         std::size_t i = 0;
-        for (; bytes.size() - i >= block::kSize; i += block::kSize) {
+        // While the bytes are the text (ASCII, nothing held), blocks go straight from the
+        // bytes; a block they do not cover is decoded alone. UTF-16, whose bytes are never
+        // the text, is decoded the rest of the piece at once, its text stripped a block at a
+        // time where it can be.
+        for (; bytes.size() - i >= block::kSize && !decodesEverything(); i += block::kSize) {
             const char* at = bytes.data() + i;
-            if (m_fastReady) { // the block path leaves the decoder and line ends as it found them
-                if constexpr (std::is_same_v<Add, std::nullptr_t>) {
-                    if (m_stripper.fastBlock(at, false, false, emit))
-                        continue;
-                } else if (m_stripper.fastBlock(at, false, binary, *add)) {
-                    continue;
-                }
+            if (!m_fastReady) {
+                exactPiece(bytes.substr(i, block::kSize), false, binary, emit, add);
+                continue;
             }
-            exactPiece(bytes.substr(i, block::kSize), false, emit);
+            if constexpr (std::is_same_v<Add, std::nullptr_t>) {
+                if (m_stripper.fastBlock(at, false, false, emit))
+                    continue;
+            } else if (m_stripper.fastBlock(at, false, binary, *add)) {
+                continue;
+            }
+            exactPiece(bytes.substr(i, block::kSize), false, binary, emit, add);
         }
         if (i < bytes.size() || last)
-            exactPiece(bytes.substr(i), last, emit);
+            exactPiece(bytes.substr(i), last, binary, emit, add);
     }
 
-    template <class Emit> void exactPiece(std::string_view bytes, bool last, Emit& emit) {
+    bool decodesEverything() const {
+        return m_decoder.encoding() == platform::TextEncoding::Utf16Le ||
+               m_decoder.encoding() == platform::TextEncoding::Utf16Be;
+    }
+
+    template <class Emit, class Add>
+    void exactPiece(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add) {
         decodePiece(bytes, last);
-        m_stripper.feed(m_text, emit);
+        if constexpr (std::is_same_v<Add, std::nullptr_t>) {
+            m_stripper.feedBlocks(m_text.data(), m_text.size(), true, emit);
+        } else {
+            add->count +=
+                m_stripper.countBlocks(m_text.data(), m_text.size(), true,
+                                       binary ? RadixMode::Binary : RadixMode::Hexadecimal, emit);
+        }
         if (last)
             m_stripper.finish(emit);
         m_fastReady = m_decoder.asciiPassesThrough() && !m_normaliser.holdsCr();

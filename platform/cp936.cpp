@@ -173,13 +173,15 @@ void Cp936Decoder::decodeNonAscii(std::string_view bytes, bool flush, std::u16st
     AppendDecoded(m_converter, bytes, flush, out);
 }
 
-void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out) {
+void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out,
+                   std::size_t bytesPerUnit) {
     if (!converter) {
         out.append(bytes.size(), kReplacement);
         return;
     }
     const std::size_t base = out.size();
-    out.resize(base + bytes.size() + 4); // one unit per byte at most, and what was held
+    // What the bytes can make at most, and what was held from before.
+    out.resize(base + bytes.size() / bytesPerUnit + 4);
     UChar* target = out.data() + base;
     const char* source = bytes.data();
     UErrorCode status = U_ZERO_ERROR;

@@ -58,7 +58,10 @@ private:
 
 /// Appends what the ICU `converter` makes of `bytes` (with `flush`, also what it held from
 /// before); U+FFFD for each byte when there is no converter. Never writes garbage.
-void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out);
+/// `bytesPerUnit`: the fewest bytes the encoding spends on a UTF-16 unit (2 for UTF-16),
+/// which bounds the room made, and zero-filled, for the result.
+void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out,
+                   std::size_t bytesPerUnit = 1);
 
 /// Encodes `text` as code page 936 bytes (see Cp936Encoder).
 std::string EncodeCp936(std::u16string_view text);

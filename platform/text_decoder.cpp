@@ -190,7 +190,8 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
         if (U_FAILURE(status))
             m_converter = nullptr;
     }
-    AppendDecoded(m_converter, bytes, last, out);
+    const bool utf16 = m_encoding == TextEncoding::Utf16Le || m_encoding == TextEncoding::Utf16Be;
+    AppendDecoded(m_converter, bytes, last, out, utf16 ? 2 : 1);
 }
 
 bool AsciiWidener::feed(std::string_view bytes) {

@@ -83,6 +83,20 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
 
 const std::string kSample = test::ReadBytes(test::GoldenDir() / "sample_input.txt");
 
+// ASCII text as Windows tools save "Unicode": a mark, then UTF-16LE.
+std::string Utf16Le(std::string_view ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii)
+        bytes += {c, '\0'};
+    return bytes;
+}
+std::string Repeated(std::string_view text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertCli,
     testing::Values(
@@ -100,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"ByteOrderMarkAfterTheFirstBlockIsAStray", "-o OUT IN",
                 "0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00,0x00\xEF\xBB\xBF" "12", 1,
                 "in.txt:1:65: error: U+FEFF is not a hexadecimal digit (1 such character)", ""},
+        // Nearly 3 MB: UTF-16 read in several pieces, the strays in the last.
+        CliCase{"Utf16StraysBeyondTheFirstPiece", "-o OUT IN",
+                Utf16Le(Repeated("0x12,\r\n", 200000) + "0xg1, 0x1h\r\n"), 1,
+                "in.txt:200001:3: error: 'g' (U+0067) is not a hexadecimal digit (2 such characters)", ""},
         CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
                 "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
         CliCase{"PipeStopsAtTheFirstStray", "-o OUT", "ab\nzz", 1,

@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 #include "platform/cp936.h"
 #include "platform/line_ends.h"
+#include "platform/text_decoder.h"
 #include "support/reference.h"
 
 #include <cstdint>
@@ -54,12 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(blocks == digits);
     }
 
-    // A file's bytes in random pieces: every line end becomes CR LF first.
-    const std::u16string fileDigits =
-        reference::StripDelimiters(platform::NormaliseLineEnds(platform::DecodeCp936(bytes)));
-    {
-        FileDigitStream fast(platform::TextEncoding::Cp936);
-        FileDigitStream counting(platform::TextEncoding::Cp936);
+    // A file's bytes in random pieces: every line end becomes CR LF first. As GBK, where
+    // ASCII bytes are the text, and as UTF-16, where they never are.
+    for (const auto encoding : {platform::TextEncoding::Cp936, platform::TextEncoding::Utf16Le}) {
+        const std::u16string fileDigits = reference::StripDelimiters(
+            platform::NormaliseLineEnds(platform::DecodeText(bytes, encoding)));
+        FileDigitStream fast(encoding);
+        FileDigitStream counting(encoding);
         std::u16string got;
         std::uint64_t count = 0;
         auto collect = [&got](char16_t c) { got += c; };
