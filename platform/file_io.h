@@ -3,16 +3,15 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace tarnwick::platform {
+
+class DurableWhileWritten;
 
 /// What went wrong with a file: which one, and the system's own words for it.
 struct IoError {
@@ -56,42 +55,12 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 /// mode and, where the process may set it, its owner; a new file gets the umask's mode. A
 /// missing target folder is created unless setCreateFolder(false). Writes are buffered; the
 /// first failure is kept and later writes are ignored. A large file is synced every few MiB
-/// by a thread of its own while it is written (see DurableWhileWritten).
+/// by a thread of its own while it is written, and a failed sync there fails the file.
 ///
 /// A target that exists and is not a regular file (a character or block device such as
 /// /dev/null, a named pipe, a terminal) is written in place instead: no temporary file, no
 /// rename, its mode and owner untouched, synced where it can be. A socket or a folder is
 /// refused.
-/// Makes a file durable while it is still being written: a thread of its own syncs it each
-/// time a few more MiB have been written, so the disk's flush runs beside the work that
-/// makes the bytes and the final fsync finds little left. The first failure is kept and
-/// must fail the file: after a failed sync the kernel need not report it a second time.
-class DurableWhileWritten {
-public:
-    DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step);
-    ~DurableWhileWritten(); ///< stops and waits for a sync under way
-    DurableWhileWritten(const DurableWhileWritten&) = delete;
-    DurableWhileWritten& operator=(const DurableWhileWritten&) = delete;
-
-    /// `total` bytes are in the file now.
-    void written(std::uint64_t total);
-    /// Stops, and returns the errno value of the first failed sync, or 0.
-    int finish();
-
-private:
-    void run();
-
-    const int m_fd;
-    int (*const m_datasync)(int fd);
-    const std::uint64_t m_step;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::uint64_t m_written = 0; ///< guarded by m_mutex, as are the two below
-    bool m_stop = false;
-    int m_error = 0;
-    std::thread m_thread; ///< none when the system had none to give
-};
-
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target, FileCalls calls = {});
