@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,10 @@ public:
             return reason(errno);
         if (S_ISDIR(st.st_mode))
             return reason(EISDIR);
-        m_seekable = S_ISREG(st.st_mode) && ::lseek(m_fd, 0, SEEK_CUR) >= 0;
+        // Standard input may stand past the file's start (a shell that read a line first):
+        // both passes start where it stood.
+        m_start = S_ISREG(st.st_mode) ? ::lseek(m_fd, 0, SEEK_CUR) : -1;
+        m_seekable = m_start >= 0;
         return std::nullopt;
     }
 
@@ -67,7 +71,7 @@ public:
 
     template <class Use> std::optional<std::string> readAgain(Use&& use) {
         const int fd = m_spool >= 0 ? m_spool : m_fd;
-        if (::lseek(fd, 0, SEEK_SET) < 0)
+        if (::lseek(fd, m_spool >= 0 ? 0 : m_start, SEEK_SET) < 0)
             return reason(errno);
         return readFrom(fd, false, use);
     }
@@ -99,23 +103,56 @@ private:
     std::string m_name;
     int m_fd = -1;
     int m_spool = -1;
+    off_t m_start = -1;
     bool m_seekable = false;
     std::vector<char> m_buffer;
 };
 
-// Standard output as the MIF file's sink.
-class StdoutSink final : public ByteSink {
+// A descriptor the shell opened (standard output, /dev/fd/N) as the MIF file's sink: written
+// where it stands, appending when it was opened so.
+class DescriptorSink final : public ByteSink {
 public:
+    explicit DescriptorSink(int fd) : m_fd(fd) {}
     void write(std::string_view bytes) override {
         if (m_code == 0)
-            m_code = platform::WriteAll(1, bytes);
+            m_code = platform::WriteAll(m_fd, bytes);
     }
     bool failed() const override { return m_code != 0; }
     int code() const { return m_code; }
 
 private:
+    int m_fd;
     int m_code = 0;
 };
+
+// The descriptor that an output name stands for: "-", /dev/stdout, /dev/stderr, /dev/fd/N
+// and /proc/self/fd/N (or our own pid) name one the shell opened. Replacing what such a name
+// links to would throw away a log the shell appends to. -1 for any other name.
+int outputDescriptor(const std::string& name) {
+    if (name == "-" || name == "/dev/stdout")
+        return 1;
+    if (name == "/dev/stderr")
+        return 2;
+    std::string_view rest(name);
+    const std::string ownProc = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    bool named = false;
+    for (std::string_view prefix : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+                                    std::string_view(ownProc)})
+        if (rest.substr(0, prefix.size()) == prefix) {
+            rest.remove_prefix(prefix.size());
+            named = true;
+            break;
+        }
+    int fd = -1;
+    if (!named || rest.empty() ||
+        std::from_chars(rest.data(), rest.data() + rest.size(), fd).ptr != rest.data() + rest.size())
+        return -1;
+    return fd;
+}
+
+std::string outputName(const Options& options) {
+    return options.output == "-" ? std::string("standard output") : options.output;
+}
 
 // The character as the terminal can show it, with its code: 'u' (U+0075). Only the code for
 // a character that does not show or that the terminal's encoding (LC_CTYPE) lacks.
@@ -124,7 +161,11 @@ std::string describe(char32_t c) {
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
     // Format characters (marks, joiners, direction controls) and private-use ones show as
     // nothing or as a box, whatever the C library says of them.
-    const bool invisible = c == 0xFFFD || c == 0xFEFF || c == 0x00AD ||
+    // Blanks other than the ASCII one look like it, or like nothing: a no-break space
+    // pasted from a web page must not read as ' '.
+    const bool blank = c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+                       c == 0x202F || c == 0x205F || c == 0x3000 || c == 0x180E;
+    const bool invisible = blank || c == 0xFFFD || c == 0xFEFF || c == 0x00AD ||
                            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
                            (c >= 0x2060 && c <= 0x206F) || (c >= 0xD800 && c <= 0xF8FF) ||
                            !std::iswgraph(static_cast<wint_t>(c));
@@ -183,12 +224,16 @@ public:
             if (m_countAll)
                 count = " (" + std::to_string(strays.count) + " such character" +
                         (strays.count == 1 ? ")" : "s)");
-            std::fprintf(stderr, "%s:%llu:%llu: error: %s is not a %s digit%s\n",
+            // Text between NULs: UTF-16 without its byte-order mark, read as UTF-8.
+            const char* hint = strays.mostlyNul() ? " (is it UTF-16 without a byte-order mark? "
+                                                    "try --encoding=utf-16le)"
+                                                  : "";
+            std::fprintf(stderr, "%s:%llu:%llu: error: %s is not a %s digit%s%s\n",
                          m_options.input.c_str(), static_cast<unsigned long long>(strays.at.line),
                          static_cast<unsigned long long>(strays.at.column),
                          describe(strays.first).c_str(),
                          m_options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary",
-                         count.c_str());
+                         count.c_str(), hint);
             return NothingToConvert;
         }
         if (m_digits == 0) {
@@ -202,19 +247,15 @@ public:
         return std::nullopt;
     }
 
-    /// Warns of a short or dropped last word, and of too many words for --depth; returns the
-    /// exit status when that refuses the conversion.
+    /// Warns of a short last word, and of too many words for --depth; returns the exit
+    /// status when that refuses the conversion. Dropped digits are refused before.
     std::optional<int> check(const WordLayout& layout) const {
         const std::uint64_t d = static_cast<std::uint64_t>(layout.digitsPerWord);
         const std::uint64_t rest = m_digits % d;
         std::string warning;
-        if (rest != 0 && static_cast<std::uint64_t>(layout.depth) * d > m_digits)
+        if (rest != 0)
             warning = "the last word is short: " + std::to_string(rest) + " of " +
                       std::to_string(d) + " digits";
-        else if (rest != 0)
-            warning = "the last " + std::to_string(rest) + " digit" +
-                      (rest == 1 ? " is" : "s are") + " dropped: too few for a word of " +
-                      std::to_string(d);
         if (!warning.empty())
             Say((m_options.strict ? "error: " : "warning: ") + warning);
         if (m_options.strict && !warning.empty()) {
@@ -237,21 +278,20 @@ private:
 };
 
 int cannotWrite(const Options& options, const std::string& reason) {
-    Say("cannot write " + (options.output == "-" ? std::string("standard output") : options.output) +
-        ": " + reason);
+    Say("cannot write " + outputName(options) + ": " + reason);
     return Failed;
 }
 
 int wrote(const Options& options, const WordLayout& layout, std::int64_t depth) {
     if (!options.quiet)
-        Say("wrote " + (options.output == "-" ? std::string("standard output") : options.output) +
-            ": WIDTH = " + std::to_string(layout.dataWidth) + ", DEPTH = " + std::to_string(depth));
+        Say("wrote " + outputName(options) + ": WIDTH = " + std::to_string(layout.dataWidth) +
+            ", DEPTH = " + std::to_string(depth));
     return Written;
 }
 
-// True when the output will be a file replaced atomically, not a device, pipe or stdout.
+// True when the output will be a file replaced atomically, not a device, pipe or descriptor.
 bool outputIsAFile(const Options& options) {
-    if (options.output == "-")
+    if (outputDescriptor(options.output) >= 0)
         return false;
     struct stat st {};
     return ::stat(options.output.c_str(), &st) != 0 || S_ISREG(st.st_mode);
@@ -299,6 +339,41 @@ std::optional<int> refused(const Options& options, Input& input, Survey& survey,
     return survey.refusal(input.name());
 }
 
+// Digits that the layout would leave out are refused as a stray is: the file would lose data.
+// Says where the first of them stands, read again up to it.
+std::optional<int> refuseDropped(const Options& options, Input& input, const WordLayout& layout,
+                                 std::uint64_t digits) {
+    const std::uint64_t dropped = DroppedDigitCount(layout, digits);
+    if (dropped == 0)
+        return std::nullopt;
+    std::string where = options.input;
+    if (!options.binaryInput) { // raw bytes have no lines
+        const std::uint64_t kept = digits - dropped;
+        std::uint64_t seen = 0;
+        bool found = false;
+        TextPosition at;
+        FileDigitStream stream(options.encoding);
+        auto note = [&](char16_t, const TextPosition& position) {
+            if (!found && seen++ == kept) {
+                found = true;
+                at = position;
+            }
+        };
+        if (auto error = input.readAgain([&](std::string_view piece, bool last) {
+                stream.feed(piece, last, note);
+                return !found;
+            })) {
+            Say(*error);
+            return Failed;
+        }
+        where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+    }
+    std::fprintf(stderr, "%s: error: the last %llu digit%s too few for a word of %d digits\n",
+                 where.c_str(), static_cast<unsigned long long>(dropped),
+                 dropped == 1 ? " is" : "s are", layout.digitsPerWord);
+    return NothingToConvert;
+}
+
 // --depth into a file: the header is known before the data, so the digits go straight into
 // the temporary file, checked on the way; any refusal drops it.
 int runOnePass(const Options& options, Input& input) {
@@ -342,6 +417,8 @@ int runOnePass(const Options& options, Input& input) {
             std::to_string(depth) + "; nothing written");
         return Failed;
     }
+    if (const auto status = refuseDropped(options, input, layout, survey.digits()))
+        return *status;
     if (const auto status = survey.check(layout))
         return *status;
     writer.setDataDepth(layout.depth);
@@ -363,19 +440,24 @@ int runTwoPasses(const Options& options, Input& input) {
     if (const auto status = refused(options, input, survey, std::move(error)))
         return *status;
     const WordLayout layout = ComputeLayout(options.radix, options.widthIndex(), survey.digits());
+    if (const auto status = refuseDropped(options, input, layout, survey.digits()))
+        return *status;
     if (const auto status = survey.check(layout))
         return *status;
     const std::int32_t depth = static_cast<std::int32_t>(options.depth.value_or(layout.depth));
 
     const platform::LocaleClock clock;
-    const bool toStdout = options.output == "-";
-    StdoutSink stdoutSink;
+    const int descriptor = outputDescriptor(options.output);
+    const bool toDescriptor = descriptor >= 0;
+    if (toDescriptor && ::fcntl(descriptor, F_GETFL) < 0)
+        return cannotWrite(options, std::strerror(errno));
+    DescriptorSink descriptorSink(descriptor);
     platform::AtomicFileWriter file(options.output);
     file.setCreateFolder(false);
-    if (!toStdout && !file.open())
+    if (!toDescriptor && !file.open())
         return cannotWrite(options, file.error().reason);
     FileSink fileSink(file);
-    ByteSink& sink = toStdout ? static_cast<ByteSink&>(stdoutSink) : fileSink;
+    ByteSink& sink = toDescriptor ? static_cast<ByteSink&>(descriptorSink) : fileSink;
     {
         MifWriter writer(sink, options.radix, layout, clock, depth);
         FileDigitStream stream(options.encoding);
@@ -393,9 +475,9 @@ int runTwoPasses(const Options& options, Input& input) {
         }
         writer.finish();
     }
-    if (toStdout) {
-        if (stdoutSink.failed())
-            return cannotWrite(options, std::strerror(stdoutSink.code()));
+    if (toDescriptor) {
+        if (descriptorSink.failed())
+            return cannotWrite(options, std::strerror(descriptorSink.code()));
     } else if (!file.commit()) {
         return cannotWrite(options, file.error().reason);
     }
@@ -405,6 +487,16 @@ int runTwoPasses(const Options& options, Input& input) {
 } // namespace
 
 int Run(const Options& options) {
+    // Replacing the input with its own MIF would lose it; the same file by any name (a
+    // link, a hard link) is refused before anything is read.
+    if (options.input != "-" && outputDescriptor(options.output) < 0) {
+        struct stat in {}, out {};
+        if (::stat(options.input.c_str(), &in) == 0 && ::stat(options.output.c_str(), &out) == 0 &&
+            S_ISREG(out.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+            Say(options.output + " is the input file; choose another output name");
+            return Usage;
+        }
+    }
     Input input;
     if (auto error = input.open(options.input)) {
         Say(*error);

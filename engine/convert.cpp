@@ -40,6 +40,24 @@ std::size_t firstStrayOffset(std::u16string_view text, RadixMode radix) {
     return found;
 }
 
+// Where the digits from the `kept`-th on stand: the first of them, and the end of the last
+// digit of the text.
+void locateDropped(std::u16string_view text, std::uint64_t kept, DroppedDigits& dropped) {
+    TaggedDelimiterStripper<std::size_t> stripper;
+    std::uint64_t seen = 0;
+    std::size_t last = 0;
+    auto note = [&](char16_t, std::size_t offset) {
+        if (seen++ == kept)
+            dropped.offset = offset;
+        last = offset;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i)
+        stripper.put(text[i], i, note);
+    stripper.finish(note);
+    dropped.length = last + 1 - dropped.offset;
+    dropped.at = PositionOf(text, dropped.offset);
+}
+
 } // namespace
 
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
@@ -78,6 +96,13 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
         return result;
     }
     result.layout = ComputeLayout(radix, widthIndex, digitCount);
+    if (const std::uint64_t dropped = DroppedDigitCount(result.layout, digitCount)) {
+        result.outcome = ConvertOutcome::DigitsDropped;
+        result.dropped.count = dropped;
+        result.dropped.digitsPerWord = result.layout.digitsPerWord;
+        locateDropped(text, digitCount - dropped, result.dropped);
+        return result;
+    }
 
     platform::AtomicFileWriter file(destination);
     if (!file.open()) {
@@ -119,6 +144,8 @@ const char* OutcomeName(ConvertOutcome outcome) {
         return "NotADigit";
     case ConvertOutcome::InputTooLarge:
         return "InputTooLarge";
+    case ConvertOutcome::DigitsDropped:
+        return "DigitsDropped";
     case ConvertOutcome::WriteFailed:
         return "WriteFailed";
     case ConvertOutcome::Written:

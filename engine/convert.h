@@ -18,6 +18,7 @@ enum class ConvertOutcome {
     NoWidthSelected, ///< width index below 0; no file touched
     NotADigit,       ///< a character left is not a digit of the radix; no file touched
     InputTooLarge,   ///< more digits than a layout can count; no file touched
+    DigitsDropped,   ///< the last digits are too few for a word; no file touched
     WriteFailed,     ///< the file could not be written; the earlier file is unchanged
     Written,         ///< the file was written and closed
 };
@@ -27,13 +28,16 @@ struct ConvertResult {
     WordLayout layout;       ///< the layout written (WriteFailed and Written)
     platform::IoError error; ///< set for WriteFailed
     StrayCharacters strays;  ///< set for NotADigit; lines end at CR LF, as the box shows them
+    DroppedDigits dropped;   ///< set for DigitsDropped, placed as `strays`
 };
 
 /// One conversion: strips the delimiters from `text`; when nothing is left returns
 /// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index
 /// and that every character left is a digit of `radix` (NotADigit names the first and
-/// counts them), works out the layout, cuts the words and writes the MIF file to
-/// `destination`. Nothing is written unless the file will be valid. Streams:
+/// counts them), works out the layout, refuses a tail of digits that the
+/// layout would drop (DigitsDropped says where it starts), cuts the words and writes the MIF
+/// file to `destination`. Nothing is written unless the file will be valid and hold every
+/// digit. Streams:
 /// beyond the text it holds only a bounded buffer, never the digit string or word list.
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
                            const std::filesystem::path& destination, const platform::Clock& clock);

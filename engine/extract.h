@@ -38,10 +38,34 @@ struct TextPosition {
 /// file whose words hold them is not valid, so such a text is refused as a whole.
 struct StrayCharacters {
     std::uint64_t count = 0; ///< how many (a surrogate pair counts once)
+    std::uint64_t nulCount = 0; ///< how many of them are U+0000
     char32_t first = 0;      ///< the first of them
     TextPosition at;         ///< where the first stands in the input
     std::size_t offset = 0;  ///< its index in the input text, in UTF-16 code units
+
+    /// True when most of them are U+0000, as in UTF-16 read as a one-byte encoding.
+    bool mostlyNul() const { return 2 * nulCount > count; }
 };
+
+/// The digits at the end of a digit string that the layout leaves out: fewer than a word, and
+/// rounded away. A file without them would lose data the user typed, so such a text is
+/// refused as a whole.
+struct DroppedDigits {
+    std::uint64_t count = 0;        ///< how many digits are left out
+    std::int32_t digitsPerWord = 0; ///< the word they are too few for
+    TextPosition at;                ///< where the first of them stands in the input
+    std::size_t offset = 0;         ///< its index in the input text, in UTF-16 code units
+    std::size_t length = 0;         ///< code units from it to the end of the last digit
+};
+
+/// How many of `digitCount` digits `layout` leaves out: those after depth whole words when
+/// the rounded depth has no room for them (0 when every digit is in a word, a short last
+/// word included).
+inline std::uint64_t DroppedDigitCount(const WordLayout& layout, std::uint64_t digitCount) {
+    const std::uint64_t kept = static_cast<std::uint64_t>(layout.depth) *
+                               static_cast<std::uint64_t>(layout.digitsPerWord);
+    return kept < digitCount ? digitCount - kept : 0;
+}
 
 /// Counts the stray characters of a digit string fed one character at a time, and keeps the
 /// first. `Tag` is whatever the caller knows of where a character stood.
@@ -63,6 +87,7 @@ public:
         if (IsRadixDigit(c, m_radix))
             return;
         m_highPending = c >= 0xD800 && c <= 0xDBFF;
+        m_strays.nulCount += c == 0;
         if (m_strays.count++ == 0) {
             m_strays.first = c;
             m_completeFirst = m_highPending;
@@ -72,6 +97,7 @@ public:
 
     bool any() const { return m_strays.count > 0; }
     const StrayCharacters& strays() const { return m_strays; }
+
     /// Records where the first stands, once a rescan has found it.
     void locate(const TextPosition& at) { m_strays.at = at; }
 

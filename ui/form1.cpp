@@ -62,13 +62,27 @@ QString characterName(char32_t c) {
 }
 
 QString notADigitMessage(const StrayCharacters& strays, RadixMode radix) {
-    return QStringLiteral("第%1行第%2列的%3不是%4数字，未生成Mif文件！\r\n"
-                          "共有%5个这样的字符，请删去注释、声明等非数据内容。")
-        .arg(strays.at.line)
-        .arg(strays.at.column)
-        .arg(characterName(strays.first))
-        .arg(radix == RadixMode::Hexadecimal ? QStringLiteral("16进制") : QStringLiteral("二进制"))
-        .arg(strays.count);
+    QString text = QStringLiteral("第%1行第%2列的%3不是%4数字，未生成Mif文件！\r\n"
+                                  "共有%5个这样的字符，请删去注释、声明等非数据内容。")
+                       .arg(strays.at.line)
+                       .arg(strays.at.column)
+                       .arg(characterName(strays.first))
+                       .arg(radix == RadixMode::Hexadecimal ? QStringLiteral("16进制")
+                                                            : QStringLiteral("二进制"))
+                       .arg(strays.count);
+    // Text between NULs: a UTF-16 file without its byte-order mark, read as GBK.
+    if (strays.mostlyNul())
+        text += QStringLiteral("\r\n（是否为不带字节顺序标记的UTF-16文件？请另存为带标记的Unicode文件。）");
+    return text;
+}
+
+QString droppedMessage(const DroppedDigits& dropped) {
+    return QStringLiteral("第%1行第%2列起的最后%3个数字不足一个数据字（每个数据字%4个数字），"
+                          "未生成Mif文件！\r\n请补足或删去这些数字。")
+        .arg(dropped.at.line)
+        .arg(dropped.at.column)
+        .arg(dropped.count)
+        .arg(dropped.digitsPerWord);
 }
 
 QString pathText(const std::filesystem::path& path) {
@@ -233,6 +247,12 @@ void Form1::Command4_Click() {
         break;
     case ConvertOutcome::InputTooLarge:
         showMessage(kTooManyDigitsMessage);
+        break;
+    case ConvertOutcome::DigitsDropped:
+        showMessage(droppedMessage(result.dropped));
+        // Delete removes them, typing replaces them.
+        CInput->selectStored(static_cast<qsizetype>(result.dropped.offset),
+                             static_cast<qsizetype>(result.dropped.length));
         break;
     case ConvertOutcome::WriteFailed:
         showMessage(kWriteFailedMessage + pathText(result.error.path) + QStringLiteral("\r\n") +

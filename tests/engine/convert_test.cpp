@@ -41,10 +41,40 @@ TEST_F(ConvertToMifTest, EmptyOrDelimiterOnlyInputTouchesNoFile) {
         EXPECT_EQ(test::ReadBytes(m_output), "earlier");
     }
     EXPECT_EQ(m_dir.entryCount(), 1u);
-    // One digit is not empty: less than half a word still writes a file, of depth 0.
-    const ConvertResult one = Convert(u" a ");
-    EXPECT_EQ(one.outcome, ConvertOutcome::Written);
-    EXPECT_NE(test::ReadBytes(m_output).find("DEPTH = 0;\r\n"), std::string::npos);
+}
+
+// Digits that the rounded depth leaves out are refused, never dropped, and placed so the
+// window can select them; a short last word that keeps every digit is written.
+TEST_F(ConvertToMifTest, DroppedDigitsAreRefusedWithTheirPlace) {
+    const struct {
+        const char* name;
+        std::u16string text;
+        std::int16_t widthIndex;
+        std::uint64_t count;
+        std::size_t offset, length;
+        std::uint64_t line, column;
+    } cases[] = {
+        {"OneDigitAlone", u" a ", 1, 1, 1, 1, 1, 2},
+        {"OddDigitAtEightBits", u"12345", 1, 1, 4, 1, 1, 5},
+        {"TailAcrossADelimiterOnTheSecondLine", u"abcd\r\nefab c,d", 3, 2, 11, 3, 2, 6},
+        {"ZeroXJoinedByTheStripper", u"0 x1230 x4", 2, 1, 9, 1, 1, 10},
+    };
+    test::WriteBytes(m_output, "earlier");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConvertResult result = Convert(c.text, RadixMode::Hexadecimal, c.widthIndex);
+        ASSERT_EQ(result.outcome, ConvertOutcome::DigitsDropped);
+        EXPECT_EQ(result.dropped.count, c.count);
+        EXPECT_EQ(result.dropped.digitsPerWord, c.widthIndex + 1);
+        EXPECT_EQ(result.dropped.offset, c.offset);
+        EXPECT_EQ(result.dropped.length, c.length);
+        EXPECT_EQ(result.dropped.at.line, c.line);
+        EXPECT_EQ(result.dropped.at.column, c.column);
+    }
+    EXPECT_EQ(test::ReadBytes(m_output), "earlier");
+    EXPECT_EQ(m_dir.entryCount(), 1u);
+    ASSERT_EQ(Convert(u"123").outcome, ConvertOutcome::Written);
+    EXPECT_NE(test::ReadBytes(m_output).find("\t1\t:\t3;\r\n"), std::string::npos);
 }
 
 TEST_F(ConvertToMifTest, NoWidthSelectedWritesNothing) {

@@ -189,6 +189,37 @@ TEST_F(Form1Test, NotADigitIsNamedSelectedAndOneDeleteRemovesIt) {
     EXPECT_EQ(OutputBytes(), earlier);
 }
 
+// A digit the layout would round away is never lost: nothing is written, the message says
+// where the dropped digits start, and they are selected so typing replaces them.
+TEST_F(Form1Test, DroppedDigitsAreRefusedAndSelectedForTheNextKey) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    const std::string earlier = OutputBytes();
+    m_form.CInput->setText(QString());
+    m_form.CInput->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("34 5"));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages.last(),
+              QStringLiteral("第2行第4列起的最后1个数字不足一个数据字（每个数据字2个数字），"
+                             "未生成Mif文件！\r\n请补足或删去这些数字。"));
+    EXPECT_EQ(OutputBytes(), earlier);
+    ASSERT_EQ(QApplication::focusWidget(), m_form.CInput);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("56"));
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("12\r\n34 56"));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages.last(), kSuccess);
+    EXPECT_NE(OutputBytes().find("DEPTH = 3;\r\n"), std::string::npos);
+
+    // One digit alone makes no word, never a file of depth 0.
+    m_form.CInput->setText(QStringLiteral("1"));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_TRUE(m_messages.messages.last().startsWith(QStringLiteral("第1行第1列起的最后1个数字")));
+    EXPECT_EQ(OutputLines().at(9), "DEPTH = 3;");
+}
+
 TEST_F(Form1Test, EmptyOrDelimiterOnlyInputShowsTheMessageAndKeepsTheEarlierFile) {
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
     const std::string earlier = OutputBytes();
