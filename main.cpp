@@ -4,9 +4,15 @@
 #include "ui/command_line.h"
 #include "ui/form1.h"
 
+#include "platform/signal_cleanup.h"
+
 #include <QApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,12 +47,27 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
         previousHandler(type, context, message);
 }
 
+// SIGINT, SIGTERM and SIGHUP end the event loop through a pipe, so the window closes as if
+// the user had closed it; during a conversion the signal removes its temporary file first.
+int g_quitPipe[2] = {-1, -1};
+
+void quitFromSignal(int) {
+    const char byte = 0;
+    (void)!::write(g_quitPipe[1], &byte, 1);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const tarnwick::ui::CommandLine commandLine = tarnwick::ui::ParseCommandLine(argc, argv);
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
+    if (tarnwick::platform::SourceDateEpochMalformed()) {
+        std::fprintf(stderr, "tarnwick: invalid SOURCE_DATE_EPOCH '%s': use a whole number of "
+                             "seconds from 0 to 253402300799\n",
+                     std::getenv("SOURCE_DATE_EPOCH"));
+        return 2;
+    }
     if (!haveDisplay(argc, argv)) {
         std::fprintf(stderr, "Tarnwick is a desktop program and needs a desktop session.\n"
                              "Start it from one, or without a screen as: xvfb-run tarnwick\n");
@@ -60,6 +81,13 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tarnwick"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
     tarnwick::platform::InstallChineseQtTranslations(app);
+    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        auto* quit = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(quit, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+        tarnwick::platform::InstallSignalCleanup(quitFromSignal);
+    } else {
+        tarnwick::platform::InstallSignalCleanup();
+    }
 
     tarnwick::platform::LocaleClock clock;
     tarnwick::platform::QtMessageBox messageBox;

@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include "signal_cleanup.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <cstdio>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -31,6 +34,11 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target) {
 }
 
 } // namespace
+
+int OpenUnnamedTemporary(const char* folder) {
+    // 0666 lets the umask decide, as for any newly created file.
+    return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
 
 /// Makes a file durable while it is still being written: a thread of its own syncs it each
 /// time a few more MiB have been written, so the disk's flush runs beside the work that
@@ -263,9 +271,35 @@ void AtomicFileWriter::discard() {
     }
     if (!m_tempPath.empty()) {
         ::unlink(m_tempPath.c_str());
-        m_tempPath.clear();
+        nameTemporary({});
     }
     m_buffer.clear();
+}
+
+void AtomicFileWriter::nameTemporary(std::filesystem::path path) {
+    ForgetTemporary(m_signalSlot);
+    m_signalSlot = path.empty() ? -1 : RemoveOnSignal(path.c_str());
+    m_tempPath = std::move(path);
+}
+
+bool AtomicFileWriter::linkUnnamed() {
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path name = temporarySibling(m_target);
+        nameTemporary(name); // listed before it exists, so no moment has it unlisted
+        if (::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        const int code = errno;
+        m_tempPath.clear(); // not ours: nothing was linked
+        nameTemporary({});
+        if (code != EEXIST) {
+            fail(m_target, code);
+            return false;
+        }
+    }
+    fail(m_target, EEXIST);
+    return false;
 }
 
 bool AtomicFileWriter::open() {
@@ -300,14 +334,20 @@ bool AtomicFileWriter::open() {
         }
     }
 
-    m_tempPath = temporarySibling(m_target);
-    // 0666 lets the umask decide, as for any newly created file.
-    m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        const int code = errno;
-        m_tempPath.clear();
-        fail(folder, code);
-        return false;
+    // A file with no name cannot outlive the process; /proc links it into place at commit.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        m_fd = m_calls.openUnnamed(folder.c_str());
+    m_unnamed = m_fd >= 0;
+    if (!m_unnamed) {
+        nameTemporary(temporarySibling(m_target));
+        // 0666 lets the umask decide, as for any newly created file.
+        m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0) {
+            const int code = errno;
+            nameTemporary({});
+            fail(folder, code);
+            return false;
+        }
     }
     if (replacing) {
         // The new file takes the place of the old one: it keeps its mode and, where the
@@ -387,6 +427,8 @@ bool AtomicFileWriter::commit() {
         fail(m_target, errno);
         return false;
     }
+    if (m_unnamed && !linkUnnamed())
+        return false;
     const int fd = m_fd;
     m_fd = -1;
     if (m_calls.close(fd) != 0) {
@@ -398,6 +440,7 @@ bool AtomicFileWriter::commit() {
         return false;
     }
     m_tempPath.clear();
+    nameTemporary({});
     m_committed = true;
     // And the rename itself reaches the disk with the folder.
     const std::filesystem::path folder =

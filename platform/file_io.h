@@ -30,6 +30,9 @@ struct ReadResult {
     IoError error; ///< set unless Ok; for TooLarge the code is EFBIG
 };
 
+/// A file with no name in `folder` (Linux's O_TMPFILE), open for writing, or -1 and errno.
+int OpenUnnamedTemporary(const char* folder);
+
 /// The system calls through which AtomicFileWriter writes, syncs and closes; tests replace
 /// them to make each one fail or fall short.
 struct FileCalls {
@@ -38,6 +41,9 @@ struct FileCalls {
     int (*close)(int fd) = ::close;
     int (*rename)(const char* from, const char* to) = ::rename;
     int (*datasync)(int fd) = ::fdatasync; ///< the syncs made while the file is written
+    /// Opens a file without a name in `folder` for writing, or fails (-1 and errno) where
+    /// the file system cannot.
+    int (*openUnnamed)(const char* folder) = OpenUnnamedTemporary;
 };
 
 /// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
@@ -50,7 +56,10 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 /// folder, which is synced to disk, closed and renamed over the target only when everything
 /// was written; the folder is synced after the rename. Until then, and whenever anything
 /// fails (a short write that cannot be completed, fsync, close, rename), the earlier file
-/// stays exactly as it was and no temporary file is left behind. A symbolic link is
+/// stays exactly as it was and no temporary file is left behind. Where the file system
+/// allows, the temporary file has no name until commit links it into the folder, so even a
+/// killed process or a power cut leaves nothing; elsewhere its name is removed on SIGINT,
+/// SIGTERM and SIGHUP once InstallSignalCleanup() has run. A symbolic link is
 /// followed: the link stays and the file it points to is replaced. A replaced file keeps its
 /// mode and, where the process may set it, its owner; a new file gets the umask's mode. A
 /// missing target folder is created unless setCreateFolder(false). Writes are buffered; the
@@ -86,12 +95,16 @@ private:
     void fail(const std::filesystem::path& path, int code, std::string reason = {});
     bool openInPlace(mode_t mode);
     bool commitInPlace();
+    bool linkUnnamed();
+    void nameTemporary(std::filesystem::path path);
     void discard();
 
     std::filesystem::path m_given;  ///< as named: the kernel follows /proc's own links
     std::filesystem::path m_target; ///< with symbolic links followed to the end
     FileCalls m_calls;
-    std::filesystem::path m_tempPath;
+    std::filesystem::path m_tempPath; ///< empty while the temporary file has no name
+    int m_signalSlot = -1;            ///< its entry in the signal cleanup's list
+    bool m_unnamed = false;           ///< opened with no name, linked at commit
     bool m_createFolder = true;
     bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;

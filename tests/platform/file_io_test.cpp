@@ -169,9 +169,13 @@ int recordingFsync(int fd) {
 // Records what the target's folder holds while the bytes are being written.
 std::vector<std::string> g_seenWhileWriting;
 std::filesystem::path g_watchedFolder;
+dev_t g_deviceWhileWriting = 0;
 ssize_t recordingWrite(int fd, const void* data, std::size_t size) {
     for (const auto& entry : std::filesystem::directory_iterator(g_watchedFolder))
         g_seenWhileWriting.push_back(entry.path().filename().string());
+    struct stat st {};
+    if (::fstat(fd, &st) == 0)
+        g_deviceWhileWriting = st.st_dev;
     return ::write(fd, data, size);
 }
 
@@ -319,25 +323,43 @@ TEST(AtomicFileWriter, DevicesAndPipesAreWrittenInPlaceSocketsRefused) {
     EXPECT_TRUE(std::filesystem::is_socket(dir / "sock"));
 }
 
+int noUnnamedFiles(const char*) {
+    errno = EOPNOTSUPP;
+    return -1;
+}
+
+// The temporary file is written in the target's folder, where the rename cannot cross file
+// systems: with no name while it is written where the system allows, else under a name.
 TEST(AtomicFileWriter, TemporaryFileStandsBesideTheTargetNotInTmp) {
     // A folder outside /tmp, which is often another file system: a rename from there fails.
     const auto folder =
         std::filesystem::current_path() / ("writer-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     g_watchedFolder = folder;
-    g_seenWhileWriting.clear();
-    bool written = false;
-    {
-        AtomicFileWriter writer(folder / "out.mif", {recordingWrite, ::fsync, ::close, ::rename});
-        written = writer.open() && (writer.write("bytes"), writer.commit());
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        g_seenWhileWriting.clear();
+        g_deviceWhileWriting = 0;
+        bool written = false;
+        {
+            FileCalls calls{recordingWrite, ::fsync, ::close, ::rename};
+            if (!unnamed)
+                calls.openUnnamed = noUnnamedFiles;
+            AtomicFileWriter writer(folder / "out.mif", calls);
+            written = writer.open() && (writer.write("bytes"), writer.commit());
+        }
+        EXPECT_TRUE(written);
+        EXPECT_EQ(test::ReadBytes(folder / "out.mif"), "bytes");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                                std::filesystem::directory_iterator()),
+                  1);
+        EXPECT_EQ(g_seenWhileWriting.size(), unnamed ? 0u : 1u);
+        struct stat st {};
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(g_deviceWhileWriting, st.st_dev);
+        std::filesystem::remove(folder / "out.mif");
     }
-    const bool onlyTarget = std::filesystem::exists(folder / "out.mif") &&
-                            std::distance(std::filesystem::directory_iterator(folder),
-                                          std::filesystem::directory_iterator()) == 1;
     std::filesystem::remove_all(folder);
-    EXPECT_TRUE(written);
-    EXPECT_TRUE(onlyTarget);
-    EXPECT_EQ(g_seenWhileWriting.size(), 1u); // the temporary file, in the target's folder
 }
 
 TEST(ReadWholeFile, FifoIsRefusedAtOnce) {

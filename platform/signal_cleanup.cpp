@@ -1,0 +1,90 @@
+#include "signal_cleanup.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace tarnwick::platform {
+
+namespace {
+
+constexpr int kSlots = 8;
+constexpr std::size_t kPathRoom = 4096;
+
+// Only lock-free atomics and unlink() are touched in the handler: both are safe there.
+struct Slot {
+    std::atomic<bool> used{false};
+    std::atomic<bool> ready{false}; ///< the path is complete and may be removed
+    char path[kPathRoom];
+};
+
+Slot g_slots[kSlots];
+std::atomic<void (*)(int)> g_quitWhenIdle{nullptr};
+
+void onSignal(int signal) {
+    const int savedErrno = errno;
+    bool removed = false;
+    for (Slot& slot : g_slots)
+        if (slot.ready.exchange(false)) {
+            ::unlink(slot.path);
+            removed = true;
+        }
+    void (*quit)(int) = g_quitWhenIdle.load();
+    if (!removed && quit) {
+        quit(signal);
+        errno = savedErrno;
+        return;
+    }
+    // Ends as the signal would have: the shell's "interrupted" and exit status 128+N.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signal, &byDefault, nullptr);
+    raise(signal);
+}
+
+} // namespace
+
+int RemoveOnSignal(const char* path) {
+    if (std::strlen(path) >= kPathRoom)
+        return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        bool expected = false;
+        if (g_slots[i].used.compare_exchange_strong(expected, true)) {
+            std::strcpy(g_slots[i].path, path);
+            g_slots[i].ready.store(true);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void ForgetTemporary(int slot) {
+    if (slot < 0 || slot >= kSlots)
+        return;
+    g_slots[slot].ready.store(false);
+    g_slots[slot].used.store(false);
+}
+
+void InstallSignalCleanup(void (*quitWhenIdle)(int signal)) {
+    g_quitWhenIdle.store(quitWhenIdle);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    // The other two wait while one runs, so a file is never removed twice at once.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&action.sa_mask, signal);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the caller's parent set to be ignored (nohup) stays ignored.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace tarnwick::platform
