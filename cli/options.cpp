@@ -1,10 +1,13 @@
 #include "options.h"
 
+#include "platform/clock.h"
+
 #include <getopt.h>
 #include <strings.h>
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -197,6 +200,10 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         return usageError("invalid width '" + std::to_string(bits) + "': " +
                           (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
     options.width = static_cast<int>(bits);
+    if (platform::SourceDateEpochMalformed())
+        return usageError(std::string("invalid SOURCE_DATE_EPOCH '") +
+                          std::getenv("SOURCE_DATE_EPOCH") +
+                          "': use a whole number of seconds from 0 to 253402300799");
     if (options.binaryInput && (!hex || options.width % 8 != 0))
         return usageError("--binary-input needs the hex radix and a width that is a "
                           "multiple of 8");

@@ -19,6 +19,10 @@ public:
 /// The time that SOURCE_DATE_EPOCH fixes (seconds since 1970, UTC), when it is set and valid.
 std::optional<std::int64_t> SourceDateEpoch();
 
+/// True when SOURCE_DATE_EPOCH is set but is not a whole number of seconds from 0 to the
+/// end of year 9999: a build that sets it wrongly must hear of it, not get today's date.
+bool SourceDateEpochMalformed();
+
 /// Reads the system clock and formats it with the user's LC_TIME (strftime %x and %X),
 /// converted from the locale's character set. Falls back to the C locale when the user's
 /// locale is not installed. When SOURCE_DATE_EPOCH is set, shows that time in UTC instead,
