@@ -63,6 +63,13 @@ public:
             if (!folder || !*folder)
                 folder = "/tmp";
             m_spool = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (m_spool < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+                // No unnamed files there: a named one, unlinked at once.
+                std::string name = std::string(folder) + "/tarnwick-spool-XXXXXX";
+                m_spool = ::mkostemp(name.data(), O_CLOEXEC);
+                if (m_spool >= 0)
+                    ::unlink(name.c_str());
+            }
             if (m_spool < 0)
                 return "cannot keep " + m_name + " for the second pass: " + std::strerror(errno);
         }

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -278,6 +282,93 @@ TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
     const std::string upper = withoutDateLine(test::ReadBytes(dir / "upper.mif"));
     EXPECT_NE(upper, expected);
     EXPECT_EQ(lower(upper), lower(expected));
+}
+
+// What the shell opened is used where it stands: an output name for a descriptor writes
+// into it (a log opened for appending keeps its lines), standard input is read from where
+// the shell left it, and the input file by any name is never the output.
+TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
+    const test::TempDir dir;
+    const std::string convert = TARNWICK_CONVERT " -q";
+    for (const char* name : {"/dev/stdout", "-", "/proc/self/fd/1"}) {
+        SCOPED_TRACE(name);
+        test::WriteBytes(dir / "build.log", "earlier line\n");
+        ASSERT_EQ(Shell(dir, "printf '12 34' | " + convert + " -o " + name + " >>build.log"), 0);
+        const std::string log = test::ReadBytes(dir / "build.log");
+        EXPECT_EQ(log.rfind("earlier line\n-- ", 0), 0u) << log;
+        EXPECT_NE(log.find("\t1\t:\t34;\r\n\r\nEND;\r\n"), std::string::npos);
+    }
+    ASSERT_EQ(Shell(dir, "printf '56' | " + convert + " -o /dev/fd/3 3>>build.log"), 0);
+    EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t1\t:\t34;"), std::string::npos);
+    EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t0\t:\t56;"), std::string::npos);
+    EXPECT_EQ(Shell(dir, "printf 12 | " + convert + " -o /dev/fd/9 2>err.txt"), 3);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
+              "tarnwick-convert: cannot write /dev/fd/9: Bad file descriptor\n");
+
+    test::WriteBytes(dir / "data.txt", "// header line\n12 34\n");
+    ASSERT_EQ(Shell(dir, "{ read -r first; " + convert + " -o rom.mif; } <data.txt"), 0);
+    const std::string rom = test::ReadBytes(dir / "rom.mif");
+    EXPECT_NE(rom.find("DEPTH = 2;\r\n"), std::string::npos);
+    EXPECT_NE(rom.find("\t0\t:\t12;\r\n\t1\t:\t34;"), std::string::npos);
+
+    test::WriteBytes(dir / "same.txt", "12 34");
+    ASSERT_EQ(::link((dir / "same.txt").c_str(), (dir / "hard.txt").c_str()), 0);
+    std::filesystem::create_symlink("same.txt", dir / "soft.txt");
+    for (const char* output : {"same.txt", "hard.txt", "soft.txt", "./same.txt"}) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(Shell(dir, convert + " -o " + output + " same.txt 2>err.txt"), 2);
+        EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
+                  std::string("tarnwick-convert: ") + output +
+                      " is the input file; choose another output name\n");
+        EXPECT_EQ(test::ReadBytes(dir / "same.txt"), "12 34");
+    }
+}
+
+// A conversion stopped at any moment leaves the earlier file as it was and no temporary
+// file: unnamed until commit, so even SIGKILL leaves nothing; where the file system has no
+// unnamed files, the signals that can be caught remove the named one.
+TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
+    for (const bool unnamed : {true, false})
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+            if (!unnamed && signal == SIGKILL)
+                continue; // a name cannot outlive SIGKILL's cleanup: only unnamed files can
+            SCOPED_TRACE(std::string(unnamed ? "unnamed " : "named ") + strsignal(signal));
+            const test::TempDir dir;
+            test::WriteBytes(dir / "x.mif", "earlier");
+            const std::string fifo = (dir / "in.fifo").string();
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                if (!unnamed) {
+                    ::setenv("LD_PRELOAD", TARNWICK_NO_UNNAMED_FILES, 1);
+                    ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                }
+                const std::string out = (dir / "x.mif").string();
+                ::execl(TARNWICK_CONVERT, TARNWICK_CONVERT, "-q", "--depth", "100000000", "-o",
+                        out.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            // Held open, so the conversion waits for more; 4 MiB through a 64 KiB pipe
+            // means the output is open and being written when the write returns.
+            const int writer = ::open(fifo.c_str(), O_WRONLY);
+            ASSERT_GE(writer, 0);
+            const std::string digits = Repeated("0x12, ", (4 << 20) / 6);
+            ASSERT_EQ(::write(writer, digits.data(), digits.size()),
+                      static_cast<ssize_t>(digits.size()));
+            ::usleep(100 * 1000);
+            ASSERT_EQ(::kill(child, signal), 0);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ::close(writer);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            std::vector<std::string> names;
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                names.push_back(entry.path().filename().string());
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, (std::vector<std::string>{"in.fifo", "x.mif"}));
+            EXPECT_EQ(test::ReadBytes(dir / "x.mif"), "earlier");
+        }
 }
 
 } // namespace
