@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QRectF>
 
 namespace tarnwick::artwork {
@@ -51,6 +52,29 @@ void paintChip(QPainter& p, bool traces) {
     p.drawEllipse(QPointF(33, 33), 2.5, 2.5);
 }
 
+// The outline of `text` in DejaVu Sans Bold, read from its file so the pictures are the same
+// whatever else is installed; fontconfig's choice only where the file is missing.
+QPainterPath textPath(const QString& text, int pixelSize) {
+    QPainterPath path;
+    const QRawFont raw(QStringLiteral(TARNWICK_ARTWORK_FONT), pixelSize);
+    if (!raw.isValid()) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setBold(true);
+        font.setPixelSize(pixelSize);
+        font.setStyleHint(QFont::SansSerif);
+        path.addText(0, 0, font, text);
+        return path;
+    }
+    const QList<quint32> glyphs = raw.glyphIndexesForString(text);
+    const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
+    QPointF pen(0, 0);
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        path.addPath(raw.pathForGlyph(glyphs[i]).translated(pen));
+        pen += advances[i];
+    }
+    return path;
+}
+
 } // namespace
 
 void PaintLogo(QPainter& p, const QRectF& area) {
@@ -71,12 +95,7 @@ void PaintLogo(QPainter& p, const QRectF& area) {
     p.restore();
 
     // The name, red with a white outline so it reads over the board.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(30);
-    font.setStyleHint(QFont::SansSerif);
-    QPainterPath name;
-    name.addText(0, 0, font, QStringLiteral("Tarnwick"));
+    const QPainterPath name = textPath(QStringLiteral("Tarnwick"), 30);
     const QRectF box = name.boundingRect();
     const qreal fit = std::min(1.0, 132.0 / box.width());
     p.translate(70, 108);
@@ -106,11 +125,7 @@ void PaintIcon(QPainter& p, const QRectF& area) {
     paintChip(p, false);
     p.restore();
 
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setBold(true);
-    font.setPixelSize(44);
-    QPainterPath letter;
-    letter.addText(0, 0, font, QStringLiteral("T"));
+    const QPainterPath letter = textPath(QStringLiteral("T"), 44);
     const QRectF box = letter.boundingRect();
     p.translate(50 - box.center().x(), 50 - box.center().y());
     p.setPen(Qt::NoPen);
