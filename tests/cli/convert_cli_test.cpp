@@ -122,6 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"Utf16StraysBeyondTheFirstPiece", "-o OUT IN",
                 Utf16Le(Repeated("0x12,\r\n", 200000) + "0xg1, 0x1h\r\n"), 1,
                 "in.txt:200001:3: error: 'g' (U+0067) is not a hexadecimal digit (2 such characters)", ""},
+        // A blank that looks like ' ' is named by its code, as one that shows nothing is.
+        CliCase{"NoBreakSpaceNamedByCode", "-o OUT IN", "12\xC2\xA0" "34", 1,
+                "in.txt:1:3: error: U+00A0 is not a hexadecimal digit (1 such character)\n", ""},
         CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
                 "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
         CliCase{"PipeStopsAtTheFirstStray", "-o OUT", "ab\nzz", 1,
@@ -240,6 +243,21 @@ TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
     const std::string a = test::ReadBytes(dir / "a.mif");
     EXPECT_EQ(a, test::ReadBytes(dir / "b.mif"));
     EXPECT_NE(a.find("-- Design Date\xA3\xBA" "09/08/0123:59:59\r\n"), std::string::npos);
+
+    // A build that sets it wrongly hears of it: no file with today's date.
+    for (const char* bad : {"abc", "-1", "12x", "253402300800"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(Shell(dir, std::string("printf 12 | SOURCE_DATE_EPOCH=") + bad +
+                                 " " TARNWICK_CONVERT " -q -o bad.mif 2>err.txt"),
+                  2);
+        EXPECT_NE(test::ReadBytes(dir / "err.txt").find("invalid SOURCE_DATE_EPOCH"),
+                  std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dir / "bad.mif"));
+    }
+    ASSERT_EQ(Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=253402300799 LC_ALL=C " TARNWICK_CONVERT
+                         " -q -o last.mif"),
+              0);
+    EXPECT_NE(test::ReadBytes(dir / "last.mif").find("12/31/9923:59:59"), std::string::npos);
 }
 
 // Files as real tools write them, through real pipes: xxd's C array, its body as README's

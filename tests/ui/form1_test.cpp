@@ -187,6 +187,14 @@ TEST_F(Form1Test, NotADigitIsNamedSelectedAndOneDeleteRemovesIt) {
     EXPECT_TRUE(m_messages.messages.last().startsWith(
         QStringLiteral("第1行第3列的U+3000不是二进制数字，未生成Mif文件！")));
     EXPECT_EQ(OutputBytes(), earlier);
+
+    // Digits between NULs: UTF-16 read without its mark. The message says so.
+    const char16_t utf16AsBytes[] = {u'1', 0, u'0', 0, u'1', 0, u'1', 0};
+    m_form.CInput->setText(QString::fromUtf16(utf16AsBytes, 8));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_TRUE(m_messages.messages.last().startsWith(QStringLiteral("第1行第2列的U+0000")));
+    EXPECT_TRUE(m_messages.messages.last().endsWith(
+        QStringLiteral("（是否为不带字节顺序标记的UTF-16文件？请另存为带标记的Unicode文件。）")));
 }
 
 // A digit the layout would round away is never lost: nothing is written, the message says
