@@ -77,8 +77,8 @@ QString notADigitMessage(const StrayCharacters& strays, RadixMode radix) {
 }
 
 QString droppedMessage(const DroppedDigits& dropped) {
-    return QStringLiteral("第%1行第%2列起的最后%3个数字不足一个数据字（每个数据字%4个数字），"
-                          "未生成Mif文件！\r\n请补足或删去这些数字。")
+    return QStringLiteral("第%1行第%2列起的最后%3个数字不足一个数据字，未生成Mif文件！\r\n"
+                          "每个数据字%4个数字，请补足或删去这些数字。")
         .arg(dropped.at.line)
         .arg(dropped.at.column)
         .arg(dropped.count)

@@ -211,8 +211,8 @@ TEST_F(Form1Test, DroppedDigitsAreRefusedAndSelectedForTheNextKey) {
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("34 5"));
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
     EXPECT_EQ(m_messages.messages.last(),
-              QStringLiteral("第2行第4列起的最后1个数字不足一个数据字（每个数据字2个数字），"
-                             "未生成Mif文件！\r\n请补足或删去这些数字。"));
+              QStringLiteral("第2行第4列起的最后1个数字不足一个数据字，未生成Mif文件！\r\n"
+                             "每个数据字2个数字，请补足或删去这些数字。"));
     EXPECT_EQ(OutputBytes(), earlier);
     ASSERT_EQ(QApplication::focusWidget(), m_form.CInput);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("56"));
