@@ -416,5 +416,29 @@ TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
         }
 }
 
+// Standard input is kept for the second pass in a spool file: one that cannot be written
+// (a file size limit) or made (a missing TMPDIR) stops the run with nothing written; an
+// empty TMPDIR means /tmp. A file is counted to its end, however far apart its strays.
+TEST(ConvertCliSpool, KeptInputFailuresAndStraysFarApart) {
+    const test::TempDir dir;
+    test::WriteBytes(dir / "big.txt", Repeated("0x12, ", 400000)); // 2.4 MB
+    const std::string convert = TARNWICK_CONVERT " -q -o out.mif";
+    EXPECT_EQ(Shell(dir, "(trap '' XFSZ; ulimit -f 1000; cat big.txt | " + convert + ") 2>err.txt"), 3);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
+              "tarnwick-convert: cannot keep standard input for the second pass: File too large\n");
+    EXPECT_EQ(Shell(dir, "cat big.txt | TMPDIR=" + dir.path().string() + "/none " + convert +
+                             " 2>err.txt"),
+              3);
+    EXPECT_NE(test::ReadBytes(dir / "err.txt").find("cannot keep standard input"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
+    ASSERT_EQ(Shell(dir, "cat big.txt | TMPDIR= " + convert), 0);
+    EXPECT_NE(test::ReadBytes(dir / "out.mif").find("DEPTH = 400000;"), std::string::npos);
+
+    test::WriteBytes(dir / "far.txt", "g" + Repeated("0x12, ", 400000) + "h\n");
+    EXPECT_EQ(Shell(dir, convert + " far.txt 2>err.txt"), 1);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
+              "far.txt:1:1: error: 'g' (U+0067) is not a hexadecimal digit (2 such characters)\n");
+}
+
 } // namespace
 } // namespace tarnwick

@@ -203,6 +203,12 @@ TEST(AtomicFileWriter, ShortWritesAndFailingSyncOrCloseKeepTheEarlierFile) {
         EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
         EXPECT_EQ(dir.entryCount(), 1u);
     }
+    // Written in place, a device's failed close is a failure all the same.
+    AtomicFileWriter toNull("/dev/null", {::write, ::fsync, closeFails, ::rename});
+    ASSERT_TRUE(toNull.open());
+    toNull.write("bytes");
+    EXPECT_FALSE(toNull.commit());
+    EXPECT_EQ(toNull.error().code, EIO);
 }
 
 // A sync made while the file is written fails once; the kernel need not say so again at
@@ -212,6 +218,16 @@ int datasyncFailsOnce(int) {
     g_datasyncFailed = true;
     errno = EIO;
     return -1;
+}
+
+// Interrupted once, a sync is made again, not taken for a failure.
+std::atomic<int> g_datasyncCalls{0};
+int datasyncInterruptedOnce(int fd) {
+    if (g_datasyncCalls++ == 0) {
+        errno = EINTR;
+        return -1;
+    }
+    return ::fdatasync(fd);
 }
 
 TEST(AtomicFileWriter, FailedSyncWhileWritingFailsTheFile) {
@@ -232,6 +248,18 @@ TEST(AtomicFileWriter, FailedSyncWhileWritingFailsTheFile) {
     EXPECT_EQ(writer.error().code, EIO);
     EXPECT_TRUE(test::ReadBytes(dir / "out.mif") == "earlier"); // not 40 MiB in the log
     EXPECT_EQ(dir.entryCount(), 1u);
+
+    g_datasyncCalls = 0;
+    calls.datasync = datasyncInterruptedOnce;
+    AtomicFileWriter interrupted(dir / "out.mif", calls);
+    ASSERT_TRUE(interrupted.open());
+    for (int i = 0; i < 40; ++i)
+        interrupted.write(piece);
+    for (int wait = 0; wait < 1000 && g_datasyncCalls < 2; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(g_datasyncCalls, 2);
+    EXPECT_TRUE(interrupted.commit());
+    EXPECT_EQ(std::filesystem::file_size(dir / "out.mif"), 40u << 20);
 }
 
 TEST(AtomicFileWriter, RetriesAnInterruptedWriteAndSyncsFileThenFolder) {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -226,6 +227,32 @@ TEST_F(Form1Test, DroppedDigitsAreRefusedAndSelectedForTheNextKey) {
     QTest::mouseClick(m_form.Command4, Qt::LeftButton);
     EXPECT_TRUE(m_messages.messages.last().startsWith(QStringLiteral("第1行第1列起的最后1个数字")));
     EXPECT_EQ(OutputLines().at(9), "DEPTH = 3;");
+}
+
+// What a refusal selects is exactly what must go: the stray (both halves of a character
+// beyond U+FFFF) after any number of line breaks, or the tail from its first digit.
+TEST_F(Form1Test, RefusalsSelectExactlyTheCharactersToRemove) {
+    const struct {
+        const char* name;
+        QString text;
+        int widthIndex;
+        QString selected;
+    } cases[] = {
+        {"StrayAfterTwoLineBreaks", QStringLiteral("0x12,\r\n0x34,\r\n 0xzz"), 1, QStringLiteral("z")},
+        {"StrayBeyondUffff", QStringLiteral("12\r\n3\U0001F6004"), 1, QStringLiteral("\U0001F600")},
+        {"TailOfOneDigit", QStringLiteral("12\r\n34\r\n5"), 1, QStringLiteral("5")},
+        {"TailAcrossDelimiters", QStringLiteral("abcd\r\nefab c,d"), 3, QStringLiteral("c,d")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_form.CInput->setText(c.text);
+        m_form.Combo1->selectIndex(c.widthIndex);
+        QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+        const QTextCursor cursor = m_form.CInput->textCursor();
+        EXPECT_EQ(m_form.CInput->storedText(cursor.selectionStart(), cursor.selectionEnd()),
+                  c.selected);
+        EXPECT_FALSE(OutputExists());
+    }
 }
 
 TEST_F(Form1Test, EmptyOrDelimiterOnlyInputShowsTheMessageAndKeepsTheEarlierFile) {
