@@ -113,6 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
                 ""},
         CliCase{"GbkPairIsOneCharacter", "-o OUT IN", "ab\r\n\xD7\xD6\xD7\xD6 0X1f 12", 1,
                 "in.txt:2:1: error: '\xE5\xAD\x97' (U+5B57) is not a hexadecimal digit (2 such characters)", ""},
+        // The first character beyond U+FFFF, D800 DC00 in UTF-16: one character, named whole.
+        CliCase{"FirstCharacterBeyondUffffIsOne", "-o OUT IN", "12\xF0\x90\x80\x80" "34", 1,
+                "in.txt:1:3: error: '\xF0\x90\x80\x80' (U+10000) is not a hexadecimal digit (1 such "
+                "character)\n", ""},
         CliCase{"Utf8IsOneCharacterToo", "-r bin -o OUT IN", "\xEF\xBB\xBF" "01\t\xE5\xAD\x97", 1,
                 "in.txt:1:4: error: '\xE5\xAD\x97' (U+5B57) is not a binary digit (1 such character)", ""},
         // A mark counts only at the very start: one at the second block is a character.
@@ -260,6 +264,10 @@ TEST(ConvertCliEndless, InputThatNeverEndsStopsAtOnce) {
     EXPECT_NE(test::ReadBytes(dir / "err.txt").find("more than --depth 4"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
     EXPECT_EQ(Shell(dir, "yes 0123z | timeout 20 " TARNWICK_CONVERT " -o out.mif 2>/dev/null"), 1);
+    EXPECT_EQ(Shell(dir, "yes 0123z | timeout 20 " TARNWICK_CONVERT " --depth 9999 -o out.mif "
+                         "2>/dev/null"),
+              1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
 }
 
 // With SOURCE_DATE_EPOCH two runs give the same bytes, the date line in UTC.
@@ -336,10 +344,14 @@ TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
 TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
     const test::TempDir dir;
     const std::string convert = TARNWICK_CONVERT " -q";
-    for (const char* name : {"/dev/stdout", "-", "/proc/self/fd/1"}) {
+    for (const auto& [name, redirect] : {std::pair{"/dev/stdout", ">>"}, std::pair{"-", ">>"},
+                                         std::pair{"/proc/self/fd/1", ">>"},
+                                         std::pair{"/dev/stderr", "2>>"}}) {
         SCOPED_TRACE(name);
         test::WriteBytes(dir / "build.log", "earlier line\n");
-        ASSERT_EQ(Shell(dir, "printf '12 34' | " + convert + " -o " + name + " >>build.log"), 0);
+        ASSERT_EQ(Shell(dir, "printf '12 34' | " + convert + " -o " + name + " " + redirect +
+                                 "build.log"),
+                  0);
         const std::string log = test::ReadBytes(dir / "build.log");
         EXPECT_EQ(log.rfind("earlier line\n-- ", 0), 0u) << log;
         EXPECT_NE(log.find("\t1\t:\t34;\r\n\r\nEND;\r\n"), std::string::npos);
