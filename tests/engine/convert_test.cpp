@@ -58,6 +58,7 @@ TEST_F(ConvertToMifTest, DroppedDigitsAreRefusedWithTheirPlace) {
         {"OddDigitAtEightBits", u"12345", 1, 1, 4, 1, 1, 5},
         {"TailAcrossADelimiterOnTheSecondLine", u"abcd\r\nefab c,d", 3, 2, 11, 3, 2, 6},
         {"ZeroXJoinedByTheStripper", u"0 x1230 x4", 2, 1, 9, 1, 1, 10},
+        {"TailIsAZeroHeldForAnX", u"1234\r\n0", 1, 1, 6, 1, 2, 1},
     };
     test::WriteBytes(m_output, "earlier");
     for (const auto& c : cases) {
@@ -170,6 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         DigitRuleCase{"ByteOrderMarkIsNotData", u"\uFEFF00ff", Hex, u"", U'\uFEFF', 1, 1, 1, 0},
         DigitRuleCase{"LoneLfStaysInItsLine", u"12\n34", Hex, u"", U'\n', 1, 3, 1, 2},
         DigitRuleCase{"HeldCrNamedWhereItStands", u"1\r0x2", Hex, u"", U'\r', 1, 2, 1, 1},
+        DigitRuleCase{"CrHeldAfterAZeroNamedWhereItStands", u"10\r2", Hex, u"", U'\r', 1, 3, 1, 2},
         DigitRuleCase{"BinaryRefusesHexDigits", u"0101\r\n0120", Bin, u"", U'2', 2, 3, 1, 8},
         DigitRuleCase{"BinaryTakesItsOwnDigits", u"0101 1111", Bin, u"01011111"}),
     [](const testing::TestParamInfo<DigitRuleCase>& info) { return std::string(info.param.name); });
