@@ -1,16 +1,19 @@
 #include "platform/file_io.h"
+#include "platform/signal_cleanup.h"
 #include "support/test_support.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -394,6 +397,71 @@ TEST(ReadWholeFile, FifoIsRefusedAtOnce) {
     test::TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(ReadWholeFile(dir / "pipe", 100).status, ReadResult::Status::NotAFile);
+}
+
+// What a signal does, in a child of its own: during a write under a name it removes the
+// file and ends the process by that signal; once the file is in place (or with no write at
+// all) it only asks the program to quit; a signal the parent set to be ignored stays so.
+int g_quitPipe = -1;
+void quitByPipe(int) {
+    (void)!::write(g_quitPipe, "q", 1);
+}
+
+TEST(SignalCleanup, RemovesANamedFileOrQuitsWhenNoWriteIsUnderWay) {
+    test::TempDir dir;
+    const auto inChild = [&](auto&& body) {
+        int pipeFds[2];
+        EXPECT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            g_quitPipe = pipeFds[1];
+            body();
+            ::_exit(0);
+        }
+        ::close(pipeFds[1]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        char byte = 0;
+        const bool quit = ::read(pipeFds[0], &byte, 1) == 1;
+        ::close(pipeFds[0]);
+        return std::pair{status, quit};
+    };
+    FileCalls named;
+    named.openUnnamed = noUnnamedFiles;
+
+    auto [status, quit] = inChild([&] {
+        InstallSignalCleanup(quitByPipe);
+        AtomicFileWriter writer(dir / "during.mif", named);
+        writer.open();
+        writer.write("half");
+        ::raise(SIGTERM);
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_FALSE(quit);
+    EXPECT_EQ(dir.entryCount(), 0u) << "the named temporary file was left";
+
+    std::tie(status, quit) = inChild([&] {
+        InstallSignalCleanup(quitByPipe);
+        for (int i = 0; i < 10; ++i) { // more writers than the list has places
+            AtomicFileWriter writer(dir / "done.mif", named);
+            writer.open();
+            writer.write("whole");
+            writer.commit();
+        }
+        ::raise(SIGHUP);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(test::ReadBytes(dir / "done.mif"), "whole");
+
+    std::tie(status, quit) = inChild([&] {
+        std::signal(SIGINT, SIG_IGN); // as nohup and a shell's background jobs leave it
+        InstallSignalCleanup(quitByPipe);
+        ::raise(SIGINT);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(quit);
 }
 
 } // namespace
