@@ -494,12 +494,16 @@ int runTwoPasses(const Options& options, Input& input) {
 } // namespace
 
 int Run(const Options& options) {
-    // Replacing the input with its own MIF would lose it; the same file by any name (a
-    // link, a hard link) is refused before anything is read.
-    if (options.input != "-" && outputDescriptor(options.output) < 0) {
+    // Replacing the input with its own MIF would lose it, and appending to it while it is
+    // read again would never end: the same file by any name (a link, a hard link, a
+    // descriptor the shell opened on it) is refused before anything is read.
+    if (options.input != "-") {
+        const int descriptor = outputDescriptor(options.output);
         struct stat in {}, out {};
-        if (::stat(options.input.c_str(), &in) == 0 && ::stat(options.output.c_str(), &out) == 0 &&
-            S_ISREG(out.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+        const bool outputKnown = descriptor >= 0 ? ::fstat(descriptor, &out) == 0
+                                                 : ::stat(options.output.c_str(), &out) == 0;
+        if (outputKnown && ::stat(options.input.c_str(), &in) == 0 && S_ISREG(out.st_mode) &&
+            in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
             Say(options.output + " is the input file; choose another output name");
             return Usage;
         }

@@ -291,8 +291,7 @@ bool AtomicFileWriter::linkUnnamed() {
         if (::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return true;
         const int code = errno;
-        m_tempPath.clear(); // not ours: nothing was linked
-        nameTemporary({});
+        nameTemporary({}); // nothing was linked: no name to remove
         if (code != EEXIST) {
             fail(m_target, code);
             return false;

@@ -281,6 +281,8 @@ TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
     EXPECT_NE(a.find("-- Design Date\xA3\xBA" "09/08/0123:59:59\r\n"), std::string::npos);
 
     // A build that sets it wrongly hears of it: no file with today's date.
+    ASSERT_EQ(Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=0 LC_ALL=C " TARNWICK_CONVERT " -q -o zero.mif"), 0);
+    EXPECT_NE(test::ReadBytes(dir / "zero.mif").find("01/01/7000:00:00"), std::string::npos);
     for (const char* bad : {"abc", "-1", "12x", "253402300800"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(Shell(dir, std::string("printf 12 | SOURCE_DATE_EPOCH=") + bad +
@@ -372,9 +374,11 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
     test::WriteBytes(dir / "same.txt", "12 34");
     ASSERT_EQ(::link((dir / "same.txt").c_str(), (dir / "hard.txt").c_str()), 0);
     std::filesystem::create_symlink("same.txt", dir / "soft.txt");
-    for (const char* output : {"same.txt", "hard.txt", "soft.txt", "./same.txt"}) {
+    for (const auto& [output, redirect] :
+         {std::pair{"same.txt", ""}, std::pair{"hard.txt", ""}, std::pair{"soft.txt", ""},
+          std::pair{"./same.txt", ""}, std::pair{"/dev/stdout", ">>same.txt"}}) {
         SCOPED_TRACE(output);
-        EXPECT_EQ(Shell(dir, convert + " -o " + output + " same.txt 2>err.txt"), 2);
+        EXPECT_EQ(Shell(dir, convert + " -o " + output + " same.txt 2>err.txt " + redirect), 2);
         EXPECT_EQ(test::ReadBytes(dir / "err.txt"),
                   std::string("tarnwick-convert: ") + output +
                       " is the input file; choose another output name\n");

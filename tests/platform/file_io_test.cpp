@@ -455,6 +455,9 @@ TEST(SignalCleanup, RemovesANamedFileOrQuitsWhenNoWriteIsUnderWay) {
     EXPECT_TRUE(quit);
     EXPECT_EQ(test::ReadBytes(dir / "done.mif"), "whole");
 
+    // A name longer than the list's room is not listed, never cut or overrun.
+    EXPECT_EQ(RemoveOnSignal(std::string(5000, 'a').c_str()), -1);
+
     std::tie(status, quit) = inChild([&] {
         std::signal(SIGINT, SIG_IGN); // as nohup and a shell's background jobs leave it
         InstallSignalCleanup(quitByPipe);
