@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
     if (tarnwick::platform::SourceDateEpochMalformed()) {
-        std::fprintf(stderr, "tarnwick: invalid SOURCE_DATE_EPOCH '%s': use a whole number of "
-                             "seconds from 0 to 253402300799\n",
+        std::fprintf(stderr,
+                     "tarnwick: invalid SOURCE_DATE_EPOCH '%s': use a whole number of "
+                     "seconds from 0 to 253402300799\n",
                      std::getenv("SOURCE_DATE_EPOCH"));
         return 2;
     }
@@ -83,7 +84,8 @@ int main(int argc, char** argv) {
     tarnwick::platform::InstallChineseQtTranslations(app);
     if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         auto* quit = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(quit, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+        QObject::connect(quit, &QSocketNotifier::activated, &app,
+                         [] { QCoreApplication::exit(0); });
         tarnwick::platform::InstallSignalCleanup(quitFromSignal);
     } else {
         tarnwick::platform::InstallSignalCleanup();

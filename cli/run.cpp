@@ -98,8 +98,7 @@ private:
             const std::string_view piece(m_buffer.data(), static_cast<std::size_t>(got));
             if (spool)
                 if (const int code = platform::WriteAll(m_spool, piece))
-                    return "cannot keep " + m_name + " for the second pass: " +
-                           std::strerror(code);
+                    return "cannot keep " + m_name + " for the second pass: " + std::strerror(code);
             if (!use(piece, got == 0) || got == 0)
                 return std::nullopt;
         }
@@ -143,8 +142,8 @@ int outputDescriptor(const std::string& name) {
     std::string_view rest(name);
     const std::string ownProc = "/proc/" + std::to_string(::getpid()) + "/fd/";
     bool named = false;
-    for (std::string_view prefix : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
-                                    std::string_view(ownProc)})
+    for (std::string_view prefix : {std::string_view("/dev/fd/"),
+                                    std::string_view("/proc/self/fd/"), std::string_view(ownProc)})
         if (rest.substr(0, prefix.size()) == prefix) {
             rest.remove_prefix(prefix.size());
             named = true;
@@ -152,7 +151,8 @@ int outputDescriptor(const std::string& name) {
         }
     int fd = -1;
     if (!named || rest.empty() ||
-        std::from_chars(rest.data(), rest.data() + rest.size(), fd).ptr != rest.data() + rest.size())
+        std::from_chars(rest.data(), rest.data() + rest.size(), fd).ptr !=
+            rest.data() + rest.size())
         return -1;
     return fd;
 }
@@ -170,8 +170,8 @@ std::string describe(char32_t c) {
     // nothing or as a box, whatever the C library says of them.
     // Blanks other than the ASCII one look like it, or like nothing: a no-break space
     // pasted from a web page must not read as ' '.
-    const bool blank = c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-                       c == 0x202F || c == 0x205F || c == 0x3000 || c == 0x180E;
+    const bool blank = c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F ||
+                       c == 0x205F || c == 0x3000 || c == 0x180E;
     const bool invisible = blank || c == 0xFFFD || c == 0xFEFF || c == 0x00AD ||
                            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
                            (c >= 0x2060 && c <= 0x206F) || (c >= 0xD800 && c <= 0xF8FF) ||
@@ -473,8 +473,8 @@ int runTwoPasses(const Options& options, Input& input) {
         if (auto error = input.readAgain([&](std::string_view piece, bool last) {
                 block::CharSink collect{digits.data()};
                 digitsOf(options, stream, piece, last, collect);
-                writer.addDigits(
-                    std::string_view(digits.data(), static_cast<std::size_t>(collect.at - digits.data())));
+                writer.addDigits(std::string_view(
+                    digits.data(), static_cast<std::size_t>(collect.at - digits.data())));
                 return !sink.failed();
             })) {
             Say(*error);
@@ -499,7 +499,8 @@ int Run(const Options& options) {
     // descriptor the shell opened on it) is refused before anything is read.
     if (options.input != "-") {
         const int descriptor = outputDescriptor(options.output);
-        struct stat in {}, out {};
+        struct stat in {};
+        struct stat out {};
         const bool outputKnown = descriptor >= 0 ? ::fstat(descriptor, &out) == 0
                                                  : ::stat(options.output.c_str(), &out) == 0;
         if (outputKnown && ::stat(options.input.c_str(), &in) == 0 && S_ISREG(out.st_mode) &&

@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
+#include <mutex>
 #include <random>
 #include <system_error>
 #include <thread>

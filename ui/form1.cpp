@@ -72,7 +72,8 @@ QString notADigitMessage(const StrayCharacters& strays, RadixMode radix) {
                        .arg(strays.count);
     // Text between NULs: a UTF-16 file without its byte-order mark, read as GBK.
     if (strays.mostlyNul())
-        text += QStringLiteral("\r\n（是否为不带字节顺序标记的UTF-16文件？请另存为带标记的Unicode文件。）");
+        text += QStringLiteral(
+            "\r\n（是否为不带字节顺序标记的UTF-16文件？请另存为带标记的Unicode文件。）");
     return text;
 }
 

@@ -28,7 +28,10 @@ TEST(ParseCommandLine, FindsTheFileAmongQtOptionsAndRefusesTheRest) {
     } cases[] = {
         {"Nothing", {}, std::nullopt, ""},
         {"FileAlone", {"font.c"}, std::nullopt, "font.c"},
-        {"QtValueOptionSkipsItsValue", {"-platform", "offscreen", "font.c"}, std::nullopt, "font.c"},
+        {"QtValueOptionSkipsItsValue",
+         {"-platform", "offscreen", "font.c"},
+         std::nullopt,
+         "font.c"},
         {"QtValueAfterEquals", {"--style=fusion", "font.c"}, std::nullopt, "font.c"},
         {"QtFlag", {"-reverse", "font.c"}, std::nullopt, "font.c"},
         {"DashAloneIsAFile", {"-"}, std::nullopt, "-"},

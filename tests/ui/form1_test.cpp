@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTextCursor>
 #include <QTest>
+#include <QTextCursor>
 
 #include <gtest/gtest.h>
 
@@ -238,7 +238,8 @@ TEST_F(Form1Test, RefusalsSelectExactlyTheCharactersToRemove) {
         int widthIndex;
         QString selected;
     } cases[] = {
-        {"StrayAfterTwoLineBreaks", QStringLiteral("0x12,\r\n0x34,\r\n 0xzz"), 1, QStringLiteral("z")},
+        {"StrayAfterTwoLineBreaks", QStringLiteral("0x12,\r\n0x34,\r\n 0xzz"), 1,
+         QStringLiteral("z")},
         {"StrayBeyondUffff", QStringLiteral("12\r\n3\U0001F6004"), 1, QStringLiteral("\U0001F600")},
         {"TailOfOneDigit", QStringLiteral("12\r\n34\r\n5"), 1, QStringLiteral("5")},
         {"TailAcrossDelimiters", QStringLiteral("abcd\r\nefab c,d"), 3, QStringLiteral("c,d")},
