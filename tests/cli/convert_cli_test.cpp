@@ -200,6 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"FlagGivenAValue", "--quiet=yes", "1", 2,
                 "option '--quiet' doesn't allow an argument", ""},
         CliCase{"EmptyOutputName", "-o ''", "1", 2, "the output name is empty", ""},
+        CliCase{"OutputIsAFolder", "-o .", "12", 3, "cannot write .: Is a directory", ""},
         CliCase{"MissingOutputFolder", "-o nodir/x.mif", "12", 3,
                 "cannot write nodir/x.mif: No such file or directory", ""},
         CliCase{"OutputOntoAFullDevice", "-o FULL", "12", 3, ": No space left on device", ""},

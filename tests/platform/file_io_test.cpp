@@ -142,6 +142,16 @@ int closeFails(int fd) {
     errno = EIO;
     return -1;
 }
+std::vector<int> g_closed;
+int recordingClose(int fd) {
+    g_closed.push_back(fd);
+    return ::close(fd);
+}
+int recordingCloseFails(int fd) {
+    recordingClose(fd);
+    errno = EIO;
+    return -1;
+}
 int fsyncFails(int) {
     errno = EIO;
     return -1;
@@ -206,12 +216,28 @@ TEST(AtomicFileWriter, ShortWritesAndFailingSyncOrCloseKeepTheEarlierFile) {
         EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
         EXPECT_EQ(dir.entryCount(), 1u);
     }
-    // Written in place, a device's failed close is a failure all the same.
-    AtomicFileWriter toNull("/dev/null", {::write, ::fsync, closeFails, ::rename});
-    ASSERT_TRUE(toNull.open());
-    toNull.write("bytes");
-    EXPECT_FALSE(toNull.commit());
-    EXPECT_EQ(toNull.error().code, EIO);
+    // Each descriptor is closed once, and no other: a writer that closed a stale number
+    // would close whatever the program opened next (standard input, the input file).
+    // A failed close is a failure in place too; and each descriptor is closed once, no
+    // other: a writer that closed a stale number would close whatever the program opened
+    // next (standard input, the input file).
+    for (const bool closes : {true, false})
+        for (const char* target : {"/dev/null", "replaced.mif"}) {
+            SCOPED_TRACE(std::string(target) + (closes ? "" : ", close fails"));
+            test::TempDir dir;
+            g_closed.clear();
+            {
+                AtomicFileWriter writer(
+                    target[0] == '/' ? std::filesystem::path(target) : dir / target,
+                    {::write, ::fsync, closes ? recordingClose : recordingCloseFails, ::rename});
+                ASSERT_TRUE(writer.open());
+                writer.write("bytes");
+                EXPECT_EQ(writer.commit(), closes);
+                EXPECT_EQ(writer.error().code, closes ? 0 : EIO);
+            }
+            ASSERT_EQ(g_closed.size(), 1u);
+            EXPECT_GT(g_closed[0], 2);
+        }
 }
 
 // A sync made while the file is written fails once; the kernel need not say so again at
