@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QInputMethodEvent>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,21 @@ TEST(TextBox, TypingBesideMarksAndUndoRedoKeepTheRule) {
     if (box.text().size() == 6)
         box.undo();
     EXPECT_EQ(box.text(), typed);
+}
+
+// An input method's commit that holds a character kept as a glyph is stored as typed, and
+// still ends the composition it was showing.
+TEST(TextBox, InputMethodCommitWithAGlyphEndsThePreedit) {
+    TextBox box;
+    box.show();
+    QInputMethodEvent compose(QStringLiteral("zi"), {});
+    QApplication::sendEvent(&box, &compose);
+    ASSERT_EQ(box.textCursor().block().layout()->preeditAreaText(), QStringLiteral("zi"));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u5B57\uFFFC"));
+    QApplication::sendEvent(&box, &commit);
+    EXPECT_EQ(box.textCursor().block().layout()->preeditAreaText(), QString());
+    EXPECT_EQ(Shown(box.text()), Shown(QStringLiteral("\u5B57\uFFFC")));
 }
 
 TEST(TextBox, LiteralGlyphsInTheTextStayLiteral) {
