@@ -63,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"AsciiAlone", "0x12, 0x34", Auto, u"0x12, 0x34"},
         // Bytes that never start UTF-8, and a continuation byte alone: GBK decides.
         DecodeCase{"LoneContinuationByteIsGbk", "ab\x80" "12", Auto, DecodeCp936("ab\x80" "12")},
+        DecodeCase{"ThirdByteNoContinuationIsGbk", "\xE5\xAD\xC0" "12", Auto,
+                   DecodeCp936("\xE5\xAD\xC0" "12")},
         DecodeCase{"OverlongLeadIsGbk", "\xC1\xBF" "12", Auto, DecodeCp936("\xC1\xBF" "12")},
         DecodeCase{"LeadPastU10FFFFIsGbk", "\xF5\x80\x80\x80", Auto,
                    DecodeCp936("\xF5\x80\x80\x80")},
