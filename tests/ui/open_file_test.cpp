@@ -150,6 +150,16 @@ TEST_F(OpenFileTest, DroppedFileLoadsAsOpenDoesAndDroppedTextIsInserted) {
     ASSERT_EQ(m_messages.messages.size(), 1);
     EXPECT_TRUE(m_messages.messages[0].startsWith(QStringLiteral("无法打开文件：")));
 
+    // Several at once: the first local file is loaded, once; a web address is passed over.
+    const QString second = File(QStringLiteral("second.txt"), "0x0c,\n");
+    m_messages.messages.clear();
+    QMimeData several;
+    several.setUrls({QUrl(QStringLiteral("https://example.com/a.txt")), QUrl::fromLocalFile(second),
+                     QUrl::fromLocalFile(path)});
+    drop(&several);
+    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("0x0c,\r\n"));
+    EXPECT_TRUE(m_messages.messages.isEmpty());
+
     m_form.CInput->setText(QString());
     QMimeData text;
     text.setText(QStringLiteral("0a\n0b\n"));
