@@ -438,8 +438,7 @@ bool AtomicFileWriter::commit() {
         fail(m_target, errno);
         return false;
     }
-    m_tempPath.clear();
-    nameTemporary({});
+    nameTemporary({}); // renamed: nothing left to remove
     m_committed = true;
     // And the rename itself reaches the disk with the folder.
     const std::filesystem::path folder =

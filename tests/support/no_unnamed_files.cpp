@@ -12,12 +12,12 @@ namespace {
 
 using OpenFn = int (*)(const char*, int, ...);
 
-int forward(const char* name, const char* path, int flags, mode_t mode) {
+int forward(const char* path, int flags, mode_t mode) {
     if ((flags & O_TMPFILE) == O_TMPFILE) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    static const auto real = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, name));
+    static const auto real = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
     return real(path, flags, mode);
 }
 
@@ -32,13 +32,8 @@ extern "C" int open(const char* path, int flags, ...) {
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    return forward("open", path, flags, mode);
+    return forward(path, flags, mode);
 }
 
-extern "C" int open64(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    return forward("open64", path, flags, mode);
-}
+// glibc's open64 is the same function as open on 64-bit systems: one interposer serves both.
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
