@@ -61,10 +61,16 @@ void locateDropped(std::u16string_view text, std::uint64_t kept, DroppedDigits& 
 } // namespace
 
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
-                           const std::filesystem::path& destination, const platform::Clock& clock) {
+                           const std::filesystem::path& destination, const platform::Clock& clock,
+                           const ConvertProgress& progress) {
     // Two passes over the text instead of a digit string as long as the text: the first
     // counts and checks the digits, which the header needs, the second writes them.
     ConvertResult result;
+    // Both passes go in pieces, a multiple of the block scan's size, so that a long
+    // conversion can report and stop between them.
+    constexpr std::size_t kPiece = 1 << 16;
+    const std::uint64_t work = 2 * static_cast<std::uint64_t>(text.size());
+    auto goOn = [&progress, work](std::uint64_t done) { return !progress || progress(done, work); };
     std::size_t digitCount = 0;
     StrayFinder finder(radix);
     {
@@ -73,7 +79,14 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
             ++digitCount;
             finder.put(c, [](StrayCharacters&) {});
         };
-        digitCount += stripper.countBlocks(text.data(), text.size(), true, radix, count);
+        for (std::size_t at = 0; at < text.size(); at += kPiece) {
+            if (!goOn(at)) {
+                result.outcome = ConvertOutcome::Cancelled;
+                return result;
+            }
+            digitCount += stripper.countBlocks(text.data() + at, std::min(kPiece, text.size() - at),
+                                               true, radix, count);
+        }
         stripper.finish(count);
     }
     if (digitCount == 0) {
@@ -114,16 +127,21 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     MifWriter writer(sink, radix, result.layout, clock);
     DelimiterStripper stripper;
     // Every character left is an ASCII digit now.
-    constexpr std::size_t kPiece = 1 << 16;
     auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
     for (std::size_t at = 0; at < text.size() && !file.failed(); at += kPiece) {
+        if (!goOn(text.size() + at)) {
+            result.outcome = ConvertOutcome::Cancelled;
+            return result; // the writer's destructor discards the unfinished file
+        }
         block::CharSink sink{digits.get()};
         stripper.feedBlocks(text.data() + at, std::min(kPiece, text.size() - at), true, sink);
-        writer.addDigits(std::string_view(digits.get(), static_cast<std::size_t>(sink.at - digits.get())));
+        writer.addDigits(
+            std::string_view(digits.get(), static_cast<std::size_t>(sink.at - digits.get())));
     }
     block::CharSink rest{digits.get()};
     stripper.finish(rest);
-    writer.addDigits(std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
+    writer.addDigits(
+        std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
     writer.finish();
     if (!file.commit()) {
         result.outcome = ConvertOutcome::WriteFailed;
@@ -146,6 +164,8 @@ const char* OutcomeName(ConvertOutcome outcome) {
         return "InputTooLarge";
     case ConvertOutcome::DigitsDropped:
         return "DigitsDropped";
+    case ConvertOutcome::Cancelled:
+        return "Cancelled";
     case ConvertOutcome::WriteFailed:
         return "WriteFailed";
     case ConvertOutcome::Written:

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@ enum class ConvertOutcome {
     NotADigit,       ///< a character left is not a digit of the radix; no file touched
     InputTooLarge,   ///< more digits than a layout can count; no file touched
     DigitsDropped,   ///< the last digits are too few for a word; no file touched
+    Cancelled,       ///< the progress callback asked to stop; the earlier file is unchanged
     WriteFailed,     ///< the file could not be written; the earlier file is unchanged
     Written,         ///< the file was written and closed
 };
@@ -31,6 +33,10 @@ struct ConvertResult {
     DroppedDigits dropped;   ///< set for DigitsDropped, placed as `strays`
 };
 
+/// Told how far a conversion has come: `done` of `total` units of work. Returning false
+/// stops it (Cancelled) before the file replaces the earlier one.
+using ConvertProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
 /// One conversion: strips the delimiters from `text`; when nothing is left returns
 /// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index
 /// and that every character left is a digit of `radix` (NotADigit names the first and
@@ -39,8 +45,10 @@ struct ConvertResult {
 /// file to `destination`. Nothing is written unless the file will be valid and hold every
 /// digit. Streams:
 /// beyond the text it holds only a bounded buffer, never the digit string or word list.
+/// `progress`, when given, is called between pieces of about 64 Ki characters.
 ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
-                           const std::filesystem::path& destination, const platform::Clock& clock);
+                           const std::filesystem::path& destination, const platform::Clock& clock,
+                           const ConvertProgress& progress = {});
 
 /// The line and column of text[offset], lines ending at CR LF as the input box shows them.
 TextPosition PositionOf(std::u16string_view text, std::size_t offset);
