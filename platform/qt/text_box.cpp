@@ -8,6 +8,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPlainTextDocumentLayout>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -92,6 +94,160 @@ QString normalisePasted(const QString& text) {
     return QString::fromStdU16String(NormaliseLineEnds(text.toStdU16String()));
 }
 
+// A long line's display pieces: about kPiece characters each; a block grows to kMaxPiece
+// before it is cut, and neighbours that fit in kPiece are joined again.
+constexpr qsizetype kPiece = 4096;
+constexpr qsizetype kMaxPiece = 2 * kPiece;
+// Marks a block that continues the line of the block before it.
+constexpr int kSoftBreak = QTextFormat::UserProperty + 2;
+
+QTextBlockFormat softBreakFormat() {
+    QTextBlockFormat format;
+    format.setProperty(kSoftBreak, true);
+    return format;
+}
+
+bool isSoft(const QTextBlock& block) {
+    return block.isValid() && block.blockFormat().hasProperty(kSoftBreak);
+}
+
+// Where the piece of a line that starts at `from` ends: the whole rest when it is short,
+// else after a blank or comma near kPiece characters on, so tokens stay whole; never
+// between the halves of a surrogate pair.
+qsizetype pieceEnd(QStringView text, qsizetype from, qsizetype lineEnd) {
+    if (lineEnd - from <= kMaxPiece)
+        return lineEnd;
+    const qsizetype at = from + kPiece;
+    for (qsizetype i = at; i > at - 256; --i) {
+        const QChar c = text[i - 1];
+        if (c == u' ' || c == u'\t' || c == u',')
+            return i;
+    }
+    return text[at].isLowSurrogate() ? at - 1 : at;
+}
+
+// Inserts stored text at a cursor in slices: short lines as they are, long lines in
+// display pieces, characters the document cannot hold as glyphs.
+class PieceInserter {
+public:
+    PieceInserter(QStringView stored, bool knownPlain) : m_text(stored), m_plain(knownPlain) {}
+
+    bool done() const { return m_at >= m_text.size(); }
+    qsizetype at() const { return m_at; }
+    bool insertedSoftBreak() const { return m_soft; }
+
+    // Inserts about `budget` characters more.
+    void insertSome(QTextCursor& cursor, qsizetype budget) {
+        const qsizetype size = m_text.size();
+        const qsizetype stop = std::min(size, m_at + budget);
+        while (m_at < stop) {
+            const qsizetype lineEnd = nextBreak(m_at);
+            if (lineEnd - m_lineStart > kMaxPiece) {
+                const qsizetype end = pieceEnd(m_text, m_at, lineEnd);
+                insertRun(cursor, m_at, end);
+                m_at = end;
+                if (m_at < lineEnd) {
+                    cursor.insertBlock(softBreakFormat(), QTextCharFormat());
+                    m_soft = true;
+                } else {
+                    breakLine(cursor);
+                }
+                continue;
+            }
+            // Whole short lines at once; Qt turns their CR LF into blocks like the one the
+            // cursor is in, so only while that one is not a piece.
+            qsizetype end = lineEnd;
+            if (!isSoft(cursor.block())) {
+                while (end < size && end < stop) {
+                    const qsizetype next = nextBreak(end + 2);
+                    if (next - (end + 2) > kMaxPiece)
+                        break;
+                    end = next;
+                }
+            }
+            insertRun(cursor, m_at, end);
+            m_at = end;
+            breakLine(cursor);
+        }
+    }
+
+private:
+    qsizetype nextBreak(qsizetype from) {
+        if (m_break < from) {
+            m_break = m_text.indexOf(u"\r\n", from);
+            if (m_break < 0)
+                m_break = m_text.size();
+        }
+        return m_break;
+    }
+
+    // Ends the line at m_at, if one ends there: a block break in place of CR LF.
+    void breakLine(QTextCursor& cursor) {
+        if (m_at >= m_text.size())
+            return;
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        m_at += 2;
+        m_lineStart = m_at;
+    }
+
+    void insertRun(QTextCursor& cursor, qsizetype from, qsizetype to) {
+        if (from >= to)
+            return;
+        const QStringView run = m_text.sliced(from, to - from);
+        qsizetype first = run.size();
+        if (!m_plain) {
+            const char16_t* units = reinterpret_cast<const char16_t*>(run.data());
+            for (qsizetype i = 0; i < run.size(); ++i)
+                if ((units[i] < 0x20 || units[i] > 0x2028) &&
+                    (needsGlyph(m_text, from + i) || isGlyph(run[i]))) {
+                    first = i;
+                    break;
+                }
+        }
+        if (first == run.size()) {
+            cursor.insertText(QString::fromRawData(run.data(), run.size()), QTextCharFormat());
+            return;
+        }
+        QString shown;
+        for (qsizetype i = 0; i < run.size(); ++i) {
+            const QChar c = run[i];
+            if (isGlyph(c)) {
+                cursor.insertText(shown, QTextCharFormat());
+                shown.clear();
+                cursor.insertText(QString(c), literalFormat());
+            } else {
+                shown += needsGlyph(m_text, from + i) ? QChar(glyphFor(c.unicode())) : c;
+            }
+        }
+        cursor.insertText(shown, QTextCharFormat());
+    }
+
+    QStringView m_text;
+    bool m_plain;
+    qsizetype m_at = 0;
+    qsizetype m_lineStart = 0;
+    qsizetype m_break = -1;
+    bool m_soft = false;
+};
+
+// Splits a block longer than kMaxPiece into pieces, from its end so earlier cuts stand.
+bool splitLongBlock(const QTextBlock& block) {
+    if (block.length() - 1 <= kMaxPiece)
+        return false;
+    const QString text = block.text();
+    QList<qsizetype> cuts;
+    for (qsizetype at = pieceEnd(text, 0, text.size()); at < text.size();
+         at = pieceEnd(text, at, text.size()))
+        cuts << at;
+    QTextCursor cursor(block);
+    const int start = block.position();
+    for (auto it = cuts.crbegin(); it != cuts.crend(); ++it) {
+        cursor.setPosition(start + static_cast<int>(*it));
+        cursor.insertBlock(softBreakFormat(), cursor.charFormat());
+    }
+    return true;
+}
+
 } // namespace
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -100,12 +256,24 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
+    connect(document(), &QTextDocument::contentsChange, this, &TextBox::forget);
 }
 
 void TextBox::setText(const QString& text, bool knownPlain) {
-    if (knownPlain) {
+    m_softBreaks = longestLine(text) > kMaxPiece;
+    if (m_softBreaks || (!knownPlain && containsGlyph(text))) {
+        QTextDocument* doc = document();
+        doc->setUndoRedoEnabled(false);
+        setPlainText(QString());
+        QTextCursor cursor(doc);
+        cursor.beginEditBlock();
+        PieceInserter inserter(text, knownPlain);
+        inserter.insertSome(cursor, text.size());
+        cursor.endEditBlock();
+        doc->setUndoRedoEnabled(true);
+    } else if (knownPlain) {
         setPlainText(text);
-    } else if (!containsGlyph(text)) {
+    } else {
         // The common case: one plain insertion, CR LF becoming block breaks.
         QString shown = text;
         const char16_t* const units = reinterpret_cast<const char16_t*>(text.constData());
@@ -116,45 +284,76 @@ void TextBox::setText(const QString& text, bool knownPlain) {
                 shown[i] = QChar(glyphFor(units[i]));
         }
         setPlainText(shown);
-    } else {
-        QTextDocument* doc = document();
-        doc->setUndoRedoEnabled(false);
-        setPlainText(QString());
-        QTextCursor cursor(doc);
-        cursor.beginEditBlock();
-        insertStored(cursor, text);
-        cursor.endEditBlock();
-        doc->setUndoRedoEnabled(true);
     }
     moveCursor(QTextCursor::Start);
     resetTypingFormat();
+    remember(text);
 }
 
-void TextBox::insertStored(QTextCursor& cursor, QStringView stored) {
-    const QTextCharFormat plain;
-    QString run;
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        const QChar c = stored[i];
-        if (isGlyph(c)) {
-            if (!run.isEmpty())
-                cursor.insertText(run, plain);
-            run.clear();
-            cursor.insertText(QString(c), literalFormat());
-        } else {
-            run += needsGlyph(stored, i) ? QChar(glyphFor(c.unicode())) : c;
+bool TextBox::loadText(const QString& text, bool knownPlain,
+                       const std::function<bool(qint64, qint64)>& progress) {
+    // The text goes into a document of its own, shown as it grows; the old one is kept
+    // whole until the new one is complete, so stopping puts it back as it was.
+    QTextDocument* const old = document();
+    const QTextCursor oldCursor = textCursor();
+    const int oldScroll = verticalScrollBar()->value();
+    if (old->parent() != this)
+        old->setParent(this); // setDocument() would delete a document its control owns
+    auto* doc = new QTextDocument(this);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    doc->setDefaultFont(old->defaultFont());
+    doc->setDocumentMargin(old->documentMargin());
+    doc->setUndoRedoEnabled(false);
+    setDocument(doc);
+    QTextCursor cursor(doc);
+    PieceInserter inserter(text, knownPlain);
+    while (!inserter.done()) {
+        if (progress && !progress(inserter.at(), text.size())) {
+            setDocument(old);
+            delete doc;
+            setTextCursor(oldCursor);
+            verticalScrollBar()->setValue(oldScroll);
+            return false;
         }
+        // A slice takes about 10 ms: the window repaints between them.
+        cursor.beginEditBlock();
+        inserter.insertSome(cursor, 1 << 18);
+        cursor.endEditBlock();
     }
-    if (!run.isEmpty())
-        cursor.insertText(run, plain);
+    doc->setUndoRedoEnabled(true);
+    delete old;
+    m_softBreaks = inserter.insertedSoftBreak();
+    moveCursor(QTextCursor::Start);
+    resetTypingFormat();
+    connect(doc, &QTextDocument::contentsChange, this, &TextBox::forget);
+    remember(text);
+    return true;
+}
+
+void TextBox::remember(const QString& text) {
+    // Reading a large document back costs more than converting it; until the first edit
+    // the text given is the text stored.
+    m_stored = text;
+    m_storedValid = true;
+}
+
+void TextBox::forget() {
+    m_stored = QString();
+    m_storedValid = false;
 }
 
 QString TextBox::text() const {
-    const QString raw = document()->toRawText();
-    if (!containsGlyph(raw)) {
+    if (m_storedValid)
+        return m_stored;
+    const QTextDocument* doc = document();
+    const QString raw = doc->toRawText();
+    if (containsGlyph(raw))
+        return storedText(0, doc->characterCount() - 1);
+    QString out;
+    out.reserve(raw.size() + raw.count(QChar::ParagraphSeparator));
+    AdviseHugePages(out.constData(), static_cast<std::size_t>(out.capacity()) * 2);
+    if (!m_softBreaks) {
         // No glyphs: only block breaks differ from what is stored.
-        QString out;
-        out.reserve(raw.size() + raw.count(QChar::ParagraphSeparator));
-        AdviseHugePages(out.constData(), static_cast<std::size_t>(out.capacity()) * 2);
         qsizetype start = 0;
         for (qsizetype i = raw.indexOf(QChar::ParagraphSeparator); i >= 0;
              i = raw.indexOf(QChar::ParagraphSeparator, start)) {
@@ -165,7 +364,16 @@ QString TextBox::text() const {
         out += QStringView(raw).mid(start);
         return out;
     }
-    return storedText(0, document()->characterCount() - 1);
+    // Block by block: a soft break stores nothing, any other block break CR LF.
+    qsizetype start = 0;
+    for (QTextBlock block = doc->firstBlock(); block.isValid(); block = block.next()) {
+        const qsizetype length = block.length() - 1;
+        out += QStringView(raw).mid(start, length);
+        start += length + 1;
+        if (block.next().isValid() && !isSoft(block.next()))
+            out += u"\r\n";
+    }
+    return out;
 }
 
 QString TextBox::storedText(int from, int to) const {
@@ -184,24 +392,37 @@ QString TextBox::storedText(int from, int to) const {
                          fragment.charFormat().hasProperty(kLiteralGlyph));
         }
         const int separator = block.position() + block.length() - 1;
-        if (block.next().isValid() && separator >= from && separator < to)
+        if (block.next().isValid() && !isSoft(block.next()) && separator >= from && separator < to)
             out += u"\r\n";
     }
     return out;
 }
 
+int TextBox::documentPosition(qsizetype stored, bool atPieceStart) const {
+    // Each block's characters store one each; a block break stores CR LF, a soft break
+    // nothing, so one stored index may stand at a piece's end and the next piece's start.
+    qsizetype at = 0;
+    for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
+        const qsizetype length = block.length() - 1;
+        const QTextBlock next = block.next();
+        if (!next.isValid() || stored < at + length ||
+            (stored == at + length && !(atPieceStart && isSoft(next))))
+            return block.position() +
+                   static_cast<int>(std::clamp<qsizetype>(stored - at, 0, length));
+        at += length + (isSoft(next) ? 0 : 2);
+        if (stored < at)
+            return block.position() + static_cast<int>(length); // inside a CR LF
+    }
+    return 0;
+}
+
 void TextBox::selectStored(qsizetype offset, qsizetype length) {
-    // A CR LF pair is one block break in the document; every other character is one.
-    const QString stored = text();
-    offset = std::clamp<qsizetype>(offset, 0, stored.size());
-    length = std::clamp<qsizetype>(length, 0, stored.size() - offset);
-    const QStringView view(stored);
-    const auto breaksBefore = [&view](qsizetype at) { return view.left(at).count(u"\r\n"); };
-    const qsizetype from = offset - breaksBefore(offset);
-    const qsizetype to = offset + length - breaksBefore(offset + length);
+    const qsizetype size = text().size();
+    offset = std::clamp<qsizetype>(offset, 0, size);
+    length = std::clamp<qsizetype>(length, 0, size - offset);
     QTextCursor cursor(document());
-    cursor.setPosition(static_cast<int>(from));
-    cursor.setPosition(static_cast<int>(to), QTextCursor::KeepAnchor);
+    cursor.setPosition(documentPosition(offset, true));
+    cursor.setPosition(documentPosition(offset + length, false), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     ensureCursorVisible();
     setFocus(Qt::OtherFocusReason);
@@ -236,10 +457,78 @@ void TextBox::insertTyped(const QString& text) {
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
-    insertStored(cursor, text);
+    const QTextBlock first = cursor.block();
+    PieceInserter inserter(text, false);
+    inserter.insertSome(cursor, text.size());
+    m_softBreaks = m_softBreaks || inserter.insertedSoftBreak();
     cursor.endEditBlock();
     setTextCursor(cursor);
+    // The first and last lines joined text that was there: they may need cutting.
+    tidyPieces(first);
+    tidyPieces(textCursor().block());
     ensureCursorVisible();
+}
+
+void TextBox::tidyPieces(QTextBlock block) {
+    // Joined to the edit before it, so that one Undo takes back both.
+    QTextCursor cursor(document());
+    bool editing = false;
+    auto edit = [&cursor, &editing] {
+        if (!editing)
+            cursor.joinPreviousEditBlock();
+        editing = true;
+    };
+    auto length = [](const QTextBlock& b) { return qsizetype{b.length()} - 1; };
+    auto joinTo = [&](const QTextBlock& second) { // removes the soft break before `second`
+        edit();
+        cursor.setPosition(second.position() - 1);
+        cursor.setPosition(second.position(), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    };
+    if (isSoft(block) && length(block.previous()) + length(block) <= kPiece) {
+        const QTextBlock previous = block.previous();
+        joinTo(block);
+        block = previous;
+    }
+    if (isSoft(block.next()) && length(block) + length(block.next()) <= kPiece)
+        joinTo(block.next());
+    if (length(block) > kMaxPiece) {
+        edit();
+        splitLongBlock(block);
+        m_softBreaks = true;
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
+bool TextBox::stepOverSoftBreak(QKeyEvent* event) {
+    // Qt would stop at, or delete, the break between two pieces: step over it first.
+    QTextCursor cursor = textCursor();
+    const auto is = [event](QKeySequence::StandardKey key) { return event->matches(key); };
+    const bool selecting = is(QKeySequence::SelectPreviousChar) ||
+                           is(QKeySequence::SelectPreviousWord) ||
+                           is(QKeySequence::SelectNextChar) || is(QKeySequence::SelectNextWord);
+    if (cursor.hasSelection() && !selecting)
+        return false; // a move collapses the selection, a delete removes it
+    const bool backspace = event->key() == Qt::Key_Backspace &&
+                           !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    const bool backward =
+        backspace || is(QKeySequence::MoveToPreviousChar) || is(QKeySequence::MoveToPreviousWord) ||
+        is(QKeySequence::SelectPreviousChar) || is(QKeySequence::SelectPreviousWord) ||
+        is(QKeySequence::DeleteStartOfWord);
+    const bool forward = is(QKeySequence::Delete) || is(QKeySequence::MoveToNextChar) ||
+                         is(QKeySequence::MoveToNextWord) || is(QKeySequence::SelectNextChar) ||
+                         is(QKeySequence::SelectNextWord) || is(QKeySequence::DeleteEndOfWord);
+    int target = -1;
+    if (backward && cursor.atBlockStart() && isSoft(cursor.block()))
+        target = cursor.position() - 1;
+    else if (forward && cursor.atBlockEnd() && isSoft(cursor.block().next()))
+        target = cursor.position() + 1;
+    if (target < 0)
+        return false;
+    cursor.setPosition(target, selecting ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setTextCursor(cursor);
+    return true;
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
@@ -252,8 +541,21 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     if (enter && modifiers == Qt::NoModifier && !isReadOnly()) {
         // Shift+Enter would insert U+2028; both store a line break, CR LF.
         QTextCursor cursor = textCursor();
-        cursor.insertBlock(cursor.blockFormat(), QTextCharFormat());
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        const QTextBlock block = cursor.block();
+        if (cursor.atBlockStart() && isSoft(block)) {
+            cursor.setBlockFormat(QTextBlockFormat()); // the soft break becomes the line break
+        } else if (cursor.atBlockEnd() && isSoft(block.next())) {
+            cursor.setPosition(block.next().position());
+            cursor.setBlockFormat(QTextBlockFormat());
+        } else {
+            cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        }
+        cursor.endEditBlock();
         setTextCursor(cursor);
+        tidyPieces(cursor.block().previous());
+        tidyPieces(textCursor().block());
         ensureCursorVisible();
         event->accept();
         return;
@@ -266,13 +568,23 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     }
     if (!event->text().isEmpty())
         resetTypingFormat();
+    if (m_softBreaks)
+        stepOverSoftBreak(event);
+    const int revision = document()->revision();
     QPlainTextEdit::keyPressEvent(event);
+    // Undo and Redo bring back states that were tidy; joining to them would lose Redo.
+    if (document()->revision() != revision && !event->matches(QKeySequence::Undo) &&
+        !event->matches(QKeySequence::Redo))
+        tidyPieces(textCursor().block());
 }
 
 void TextBox::inputMethodEvent(QInputMethodEvent* event) {
     resetTypingFormat();
     if (!containsGlyph(event->commitString()) || isReadOnly()) {
+        const int revision = document()->revision();
         QPlainTextEdit::inputMethodEvent(event);
+        if (document()->revision() != revision)
+            tidyPieces(textCursor().block());
         return;
     }
     QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());

@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QUrl>
 
+#include <functional>
 #include <string_view>
 
 namespace tarnwick::platform {
@@ -18,6 +20,13 @@ namespace tarnwick::platform {
 /// that keeps it literal; formats survive undo and redo. Enter and Shift+Enter store
 /// CR LF; pasted or dropped text keeps its characters, its line breaks stored as CR LF like
 /// typed ones. Dropped or pasted URLs are handed on through urlsDropped().
+///
+/// A line longer than a few thousand characters is held in display pieces, blocks joined by
+/// soft breaks that store nothing, so that an edit lays out one piece and not the whole
+/// line (Qt lays out a block whole, in time that grows faster than its length). The box
+/// wraps its lines anyway; a piece ends after a blank where one is near, so only the row
+/// that ends a piece may be shorter than the rows around it. Keys step, delete and break
+/// lines across a soft break as if it were not there.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 
@@ -27,6 +36,11 @@ public:
     /// Shows `text`. `knownPlain`: the caller knows it holds nothing shown as a glyph (ASCII
     /// without NUL, every line end CR LF), which spares two scans of a large file.
     void setText(const QString& text, bool knownPlain = false);
+    /// As setText(), in slices for a large text: `progress(done, total)` is called between
+    /// them and may return false to stop, which leaves the box, its caret and its undo
+    /// history as they were. Returns whether the text was replaced.
+    bool loadText(const QString& text, bool knownPlain,
+                  const std::function<bool(qint64 done, qint64 total)>& progress);
     QString text() const;
     /// The stored characters between two document positions.
     QString storedText(int from, int to) const;
@@ -57,9 +71,20 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
-    void insertStored(QTextCursor& cursor, QStringView stored);
     void insertTyped(const QString& text);
     void resetTypingFormat();
+    bool stepOverSoftBreak(QKeyEvent* event);
+    void tidyPieces(QTextBlock block);
+    int documentPosition(qsizetype stored, bool atPieceStart) const;
+
+    void remember(const QString& text);
+    void forget();
+
+    // Whether the document may hold a soft break; false spares text() a walk of the blocks.
+    bool m_softBreaks = false;
+    // The stored text while the document is as setText() or loadText() left it.
+    QString m_stored;
+    bool m_storedValid = false;
 };
 
 } // namespace tarnwick::platform

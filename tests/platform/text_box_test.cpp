@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
-#include <QInputMethodEvent>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -151,6 +151,78 @@ TEST(TextBox, CrLfIsALineBreakAndLoneEndsStayInTheirLine) {
     box.setText(QStringLiteral("12\r\n34\n56\r78\r\n"));
     EXPECT_EQ(box.document()->blockCount(), 3);
     EXPECT_EQ(box.document()->findBlockByNumber(1).text(), QStringLiteral("34\u240A56\u240D78"));
+}
+
+TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
+    TextBox box;
+    box.resize(377, 289);
+    box.show();
+    QString line;
+    for (int i = 0; i < 20000; ++i)
+        line += QChar(u"0123456789abcdef"[(i * 7 + i / 16) % 16]);
+    // No block may approach the line's length: Qt lays a block out whole on every edit.
+    auto longestBlock = [&box] {
+        int longest = 0;
+        for (QTextBlock b = box.document()->firstBlock(); b.isValid(); b = b.next())
+            longest = std::max(longest, b.length() - 1);
+        return longest;
+    };
+    // Keys at the end of one piece or the start of the next act on the one line.
+    const qsizetype end = [&] {
+        box.setText(line);
+        return qsizetype{box.document()->firstBlock().length()} - 1;
+    }();
+    ASSERT_LT(end, line.size());
+    struct Case {
+        const char* name;
+        bool atNextPiece;
+        QList<int> keys;
+        QString expected;
+    };
+    const QList<Case> cases = {
+        {"backspace at the end", false, {Qt::Key_Backspace}, QString(line).remove(end - 1, 1)},
+        {"backspace at the start", true, {Qt::Key_Backspace}, QString(line).remove(end - 1, 1)},
+        {"delete at the end", false, {Qt::Key_Delete}, QString(line).remove(end, 1)},
+        {"delete at the start", true, {Qt::Key_Delete}, QString(line).remove(end, 1)},
+        {"right at the end",
+         false,
+         {Qt::Key_Right, Qt::Key_X},
+         QString(line).insert(end + 1, u'x')},
+        {"left at the start", true, {Qt::Key_Left, Qt::Key_X}, QString(line).insert(end - 1, u'x')},
+        {"enter at the end", false, {Qt::Key_Return}, QString(line).insert(end, u"\r\n")},
+        {"enter at the start", true, {Qt::Key_Return}, QString(line).insert(end, u"\r\n")},
+    };
+    for (const Case& c : cases) {
+        box.setText(line);
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(static_cast<int>(end) + (c.atNextPiece ? 1 : 0));
+        box.setTextCursor(cursor);
+        for (int key : c.keys)
+            QTest::keyClick(&box, static_cast<Qt::Key>(key));
+        EXPECT_EQ(box.text(), c.expected) << c.name;
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(box.text(), line) << c.name << ", undone";
+    }
+
+    // Copy across a piece's end, paste a long line into the middle, select by stored index.
+    box.setText(line);
+    box.selectStored(end - 2, 4);
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), line.mid(end - 2, 4));
+    const QString pasted = line.repeated(3);
+    QApplication::clipboard()->setText(pasted);
+    box.selectStored(100, 0);
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), QString(line).insert(100, pasted));
+    EXPECT_LE(longestBlock(), 8192);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString(9000, u'7'));
+    QApplication::sendEvent(&box, &commit);
+    EXPECT_EQ(box.text(), QString(line).insert(100, pasted + QString(9000, u'7')));
+    EXPECT_LE(longestBlock(), 8192);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), line);
 }
 
 TEST(ComboBox, TypingClearsTheSelectionUntilAnEntryIsChosen) {
