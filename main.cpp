@@ -95,8 +95,9 @@ int main(int argc, char** argv) {
     tarnwick::platform::QtMessageBox messageBox;
     tarnwick::platform::QtOpenFileBackend openFile;
     tarnwick::platform::WindowRegistry windows;
+    tarnwick::platform::QtProgress progress;
 
-    auto* form1 = new tarnwick::ui::Form1({messageBox, openFile, clock, windows});
+    auto* form1 = new tarnwick::ui::Form1({messageBox, openFile, clock, windows, progress});
     form1->setAttribute(Qt::WA_DeleteOnClose);
     form1->show();
     if (!commandLine.file.empty()) {

@@ -16,6 +16,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace tarnwick::ui {
 
@@ -34,7 +39,8 @@ const QString kWriteFailedMessage = QStringLiteral("无法生成Mif文件：");
 const QString kOpenFailedMessage = QStringLiteral("无法打开文件：");
 const QString kTooLargeMessage = QStringLiteral("文件过大，无法载入：");
 const QString kNotAFileReason = QStringLiteral("这不是普通文件（管道或套接字）");
-const QString kLineTooLongMessage = QStringLiteral("文件中的行过长，无法载入：");
+const QString kLoadingLabel = QStringLiteral("正在载入…");
+const QString kConvertingLabel = QStringLiteral("正在转换…");
 
 // A character that shows on screen is quoted; one that does not (a control character, a
 // blank, a byte-order mark, a private or unassigned code) is named by its code.
@@ -217,6 +223,11 @@ void Form1::Option1_Click(std::int16_t /*Index*/) {
 }
 
 void Form1::Command4_Click() {
+    if (m_busy)
+        return;
+    const QScopedValueRollback busy(m_busy, true);
+    std::unique_ptr<platform::Progress> progress =
+        m_services.progress.start(this, kConvertingLabel);
     const QString text = CInput->text();
     RadixMode radix = RadixMode::Hexadecimal;
     int widthIndex = -1;
@@ -232,7 +243,11 @@ void Form1::Command4_Click() {
     const ConvertResult result =
         ConvertToMif(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                          static_cast<std::size_t>(text.size())),
-                     radix, static_cast<std::int16_t>(widthIndex), destination, m_services.clock);
+                     radix, static_cast<std::int16_t>(widthIndex), destination, m_services.clock,
+                     [&progress](std::uint64_t done, std::uint64_t total) {
+                         return progress->step(done, total);
+                     });
+    progress.reset();
     switch (result.outcome) {
     case ConvertOutcome::EmptyInput:
         showMessage(kEmptyInputMessage);
@@ -262,6 +277,8 @@ void Form1::Command4_Click() {
     case ConvertOutcome::Written:
         showMessage(kSuccessMessage);
         break;
+    case ConvertOutcome::Cancelled: // the user stopped it: nothing to say
+        break;
     }
 }
 
@@ -276,46 +293,71 @@ void Form1::Op_Click() {
 }
 
 bool Form1::loadFile(const QString& name) {
-    // Read first: the box keeps its text unless the whole file arrived.
+    if (m_busy)
+        return false;
+    const QScopedValueRollback busy(m_busy, true);
+    std::unique_ptr<platform::Progress> progress = m_services.progress.start(this, kLoadingLabel);
+    // Read first, off the window's thread: the box keeps its text unless the whole file
+    // arrived. An ASCII file is widened straight into the box's string as it is read.
     const std::filesystem::path path(QFile::encodeName(name).toStdString());
-    // An ASCII file is widened straight into the box's string as it is read.
+    platform::TextFileRead read;
     QString text;
-    const platform::TextFileRead read =
-        platform::ReadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
-            text = QString(static_cast<qsizetype>(units), Qt::Uninitialized);
-            char16_t* const room = reinterpret_cast<char16_t*>(text.data());
-            // Faulting in a fresh buffer page by page costs more than filling it.
-            platform::AdviseHugePages(room, units * sizeof(char16_t));
-            return room;
-        });
+    std::atomic<bool> finished = false;
+    std::thread reader([&] {
+        try {
+            read = platform::ReadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
+                text = QString(static_cast<qsizetype>(units), Qt::Uninitialized);
+                char16_t* const room = reinterpret_cast<char16_t*>(text.data());
+                // Faulting in a fresh buffer page by page costs more than filling it.
+                platform::AdviseHugePages(room, units * sizeof(char16_t));
+                return room;
+            });
+            if (read.status == platform::ReadResult::Status::Ok) {
+                // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
+                qsizetype longest = 0;
+                if (read.widened)
+                    text.resize(static_cast<qsizetype>(read.length));
+                else
+                    text = platform::TextBox::fromFile(read.bytes, longest);
+                read.bytes = {};
+            }
+        } catch (const std::bad_alloc&) {
+            read.status = platform::ReadResult::Status::Failed;
+            read.error.reason = std::generic_category().message(ENOMEM);
+        }
+        finished = true;
+    });
+    bool cancelled = false;
+    while (!finished) {
+        // Once cancelled, only waits for the read to end; the file is left unread.
+        cancelled = !progress->step(0, 0) || cancelled;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    reader.join();
+    if (cancelled)
+        return false;
     switch (read.status) {
     case platform::ReadResult::Status::TooLarge:
+        progress.reset();
         showMessage(kTooLargeMessage + name);
         return false;
     case platform::ReadResult::Status::NotAFile:
+        progress.reset();
         showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") + kNotAFileReason);
         return false;
     case platform::ReadResult::Status::Failed:
+        progress.reset();
         showMessage(kOpenFailedMessage + name + QStringLiteral("\r\n") +
                     reasonText(read.error.reason));
         return false;
     case platform::ReadResult::Status::Ok:
         break;
     }
-    // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
-    qsizetype longest = 0;
-    if (read.widened) {
-        text.resize(static_cast<qsizetype>(read.length));
-        longest = static_cast<qsizetype>(read.longest);
-    } else {
-        text = platform::TextBox::fromFile(read.bytes, longest);
-    }
-    if (longest > kMaxLoadLine) {
-        showMessage(kLineTooLongMessage + name);
-        return false;
-    }
-    CInput->setText(text, read.widened && !read.containsNul);
-    return true;
+    return CInput->loadText(text, read.widened && !read.containsNul,
+                            [&progress](qint64 done, qint64 total) {
+                                return progress->step(static_cast<std::uint64_t>(done),
+                                                      static_cast<std::uint64_t>(total));
+                            });
 }
 
 void Form1::filesDropped(const QList<QUrl>& urls) {

@@ -7,6 +7,7 @@
 //   Command4_Click: CInput text + Option1 + Combo1 index -> ConvertToMif -> message
 //   Op_Click, a dropped file, a file named at start: loadFile -> file bytes -> text
 //     (byte-order mark, UTF-8 or GBK) -> CR LF line ends -> CInput
+//   Loads and conversions report to a Progress and stop when the user cancels
 //   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
 
 #include "platform/clock.h"
@@ -33,15 +34,13 @@ struct Form1Services {
     platform::OpenFileBackend& openFile;
     const platform::Clock& clock;
     platform::WindowRegistry& windows;
+    platform::ProgressService& progress;
     std::function<QString()> desktopFolder = platform::DesktopFolder;
 };
 
-/// Files larger than this are refused by the Open command: beyond it the text box stops
-/// being usable (loading takes over 4 s and memory grows to about nine times the file).
+/// Files larger than this are refused by the Open command: the text box needs about nine
+/// times the file in memory, and its text is limited to 2^31 characters.
 inline constexpr std::uint64_t kMaxLoadBytes = 64ull << 20;
-/// Lines longer than this (a file of one long line) are refused too:
-/// every keystroke lays out the whole line, about 0.4 s per million characters.
-inline constexpr qsizetype kMaxLoadLine = 16 << 20;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -86,6 +85,8 @@ private:
     void showMessage(const QString& text);
 
     Form1Services m_services;
+    // Set while a load or a conversion runs: their progress lets events through.
+    bool m_busy = false;
 };
 
 } // namespace tarnwick::ui

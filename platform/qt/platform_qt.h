@@ -4,6 +4,7 @@
 // behind a small interface or widget of its own so tests can substitute fakes:
 //   MessageBoxService  <- handlers report outcomes through it (modal, OK only, no icon)
 //   CommonDialog       -> OpenFileBackend (the Qt file dialog, or a fake) -> FileName
+//   ProgressService    <- long loads and conversions report through it, and stop on 取消
 //   WindowRegistry     <- menu handlers load and show one window of each kind
 //   TextBox, ComboBox  <- controls whose reading rules Qt's own widgets do not keep
 //   SongFont, DesktopFolder: fonts and paths of the desktop session.
@@ -14,6 +15,7 @@
 #include "desktop.h"
 #include "fonts.h"
 #include "message_box.h"
+#include "progress.h"
 #include "text_box.h"
 #include "translations.h"
 #include "window_registry.h"

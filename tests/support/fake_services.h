@@ -13,7 +13,8 @@ namespace tarnwick::test {
 /// Test fixtures derive from it before constructing their Form1 from services().
 struct FakeServices {
     ui::Form1Services services() {
-        return {m_messages, m_openFile, m_clock, m_windows, [this] { return m_desktop; }};
+        return {m_messages, m_openFile, m_clock,
+                m_windows,  m_progress, [this] { return m_desktop; }};
     }
 
     QTemporaryDir m_tempDir;
@@ -22,6 +23,7 @@ struct FakeServices {
     FakeOpenFile m_openFile;
     FixedClock m_clock;
     platform::WindowRegistry m_windows;
+    FakeProgress m_progress;
 };
 
 } // namespace tarnwick::test

@@ -2,8 +2,11 @@
 
 #include "platform/qt/common_dialog.h"
 #include "platform/qt/message_box.h"
+#include "platform/qt/progress.h"
 
 #include <QStringList>
+
+#include <functional>
 
 namespace tarnwick::test {
 
@@ -28,6 +31,28 @@ public:
     int calls = 0;
     QString lastTitle;
     QStringList lastFilters;
+};
+
+/// Records each task's label; `answer(done, total)` says whether to go on (always, unless
+/// a test sets it).
+class FakeProgress final : public platform::ProgressService {
+public:
+    using Answer = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+    std::unique_ptr<platform::Progress> start(QWidget*, const QString& label) override {
+        labels << label;
+        return std::make_unique<Task>(answer);
+    }
+    QStringList labels;
+    Answer answer = [](std::uint64_t, std::uint64_t) { return true; };
+
+private:
+    struct Task final : platform::Progress {
+        explicit Task(Answer answer) : m_answer(std::move(answer)) {}
+        bool step(std::uint64_t done, std::uint64_t total) override {
+            return m_answer(done, total);
+        }
+        Answer m_answer;
+    };
 };
 
 } // namespace tarnwick::test

@@ -165,6 +165,24 @@ TEST_F(Form1Test, ConvertsTheSampleAtStartUp) {
     EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
 }
 
+TEST_F(Form1Test, AStrayDeepInALongLineIsNamedSelectedAndDeleted) {
+    m_form.show();
+    QApplication::setActiveWindow(&m_form);
+    QString line(1'000'001, u'5');
+    line[777'777] = u'g';
+    m_form.CInput->setText(QStringLiteral("00\r\n") + line);
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_TRUE(m_messages.messages.last().startsWith(
+        QStringLiteral("第2行第777778列的“g”不是16进制数字，未生成Mif文件！")));
+    const QTextCursor cursor = m_form.CInput->textCursor();
+    EXPECT_EQ(m_form.CInput->storedText(cursor.selectionStart(), cursor.selectionEnd()),
+              QStringLiteral("g"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    EXPECT_TRUE(m_form.CInput->text() == QStringLiteral("00\r\n") + line.remove(777'777, 1));
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_EQ(m_messages.messages.last(), kSuccess);
+}
+
 TEST_F(Form1Test, NotADigitIsNamedSelectedAndOneDeleteRemovesIt) {
     m_form.show();
     QApplication::setActiveWindow(&m_form);

@@ -6,13 +6,18 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace tarnwick::ui {
 namespace {
@@ -32,6 +37,20 @@ protected:
         m_openFile.answer = path;
         m_form.Op->trigger();
     }
+    // Drags `data` over the input box and drops it there, as a file manager does.
+    void Drop(QMimeData* data) {
+        QWidget* target = m_form.CInput->viewport();
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        EXPECT_TRUE(move.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        QApplication::processEvents();
+    }
+    std::string Output() const { return test::ReadBytes(m_form.outputPath().toStdString()); }
 
     QTemporaryDir m_dir;
     Form1 m_form;
@@ -110,8 +129,12 @@ TEST_F(OpenFileTest, EncodingsAsEditorsSaveThem) {
         {"utf8-bom.txt", "\xEF\xBB\xBF/*\xE9\x9D\x99*/\r\n0x0F,\r\n"},
         {"utf8.txt", "/*\xE9\x9D\x99*/\n0x0F,\n"},
         {"gbk.txt", "/*\xBE\xB2*/\n0x0F,\n"},
-        {"utf16le-bom.txt", "\xFF\xFE/\0*\0\x59\x97*\0/\0\r\0\n\0" "0\0x\0" "0\0F\0,\0\r\0\n\0"s},
-        {"utf16be-bom.txt", "\xFE\xFF\0/\0*\x97\x59\0*\0/\0\n\0" "0\0x\0" "0\0F\0,\0\n"s},
+        {"utf16le-bom.txt", "\xFF\xFE/\0*\0\x59\x97*\0/\0\r\0\n\0"
+                            "0\0x\0"
+                            "0\0F\0,\0\r\0\n\0"s},
+        {"utf16be-bom.txt", "\xFE\xFF\0/\0*\x97\x59\0*\0/\0\n\0"
+                            "0\0x\0"
+                            "0\0F\0,\0\n"s},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,18 +147,7 @@ TEST_F(OpenFileTest, EncodingsAsEditorsSaveThem) {
 TEST_F(OpenFileTest, DroppedFileLoadsAsOpenDoesAndDroppedTextIsInserted) {
     m_form.show();
     const QString path = File(QStringLiteral("dropped.txt"), "0x01,\n0x02,\n");
-    auto drop = [this](QMimeData* data) {
-        QWidget* target = m_form.CInput->viewport();
-        const QPoint at(10, 10);
-        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &move);
-        EXPECT_TRUE(move.isAccepted());
-        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &dropped);
-        QApplication::processEvents();
-    };
+    auto drop = [this](QMimeData* data) { Drop(data); };
     QMimeData file;
     file.setUrls({QUrl::fromLocalFile(path)});
     file.setText(QUrl::fromLocalFile(path).toString());
@@ -212,27 +224,97 @@ TEST_F(OpenFileTest, TooLargeFilesAreRefusedWithoutBeingRead) {
     }
 }
 
-TEST_F(OpenFileTest, OneOverlongLineIsRefusedButManyShortOnesAreNot) {
-    m_form.CInput->setText(QStringLiteral("keep me"));
-    const std::string longLine(static_cast<std::size_t>(kMaxLoadLine) + 1, 'a');
-    const QString exact = File(QStringLiteral("exact.txt"), longLine.substr(1) + "\n");
-    Open(exact); // a line of exactly the limit still loads
-    EXPECT_TRUE(m_messages.messages.isEmpty());
-    EXPECT_EQ(m_form.CInput->text().size(), kMaxLoadLine + 2);
-    m_form.CInput->setText(QStringLiteral("keep me"));
-    const QString unix =
-        File(QStringLiteral("unix.txt"), longLine.substr(0, 100) + "\n" + longLine);
-    Open(unix);
-    EXPECT_EQ(m_messages.messages,
-              QStringList{QStringLiteral("文件中的行过长，无法载入：") + unix});
-    EXPECT_EQ(m_form.CInput->text(), QStringLiteral("keep me"));
+// The file's bytes without the sixth line, which holds the date and time of the conversion.
+std::string WithoutDateLine(std::string bytes) {
+    std::size_t at = 0;
+    for (int line = 0; line < 5; ++line)
+        at = bytes.find("\r\n", at) + 2;
+    return bytes.erase(at, bytes.find("\r\n", at) + 2 - at);
+}
 
-    std::string lines;
-    while (lines.size() <= longLine.size())
-        lines += std::string(1000, 'b') + "\r\n";
-    Open(File(QStringLiteral("dos.txt"), lines));
+TEST_F(OpenFileTest, AFourMegabyteLineRoundTripsThroughOpenEditsDropAndPaste) {
+    // As `xxd -p | tr -d '\n'` gives a binary file: one line, no end.
+    std::string digits(4'000'000, '0');
+    std::mt19937 random(23);
+    for (char& c : digits)
+        c = "0123456789abcdef"[random() % 16];
+    const QString path = File(QStringLiteral("line.txt"), digits);
+    const QString output = m_dir.filePath(QStringLiteral("cli.mif"));
+    QProcess cli;
+    cli.start(QStringLiteral(TARNWICK_CONVERT),
+              {QStringLiteral("-q"), QStringLiteral("-o"), output, path});
+    ASSERT_TRUE(cli.waitForFinished(60'000));
+    ASSERT_EQ(cli.exitCode(), 0);
+    const std::string expected = WithoutDateLine(test::ReadBytes(output.toStdString()));
+    const QString text = QString::fromLatin1(digits);
+    auto convertsAsTheCommandLine = [this, &expected] {
+        m_messages.messages.clear();
+        m_form.Command4->click();
+        return m_messages.messages.size() == 1 && WithoutDateLine(Output()) == expected;
+    };
+
+    m_form.show();
+    Open(path);
+    EXPECT_TRUE(m_form.CInput->text() == text);
+    EXPECT_TRUE(convertsAsTheCommandLine());
+    // Keys at the end of the line, sent where the user types.
+    m_form.CInput->setFocus();
+    QTest::keyClick(m_form.CInput, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(m_form.CInput, QStringLiteral("ab"));
+    QTest::keyClick(m_form.CInput, Qt::Key_Backspace);
+    QTest::keyClick(m_form.CInput, Qt::Key_Backspace);
+    EXPECT_TRUE(m_form.CInput->text() == text);
+    EXPECT_TRUE(convertsAsTheCommandLine());
+
+    m_form.CInput->setText(QStringLiteral("keep me"));
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(path)});
+    Drop(&file);
+    EXPECT_TRUE(m_form.CInput->text() == text);
+    EXPECT_TRUE(convertsAsTheCommandLine());
+
+    m_form.CInput->setText(QString());
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(m_form.CInput, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(m_form.CInput->text() == text);
+    EXPECT_TRUE(convertsAsTheCommandLine());
+}
+
+TEST_F(OpenFileTest, CancelledLoadsAndConversionsChangeNothing) {
+    m_form.show();
+    m_form.Command4->click();
+    const std::string earlier = Output();
+    m_form.CInput->setFocus();
+    QTest::keyClicks(m_form.CInput, QStringLiteral("typed "));
+    const QString typed = m_form.CInput->text();
+    const QString path = File(QStringLiteral("big.txt"), std::string(3'000'000, 'a') + "\n12\n");
+
+    // Cancelled while the file is read, then half-way through filling the box.
+    const test::FakeProgress::Answer cancels[] = {
+        [](std::uint64_t, std::uint64_t) { return false; },
+        [](std::uint64_t done, std::uint64_t total) { return total == 0 || done < total / 2; },
+    };
+    for (const auto& cancel : cancels) {
+        m_progress.answer = cancel;
+        Open(path);
+        EXPECT_EQ(m_form.CInput->text(), typed);
+        EXPECT_EQ(m_progress.labels.last(), QStringLiteral("正在载入…"));
+        QTest::keyClick(m_form.CInput, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(m_form.CInput->text(), kSampleInput.toString());
+        QTest::keyClick(m_form.CInput, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    }
+
+    // Cancelled while the file is written: the earlier file stays, nothing is left beside it.
+    m_progress.answer = [](std::uint64_t done, std::uint64_t total) {
+        return done < total * 3 / 4;
+    };
+    m_form.CInput->setText(QString(3'000'000, u'b'));
+    m_form.Command4->click();
+    EXPECT_EQ(m_progress.labels.last(), QStringLiteral("正在转换…"));
+    EXPECT_EQ(Output(), earlier);
+    EXPECT_EQ(QDir(m_desktop).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("Vetrask.mif")});
     EXPECT_EQ(m_messages.messages.size(), 1);
-    EXPECT_EQ(m_form.CInput->text().size(), static_cast<qsizetype>(lines.size()));
 }
 
 TEST_F(OpenFileTest, RadixAndWidthStayAsTheyWere) {
