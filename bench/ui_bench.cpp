@@ -3,12 +3,14 @@
 //                                  main window is shown; bench/run-ui subtracts the launch time
 //   ui_bench convert-text MIB      set MIB MiB of C-array text, click convert: click to message
 //   ui_bench load-convert FILE     Open FILE (a fake dialog answers it), repaint, then convert
+//   ui_bench long-line FILE        Open a file of one long line, keys through it, paste 4 MB
 // Prints one "name seconds" line per measurement.
 
 #include "support/fake_services.h"
 #include "ui/form1.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -97,6 +99,40 @@ int main(int argc, char** argv) {
                     static_cast<long long>(messages.messages.size()));
         return messages.messages.size() == 1 ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: ui_bench startup | convert-text MIB | load-convert FILE\n");
+    if (mode == u"long-line" && argc == 3) {
+        // A file of one long line: open it, then keys at its end and through it, then paste
+        // a 4 MB line into a fresh box. Each step is timed until the window has repainted.
+        fakes.m_openFile.answer = QString::fromLocal8Bit(argv[2]);
+        auto timed = [&form](auto step) {
+            QElapsedTimer clock;
+            clock.start();
+            step();
+            form.repaint();
+            QApplication::processEvents();
+            return clock.nsecsElapsed() / 1e9;
+        };
+        auto key = [&form](Qt::Key code, Qt::KeyboardModifiers modifiers, const QString& text) {
+            QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
+            QApplication::sendEvent(form.CInput, &press);
+        };
+        std::printf("open %.4f\n", timed([&] { form.Op->trigger(); }));
+        std::printf("ctrl-end %.4f\n", timed([&] { key(Qt::Key_End, Qt::ControlModifier, {}); }));
+        std::printf("key-at-end %.4f\n", timed([&] { key(Qt::Key_A, Qt::NoModifier, "a"); }));
+        std::printf("ctrl-home %.4f\n", timed([&] { key(Qt::Key_Home, Qt::ControlModifier, {}); }));
+        double worst = 0;
+        for (int i = 0; i < 20; ++i)
+            worst = std::max(worst, timed([&] { key(Qt::Key_PageDown, Qt::NoModifier, {}); }));
+        std::printf("page-down %.4f\n", worst);
+        std::printf("end %.4f\n", timed([&] { key(Qt::Key_End, Qt::NoModifier, {}); }));
+        std::printf("key-in-middle %.4f\n", timed([&] { key(Qt::Key_B, Qt::NoModifier, "b"); }));
+        const QString line = form.CInput->text().left(4'000'000);
+        form.CInput->setText(QStringLiteral("x"));
+        QApplication::clipboard()->setText(line);
+        std::printf("paste-4mb %.4f\n", timed([&] { key(Qt::Key_V, Qt::ControlModifier, {}); }));
+        std::printf("messages %lld\n", static_cast<long long>(messages.messages.size()));
+        return form.CInput->text().size() == line.size() + 1 ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: ui_bench startup | convert-text MIB | load-convert FILE | "
+                         "long-line FILE\n");
     return 2;
 }
