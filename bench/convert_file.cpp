@@ -1,14 +1,15 @@
 // Does what the convert button does, from the command line:
 //   convert_file INPUT OUTPUT hex|bin WIDTH_INDEX
 // reads INPUT's bytes, decodes them as Open does and converts them to the MIF file OUTPUT.
-// Prints the outcome's name on standard output, and the peak memory on standard error.
+// Prints "Written" or the outcome's number on standard output, and the peak memory on
+// standard error.
 // Exits 0 only when the file was written.
 
 #include "engine/engine.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
-#include "platform/file_io.h"
-#include "platform/line_ends.h"
-#include "platform/text_decoder.h"
+#include "platform/memory.h"
+#include "platform/text_file.h"
 
 #include <sys/resource.h>
 
@@ -36,35 +37,31 @@ int main(int argc, char** argv) {
     const RadixMode radix = argv[3][0] == 'h' ? RadixMode::Hexadecimal : RadixMode::Binary;
 
     // As Open loads a file: an ASCII file widened as it is read, anything else decoded.
-    std::unique_ptr<char16_t[]> widened;
-    std::u16string decoded;
-    std::u16string_view text;
-    {
-        const platform::TextFileRead read = platform::ReadTextFile(
-            argv[1], std::numeric_limits<std::uint32_t>::max(), [&widened](std::size_t units) {
-                widened = std::make_unique_for_overwrite<char16_t[]>(units);
-                platform::AdviseHugePages(widened.get(), units * sizeof(char16_t));
-                return widened.get();
-            });
-        if (read.status != platform::ReadResult::Status::Ok) {
-            std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
-            return 1;
-        }
-        if (read.widened) {
-            text = std::u16string_view(widened.get(), read.length);
-        } else {
-            decoded = platform::NormaliseLineEnds(platform::DecodeText(read.bytes));
-            text = decoded;
-        }
-    } // the bytes of a decoded file are freed before the conversion runs
+    std::unique_ptr<char16_t[]> room;
+    const platform::LoadedText read = platform::LoadTextFile(
+        argv[1], std::numeric_limits<std::uint32_t>::max(), [&room](std::size_t units) {
+            room = std::make_unique_for_overwrite<char16_t[]>(units);
+            platform::AdviseHugePages(room.get(), units * sizeof(char16_t));
+            return room.get();
+        });
+    if (read.status != platform::ReadResult::Status::Ok) {
+        std::printf("ReadFailed %s: %s\n", read.error.path.c_str(), read.error.reason.c_str());
+        return 1;
+    }
 
     const platform::LocaleClock clock;
-    const ConvertResult result =
-        ConvertToMif(text, radix, static_cast<std::int16_t>(widthIndex), argv[2], clock);
+    TextSource source(std::u16string_view(room.get(), read.length));
+    ConvertOptions options;
+    options.radix = radix;
+    options.widthBits = widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix);
+    platform::AtomicFileWriter file(argv[2]);
+    const ConvertResult result = Convert(source, options, file, clock);
     if (result.outcome == ConvertOutcome::WriteFailed)
         std::printf("WriteFailed %s: %s\n", result.error.path.c_str(), result.error.reason.c_str());
+    else if (result.outcome == ConvertOutcome::Written)
+        std::printf("Written\n");
     else
-        std::printf("%s\n", OutcomeName(result.outcome));
+        std::printf("outcome %d\n", static_cast<int>(result.outcome));
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -34,15 +34,19 @@ public:
     std::u16string Time() const override { return u"10:00:00"; }
 };
 
-class NullSink final : public ByteSink {
+class NullSink final : public platform::ByteSink {
 public:
     void write(std::string_view bytes) override { benchmark::DoNotOptimize(bytes.data()); }
 };
 
 void BM_DecodeCp936(benchmark::State& state) {
     const std::string bytes = cArrayBytes(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(platform::DecodeCp936(bytes));
+    for (auto _ : state) {
+        std::u16string text;
+        platform::Cp936Decoder decoder;
+        decoder.decode(bytes, text, true);
+        benchmark::DoNotOptimize(text);
+    }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 BENCHMARK(BM_DecodeCp936)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
@@ -84,7 +88,7 @@ void BM_WriteMif(benchmark::State& state) {
     std::string digits;
     for (std::size_t i = 0; i < words; ++i)
         digits += "a5";
-    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, digits.size());
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 8, digits.size());
     for (auto _ : state) {
         NullSink sink;
         MifWriter writer(sink, RadixMode::Hexadecimal, layout, FixedClock());

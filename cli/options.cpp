@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "platform/clock.h"
+#include "platform/version.h"
 
 #include <getopt.h>
 #include <strings.h>
@@ -63,13 +64,6 @@ void printHelp() {
         "digit; 2 usage error; 3 input unreadable, output unwritable, or refused\n"
         "(--strict, --depth).\n",
         kProgram);
-}
-
-void printVersion() {
-    std::printf("%s (Tarnwick) 1.0.0\n"
-                "Copyright (C) 2011 Vetrask.\n"
-                "License MIT: <https://opensource.org/licenses/MIT>.\n",
-                kProgram);
 }
 
 std::optional<std::int64_t> parseNumber(const char* text) {
@@ -182,7 +176,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             printHelp();
             return Written;
         case VersionOption:
-            printVersion();
+            platform::PrintVersion(kProgram);
             return Written;
         default: // getopt has said what was wrong
             return usageError({});
@@ -195,9 +189,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
 
     const bool hex = options.radix == RadixMode::Hexadecimal;
     const std::int64_t bits = width.value_or(8);
-    const bool allowed =
-        hex ? bits >= 4 && bits <= 256 && bits % 4 == 0 : bits >= 1 && bits <= 64;
-    if (!allowed)
+    if (!WidthAllowed(options.radix, bits))
         return usageError("invalid width '" + std::to_string(bits) + "': " +
                           (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
     options.width = static_cast<int>(bits);

@@ -2,7 +2,7 @@
 
 // tarnwick-convert's command line: what the user asked for, or why it cannot be done.
 
-#include "engine/extract.h"
+#include "engine/digits.h"
 #include "platform/text_decoder.h"
 
 #include <cstdint>
@@ -25,12 +25,6 @@ struct Options {
     bool quiet = false;
     platform::TextEncoding encoding = platform::TextEncoding::Auto;
     std::string input = "-";
-
-    /// The width index the window would have selected for this width.
-    std::int16_t widthIndex() const {
-        return static_cast<std::int16_t>(radix == RadixMode::Hexadecimal ? width / 4 - 1
-                                                                         : width - 1);
-    }
 };
 
 /// Prints "tarnwick-convert: TEXT" on standard error.

@@ -1,7 +1,7 @@
 #include "convert.h"
 
+#include "delimiters.h"
 #include "mif_writer.h"
-#include "stream.h"
 
 #include <memory>
 
@@ -15,126 +15,42 @@ TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
             ++at.line;
             lineStart = i + 2;
         }
-    auto isHigh = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
-    auto isLow = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
     for (std::size_t i = lineStart; i <= offset && i < text.size(); ++i)
-        if (!(i > lineStart && isLow(text[i]) && isHigh(text[i - 1])))
+        if (!(i > lineStart && IsLowSurrogate(text[i]) && IsHighSurrogate(text[i - 1])))
             ++at.column;
     return at;
 }
 
 namespace {
 
-// Where the first stray character stands: the exact stripper, each character tagged with
-// its index, run until it frees the first character that is not a digit.
-std::size_t firstStrayOffset(std::u16string_view text, RadixMode radix) {
-    TaggedDelimiterStripper<std::size_t> stripper;
-    std::size_t found = text.size();
-    auto check = [&](char16_t c, std::size_t offset) {
-        if (found == text.size() && !IsRadixDigit(c, radix))
-            found = offset;
-    };
-    for (std::size_t i = 0; i < text.size() && found == text.size(); ++i)
-        stripper.put(text[i], i, check);
-    stripper.finish(check);
-    return found;
-}
-
-// Where the digits from the `kept`-th on stand: the first of them, and the end of the last
-// digit of the text.
-void locateDropped(std::u16string_view text, std::uint64_t kept, DroppedDigits& dropped) {
-    TaggedDelimiterStripper<std::size_t> stripper;
-    std::uint64_t seen = 0;
-    std::size_t last = 0;
-    auto note = [&](char16_t, std::size_t offset) {
-        if (seen++ == kept)
-            dropped.offset = offset;
-        last = offset;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i)
-        stripper.put(text[i], i, note);
-    stripper.finish(note);
-    dropped.length = last + 1 - dropped.offset;
-    dropped.at = PositionOf(text, dropped.offset);
-}
+// A piece of the text: a multiple of the block scan's size, small enough that a long
+// conversion reports and stops often.
+constexpr std::size_t kPiece = 1 << 16;
 
 } // namespace
 
-ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
-                           const std::filesystem::path& destination, const platform::Clock& clock,
-                           const ConvertProgress& progress) {
-    // Two passes over the text instead of a digit string as long as the text: the first
-    // counts and checks the digits, which the header needs, the second writes them.
-    ConvertResult result;
-    // Both passes go in pieces, a multiple of the block scan's size, so that a long
-    // conversion can report and stop between them.
-    constexpr std::size_t kPiece = 1 << 16;
-    const std::uint64_t work = 2 * static_cast<std::uint64_t>(text.size());
-    auto goOn = [&progress, work](std::uint64_t done) { return !progress || progress(done, work); };
-    std::size_t digitCount = 0;
-    StrayFinder finder(radix);
-    {
-        DelimiterStripper stripper;
-        auto count = [&](char16_t c) {
-            ++digitCount;
-            finder.put(c, [](StrayCharacters&) {});
-        };
-        for (std::size_t at = 0; at < text.size(); at += kPiece) {
-            if (!goOn(at)) {
-                result.outcome = ConvertOutcome::Cancelled;
-                return result;
-            }
-            digitCount += stripper.countBlocks(text.data() + at, std::min(kPiece, text.size() - at),
-                                               true, radix, count);
-        }
-        stripper.finish(count);
+bool TextSource::count(Tally& tally, const GoOn& goOn) {
+    DelimiterStripper stripper;
+    auto put = [&tally](char16_t c) { tally.put(c); };
+    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
+        if (!goOn(at))
+            return true;
+        tally.add(stripper.countBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at),
+                                       true, tally.radix(), put));
     }
-    if (digitCount == 0) {
-        result.outcome = ConvertOutcome::EmptyInput;
-        return result;
-    }
-    if (widthIndex < 0) {
-        result.outcome = ConvertOutcome::NoWidthSelected;
-        return result;
-    }
-    if (finder.any()) {
-        result.outcome = ConvertOutcome::NotADigit;
-        result.strays = finder.strays();
-        result.strays.offset = firstStrayOffset(text, radix);
-        result.strays.at = PositionOf(text, result.strays.offset);
-        return result;
-    }
-    if (digitCount > kMaxDigitCount) {
-        result.outcome = ConvertOutcome::InputTooLarge;
-        return result;
-    }
-    result.layout = ComputeLayout(radix, widthIndex, digitCount);
-    if (const std::uint64_t dropped = DroppedDigitCount(result.layout, digitCount)) {
-        result.outcome = ConvertOutcome::DigitsDropped;
-        result.dropped.count = dropped;
-        result.dropped.digitsPerWord = result.layout.digitsPerWord;
-        locateDropped(text, digitCount - dropped, result.dropped);
-        return result;
-    }
+    stripper.finish(put);
+    return true;
+}
 
-    platform::AtomicFileWriter file(destination);
-    if (!file.open()) {
-        result.outcome = ConvertOutcome::WriteFailed;
-        result.error = file.error();
-        return result;
-    }
-    FileSink sink(file);
-    MifWriter writer(sink, radix, result.layout, clock);
+bool TextSource::copy(WordWriter& writer, const GoOn& goOn) {
     DelimiterStripper stripper;
     // Every character left is an ASCII digit now.
     auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
-    for (std::size_t at = 0; at < text.size() && !file.failed(); at += kPiece) {
-        if (!goOn(text.size() + at)) {
-            result.outcome = ConvertOutcome::Cancelled;
-            return result; // the writer's destructor discards the unfinished file
-        }
+    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
+        if (!goOn(at))
+            return true;
         block::CharSink sink{digits.get()};
-        stripper.feedBlocks(text.data() + at, std::min(kPiece, text.size() - at), true, sink);
+        stripper.feedBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at), true, sink);
         writer.addDigits(
             std::string_view(digits.get(), static_cast<std::size_t>(sink.at - digits.get())));
     }
@@ -142,36 +58,211 @@ ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16
     stripper.finish(rest);
     writer.addDigits(
         std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
-    writer.finish();
-    if (!file.commit()) {
+    return true;
+}
+
+bool TextSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+    DelimiterStripper stripper;
+    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
+    std::size_t used = 0;
+    auto put = [&](char16_t c) {
+        tally.put(c);
+        digits[used++] = static_cast<char>(c);
+    };
+    auto hand = [&] {
+        if (!tally.anyStray())
+            writer.addDigits(std::string_view(digits.get(), used));
+        used = 0;
+    };
+    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
+        if (!goOn(at))
+            return true;
+        stripper.feedBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at), true, put);
+        hand();
+    }
+    stripper.finish(put);
+    hand();
+    return true;
+}
+
+std::optional<SourcePlace> TextSource::find(const std::function<bool(char16_t)>& isIt,
+                                            bool toEnd) {
+    // The exact stripper, each character tagged with its index.
+    TaggedDelimiterStripper<std::size_t> stripper;
+    std::optional<SourcePlace> found;
+    std::size_t last = 0;
+    auto check = [&](char16_t c, std::size_t offset) {
+        if (!found && isIt(c)) {
+            found.emplace();
+            found->offset = offset;
+        }
+        last = offset;
+    };
+    for (std::size_t i = 0; i < m_text.size() && (toEnd || !found); ++i)
+        stripper.put(m_text[i], i, check);
+    stripper.finish(check);
+    if (found) {
+        found->at = PositionOf(m_text, found->offset);
+        found->length = last + 1 - found->offset;
+    }
+    return found;
+}
+
+ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
+                      platform::ByteTarget& target, const platform::Clock& clock,
+                      const ConvertProgress& progress) {
+    // Two passes over the input instead of a digit string as long as the input: the first
+    // counts and checks the digits, which the header needs, the second writes them.
+    ConvertResult result;
+    const std::uint64_t work = 2 * source.size();
+    bool cancelled = false;
+    auto report = [&](std::uint64_t done) {
+        cancelled = cancelled || (progress && !progress(done, work));
+        return !cancelled;
+    };
+    const RadixMode radix = options.radix;
+    const bool widthAllowed = WidthAllowed(radix, options.widthBits);
+    Tally tally(radix, options.countAllStrays);
+
+    // One pass when the header is known at once: the words go into the target as they are
+    // counted, and any refusal leaves it uncommitted.
+    std::unique_ptr<MifWriter> writer;
+    if (options.onePass && options.paddedDepth && widthAllowed) {
+        if (!target.open()) {
+            result.outcome = ConvertOutcome::WriteFailed;
+            result.error = target.error();
+            return result;
+        }
+        WordLayout most = ComputeLayout(radix, options.widthBits, 1);
+        most.depth = *options.paddedDepth;
+        writer = std::make_unique<MifWriter>(target, radix, most, clock, most.depth);
+        const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
+        const bool read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
+            result.countStopped =
+                tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
+            return report(done) && !tally.decided() && !result.countStopped && !target.failed();
+        });
+        if (!read) {
+            result.outcome = ConvertOutcome::ReadFailed;
+            result.error = source.error();
+            return result;
+        }
+        if (target.failed()) { // the count stopped there: what it found is not the input's
+            result.outcome = ConvertOutcome::WriteFailed;
+            result.error = target.error();
+            return result;
+        }
+        result.countStopped =
+            result.countStopped ||
+            tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
+    } else if (!source.count(tally, [&](std::uint64_t done) {
+                   return report(done) && !tally.decided();
+               })) {
+        result.outcome = ConvertOutcome::ReadFailed;
+        result.error = source.error();
+        return result;
+    }
+    if (cancelled) {
+        result.outcome = ConvertOutcome::Cancelled;
+        return result;
+    }
+    const std::uint64_t digits = tally.digits();
+    result.digitCount = digits;
+    if (digits == 0) {
+        result.outcome = ConvertOutcome::EmptyInput;
+        return result;
+    }
+    if (!widthAllowed) {
+        result.outcome = ConvertOutcome::NoWidthSelected;
+        return result;
+    }
+    if (tally.anyStray()) {
+        // Located only now, by a rescan with places: the first pass stays fast.
+        result.strays = tally.strays();
+        const auto place = source.find([radix](char16_t c) { return !IsRadixDigit(c, radix); },
+                                       false);
+        if (!place && source.error().code != 0) {
+            result.outcome = ConvertOutcome::ReadFailed;
+            result.error = source.error();
+            return result;
+        }
+        if (place) {
+            result.strays.at = place->at;
+            result.strays.offset = place->offset;
+        }
+        result.outcome = ConvertOutcome::NotADigit;
+        return result;
+    }
+    if (digits > kMaxDigitCount) {
+        result.outcome = ConvertOutcome::InputTooLarge;
+        return result;
+    }
+    if (result.countStopped) {
+        result.outcome = ConvertOutcome::DeeperThanPadding;
+        return result;
+    }
+    const WordLayout layout = ComputeLayout(radix, options.widthBits, digits);
+    if (const std::uint64_t dropped = DroppedDigitCount(layout, digits)) {
+        result.outcome = ConvertOutcome::DigitsDropped;
+        result.dropped.count = dropped;
+        result.dropped.digitsPerWord = layout.digitsPerWord;
+        const std::uint64_t kept = digits - dropped;
+        std::uint64_t seen = 0;
+        const auto place = source.find([&seen, kept](char16_t) { return seen++ == kept; }, true);
+        if (!place && source.error().code != 0) {
+            result.outcome = ConvertOutcome::ReadFailed;
+            result.error = source.error();
+            return result;
+        }
+        if (place) {
+            result.dropped.at = place->at;
+            result.dropped.offset = place->offset;
+            result.dropped.length = place->length;
+        }
+        return result;
+    }
+    result.layout = layout;
+    const std::uint64_t d = static_cast<std::uint64_t>(layout.digitsPerWord);
+    if (options.shortWordRefused && digits % d != 0) {
+        result.outcome = ConvertOutcome::ShortWordRefused;
+        return result;
+    }
+    if (options.paddedDepth && *options.paddedDepth < layout.depth) {
+        result.outcome = ConvertOutcome::DeeperThanPadding;
+        return result;
+    }
+    result.depth = options.paddedDepth.value_or(layout.depth);
+
+    if (writer) {
+        writer->setDataDepth(layout.depth);
+    } else {
+        if (!target.open()) {
+            result.outcome = ConvertOutcome::WriteFailed;
+            result.error = target.error();
+            return result;
+        }
+        writer = std::make_unique<MifWriter>(target, radix, layout, clock, result.depth);
+        const bool read = source.copy(*writer, [&](std::uint64_t done) {
+            return report(source.size() + done) && !target.failed();
+        });
+        if (cancelled) {
+            result.outcome = ConvertOutcome::Cancelled;
+            return result; // the target discards the unfinished file
+        }
+        if (!read) {
+            result.outcome = ConvertOutcome::ReadFailed;
+            result.error = source.error();
+            return result;
+        }
+    }
+    writer->finish();
+    if (!target.commit()) {
         result.outcome = ConvertOutcome::WriteFailed;
-        result.error = file.error();
+        result.error = target.error();
         return result;
     }
     result.outcome = ConvertOutcome::Written;
     return result;
-}
-
-const char* OutcomeName(ConvertOutcome outcome) {
-    switch (outcome) {
-    case ConvertOutcome::EmptyInput:
-        return "EmptyInput";
-    case ConvertOutcome::NoWidthSelected:
-        return "NoWidthSelected";
-    case ConvertOutcome::NotADigit:
-        return "NotADigit";
-    case ConvertOutcome::InputTooLarge:
-        return "InputTooLarge";
-    case ConvertOutcome::DigitsDropped:
-        return "DigitsDropped";
-    case ConvertOutcome::Cancelled:
-        return "Cancelled";
-    case ConvertOutcome::WriteFailed:
-        return "WriteFailed";
-    case ConvertOutcome::Written:
-        return "Written";
-    }
-    return "Unknown";
 }
 
 } // namespace tarnwick

@@ -1,59 +1,158 @@
 #pragma once
 
-#include "extract.h"
+#include "digits.h"
 
+#include "platform/byte_sink.h"
 #include "platform/clock.h"
-#include "platform/file_io.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <string>
+#include <optional>
 #include <string_view>
 
 namespace tarnwick {
 
+class WordWriter;
+
 /// How one conversion ended.
 enum class ConvertOutcome {
-    EmptyInput,      ///< nothing left after delimiter removal; no file touched
-    NoWidthSelected, ///< width index below 0; no file touched
-    NotADigit,       ///< a character left is not a digit of the radix; no file touched
-    InputTooLarge,   ///< more digits than a layout can count; no file touched
-    DigitsDropped,   ///< the last digits are too few for a word; no file touched
-    Cancelled,       ///< the progress callback asked to stop; the earlier file is unchanged
-    WriteFailed,     ///< the file could not be written; the earlier file is unchanged
-    Written,         ///< the file was written and closed
+    EmptyInput,        ///< nothing left after delimiter removal; no file touched
+    NoWidthSelected,   ///< the width is not one the radix allows; no file touched
+    NotADigit,         ///< a character left is not a digit of the radix; no file touched
+    InputTooLarge,     ///< more digits than a layout can count; no file touched
+    DigitsDropped,     ///< the last digits are too few for a word; no file touched
+    ShortWordRefused,  ///< a short last word, which the options refuse; nothing kept
+    DeeperThanPadding, ///< more words than the padded depth; nothing kept
+    ReadFailed,        ///< the input could not be read (error says why); nothing kept
+    Cancelled,         ///< the progress callback asked to stop; the earlier file is unchanged
+    WriteFailed,       ///< the output could not be written; the earlier file is unchanged
+    Written,           ///< the output was written and committed
+};
+
+/// What to make of the digits.
+struct ConvertOptions {
+    RadixMode radix = RadixMode::Hexadecimal;
+    int widthBits = 0; ///< bits per word; one that WidthAllowed refuses is NoWidthSelected
+    /// Words of zeros fill the addresses after the data up to this depth; more words than
+    /// this are refused (DeeperThanPadding).
+    std::optional<std::int32_t> paddedDepth;
+    bool shortWordRefused = false; ///< refuse a short last word rather than write it short
+    /// Count every stray character to the end of the input; otherwise stop at the first (an
+    /// input that may never end, such as a pipe or a device).
+    bool countAllStrays = true;
+    /// With paddedDepth the header is known before the data: write while the first pass
+    /// reads. Only for a target that keeps nothing until commit, since a refusal found later
+    /// leaves it uncommitted.
+    bool onePass = false;
 };
 
 struct ConvertResult {
     ConvertOutcome outcome = ConvertOutcome::EmptyInput;
-    WordLayout layout;       ///< the layout written (WriteFailed and Written)
-    platform::IoError error; ///< set for WriteFailed
-    StrayCharacters strays;  ///< set for NotADigit; lines end at CR LF, as the box shows them
-    DroppedDigits dropped;   ///< set for DigitsDropped, placed as `strays`
+    std::uint64_t digitCount = 0; ///< the digits counted (up to where the count stopped)
+    WordLayout layout;            ///< the digits' layout, once they proved convertible
+    bool countStopped = false;    ///< DeeperThanPadding found before the count was complete
+    std::int32_t depth = 0;       ///< the DEPTH written (Written)
+    platform::IoError error;      ///< set for ReadFailed and WriteFailed
+    StrayCharacters strays; ///< set for NotADigit: placed where the first stands in the input
+    DroppedDigits dropped;  ///< set for DigitsDropped, placed as `strays`
 };
 
 /// Told how far a conversion has come: `done` of `total` units of work. Returning false
-/// stops it (Cancelled) before the file replaces the earlier one.
+/// stops it (Cancelled) before the output replaces the earlier one.
 using ConvertProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-/// One conversion: strips the delimiters from `text`; when nothing is left returns
-/// EmptyInput without looking at `radix` or `widthIndex`; otherwise checks the width index
-/// and that every character left is a digit of `radix` (NotADigit names the first and
-/// counts them), works out the layout, refuses a tail of digits that the
-/// layout would drop (DigitsDropped says where it starts), cuts the words and writes the MIF
-/// file to `destination`. Nothing is written unless the file will be valid and hold every
-/// digit. Streams:
-/// beyond the text it holds only a bounded buffer, never the digit string or word list.
-/// `progress`, when given, is called between pieces of about 64 Ki characters.
-ConvertResult ConvertToMif(std::u16string_view text, RadixMode radix, std::int16_t widthIndex,
-                           const std::filesystem::path& destination, const platform::Clock& clock,
-                           const ConvertProgress& progress = {});
+/// Where a character of the digit string stood in the input.
+struct SourcePlace {
+    TextPosition at;
+    std::size_t offset = 0; ///< its index in the text, where the source has one
+    std::size_t length = 0; ///< code units from it to the end of the last digit, if asked
+};
+
+/// The first pass's findings: how many digits, and the characters among them that are not
+/// digits of the radix.
+class Tally {
+public:
+    Tally(RadixMode radix, bool countAllStrays) : m_finder(radix), m_countAll(countAllStrays) {}
+
+    /// Takes one digit-string character the per-character path freed.
+    void put(char16_t c) {
+        ++m_digits;
+        m_finder.put(c);
+    }
+    /// Takes a number of digits of the radix that the block path counted.
+    void add(std::uint64_t count) { m_digits += count; }
+    /// Once true, the rest of the input cannot change the outcome.
+    bool decided() const {
+        return (m_finder.any() && !m_countAll) || m_digits > kMaxDigitCount;
+    }
+    bool anyStray() const { return m_finder.any(); }
+    const StrayCharacters& strays() const { return m_finder.strays(); }
+    std::uint64_t digits() const { return m_digits; }
+    RadixMode radix() const { return m_finder.radix(); }
+
+private:
+    StrayFinder m_finder;
+    std::uint64_t m_digits = 0;
+    bool m_countAll;
+};
+
+/// The input of a conversion, read once for each pass: the digit string comes out of it
+/// piece by piece, never whole. Every pass calls goOn(done) between pieces, `done` counting
+/// units of work (of size(), when known); false ends the pass there.
+class DigitSource {
+public:
+    using GoOn = std::function<bool(std::uint64_t done)>;
+
+    virtual ~DigitSource() = default;
+    /// The units of work in one pass, or 0 when not known beforehand.
+    virtual std::uint64_t size() const = 0;
+    /// Counts the digit string into `tally`. False when reading failed (see error()).
+    virtual bool count(Tally& tally, const GoOn& goOn) = 0;
+    /// Hands the digit string, every character of it a digit of the radix now, to `writer`.
+    virtual bool copy(WordWriter& writer, const GoOn& goOn) = 0;
+    /// Counts as count() does and hands each piece to `writer` while no stray was found.
+    virtual bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) = 0;
+    /// Where the first digit-string character for which isIt(c) is true stands; with
+    /// `toEnd`, also how far the digits reach after it. Nothing when there is none, the
+    /// input has no places (raw bytes) or reading failed.
+    virtual std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt,
+                                            bool toEnd) = 0;
+    /// Why reading failed.
+    virtual const platform::IoError& error() const = 0;
+};
+
+/// One conversion, for the window and the command line alike. Counts and checks the digit
+/// string of `source` in a first pass and refuses, touching nothing, what would not make a
+/// valid file holding every digit: no digits (EmptyInput, whatever the width), no width, a
+/// character that is not a digit (NotADigit names the first, where it stands, and counts
+/// them), too many digits, a tail too short for a word (DigitsDropped says where it
+/// starts), and what the options refuse. Then opens `target`, writes the MIF file through
+/// it in a second pass and commits it. Holds only bounded buffers, never the digit string
+/// or the word list. `progress`, when given, is called between pieces.
+ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
+                      platform::ByteTarget& target, const platform::Clock& clock,
+                      const ConvertProgress& progress = {});
+
+/// The input box's text as a DigitSource: lines end at CR LF, as the box holds them, and
+/// places are the box's lines, columns and indexes. Read in pieces of 64 Ki characters.
+class TextSource final : public DigitSource {
+public:
+    explicit TextSource(std::u16string_view text) : m_text(text) {}
+
+    std::uint64_t size() const override { return m_text.size(); }
+    bool count(Tally& tally, const GoOn& goOn) override;
+    bool copy(WordWriter& writer, const GoOn& goOn) override;
+    bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
+    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt,
+                                    bool toEnd) override;
+    const platform::IoError& error() const override { return m_error; }
+
+private:
+    std::u16string_view m_text;
+    platform::IoError m_error; ///< a text in memory never fails to read
+};
 
 /// The line and column of text[offset], lines ending at CR LF as the input box shows them.
 TextPosition PositionOf(std::u16string_view text, std::size_t offset);
-
-/// The outcome's name, as the command-line driver prints it.
-const char* OutcomeName(ConvertOutcome outcome);
 
 } // namespace tarnwick

@@ -1,25 +1,27 @@
 #pragma once
 
-// The conversion engine, free of any user interface.
+// The conversion engine, free of any user interface and of I/O of its own.
 //
 // Data flows one way, in pieces, never holding the digit string or the word list whole:
-//   input: the box's UTF-16 text (lines end at CR LF), or a text file's bytes through
-//          FileDigitStream (TextDecoder, then every line end made CR LF)
-//   -> DelimiterStripper: blanks, TAB, ',', ';', '{', '}', "0x"/"0X", CR LF removed.
-//      64 characters at a time where block_scan.h's fast path covers them (SSE2, or plain
-//      C++ over 64-bit words), character by character elsewhere; that path is the
+//   input: a DigitSource. TextSource: the box's UTF-16 text (lines end at CR LF);
+//          ByteSource: a file's bytes as the caller reads them, through FileDigitStream
+//          (TextDecoder, then every line end made CR LF), or raw bytes as hex digits
+//   -> DelimiterStripper (delimiters.h): blanks, TAB, ',', ';', '{', '}', "0x"/"0X", CR LF
+//      removed. 64 characters at a time where block_scan.h's fast path covers them (SSE2,
+//      or plain C++ over 64-bit words), character by character elsewhere; that path is the
 //      definition, and a block is handed between the two with at most a '0' held back.
-//   -> pass 1: count the digits and check them (StrayFinder; IsRadixDigit); a stray is
-//      located only then, by a rescan with positions
+//   -> pass 1: count the digits and check them (Tally; IsRadixDigit); a stray is located
+//      only then, by a rescan with places (DigitSource::find)
 //   -> ComputeLayout -> WordLayout (data width, digits per word, depth)
-//   -> pass 2: the same stripping again -> MifWriter: words cut and content lines formatted
-//      straight into a reused 1 MiB chunk -> ByteSink (FileSink: AtomicFileWriter, which
-//      syncs a large file while it is written and replaces the file on commit)
-// ConvertToMif drives both passes over the box's text and returns a ConvertResult; the
-// caller decides what to show. Lengths and positions count UTF-16 code units, columns
-// characters.
+//   -> pass 2: the same stripping again -> a WordWriter (MifWriter): words cut and lines
+//      formatted straight into a reused 1 MiB ChunkBuffer -> platform::ByteTarget, which
+//      the caller made (a file replaced atomically on commit, or a descriptor)
+// Convert drives both passes for the window and the command line and returns a
+// ConvertResult; the caller decides what to show. Lengths and positions count UTF-16 code
+// units, columns characters.
 
 #include "convert.h"
-#include "extract.h"
+#include "delimiters.h"
+#include "digits.h"
+#include "file_digits.h"
 #include "mif_writer.h"
-#include "stream.h"

@@ -1,10 +1,6 @@
 #include "cp936.h"
 
-#include "file_io.h"
-
 #include <unicode/ucnv.h>
-
-#include <iconv.h>
 
 #include <bit>
 #include <cerrno>
@@ -14,14 +10,11 @@
 
 namespace tarnwick::platform {
 
-static_assert(std::endian::native == std::endian::little,
-              "the iconv calls below name UTF-16LE for char16_t buffers");
 static_assert(std::is_same_v<UChar, char16_t>, "ICU's UChar is the engine's char16_t");
 
 namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 // The converter for code page 936 as Windows has it, with '?' for what it cannot encode.
 UConverter* openConverter() {
@@ -34,37 +27,9 @@ UConverter* openConverter() {
 }
 
 // A byte below 0x40 is neither a lead nor a trail byte in GBK, so it always starts a
-// character of its own: a safe place to end a run handed to iconv.
+// character of its own: a safe place to end a run handed to ICU.
 bool isCharBoundary(unsigned char b) {
     return b < 0x40;
-}
-
-// Decodes bytes[begin, end) with `cd`, appending at out[pos]; returns the new pos.
-// `out` has room for one code unit per input byte.
-std::size_t decodeRun(iconv_t cd, std::string_view bytes, std::size_t begin, std::size_t end,
-                      std::u16string& out, std::size_t pos) {
-    std::size_t p = begin;
-    while (p < end) {
-        char* in = const_cast<char*>(bytes.data() + p);
-        std::size_t inLeft = end - p;
-        char* outPtr = reinterpret_cast<char*>(out.data() + pos);
-        std::size_t outLeft = (out.size() - pos) * sizeof(char16_t);
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        const int err = errno;
-        pos = static_cast<std::size_t>(reinterpret_cast<char16_t*>(outPtr) - out.data());
-        p = static_cast<std::size_t>(in - bytes.data());
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (err == EINVAL) { // truncated sequence at the end of the run
-            out[pos++] = kReplacement;
-            p = end;
-        } else { // an invalid byte; E2BIG cannot happen with one unit per byte
-            out[pos++] = kReplacement;
-            ++p;
-        }
-    }
-    return pos;
 }
 
 } // namespace
@@ -201,30 +166,6 @@ std::string EncodeCp936(std::u16string_view text) {
     out.reserve(text.size());
     Cp936Encoder encoder;
     encoder.append(text, out);
-    return out;
-}
-
-std::u16string DecodeCp936(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size() + 2);
-    AdviseHugePages(out.data(), bytes.size() * sizeof(char16_t));
-    Cp936Decoder decoder;
-    decoder.decode(bytes, out, true);
-    return out;
-}
-
-std::u16string DecodeCharset(std::string_view bytes, const char* charset) {
-    std::u16string out(bytes.size(), u'\0');
-    iconv_t cd = iconv_open("UTF-16LE", charset);
-    if (cd == kNoConverter) {
-        std::size_t pos = 0;
-        for (char c : bytes)
-            out[pos++] =
-                static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c) : kReplacement;
-        return out;
-    }
-    out.resize(decodeRun(cd, bytes, 0, bytes.size(), out, 0));
-    iconv_close(cd);
     return out;
 }
 

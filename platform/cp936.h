@@ -66,11 +66,4 @@ void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, st
 /// Encodes `text` as code page 936 bytes (see Cp936Encoder).
 std::string EncodeCp936(std::u16string_view text);
 
-/// Decodes code page 936 bytes to UTF-16 (see Cp936Decoder).
-std::u16string DecodeCp936(std::string_view bytes);
-
-/// Decodes text in the named iconv character set to UTF-16, with U+FFFD for what does not
-/// decode. Used for locale-encoded texts such as formatted dates.
-std::u16string DecodeCharset(std::string_view bytes, const char* charset);
-
 } // namespace tarnwick::platform

@@ -1,11 +1,8 @@
 #include "text_decoder.h"
 
-#include "file_io.h"
+#include "memory.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unicode/ucnv.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -192,109 +189,6 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
     }
     const bool utf16 = m_encoding == TextEncoding::Utf16Le || m_encoding == TextEncoding::Utf16Be;
     AppendDecoded(m_converter, bytes, last, out, utf16 ? 2 : 1);
-}
-
-bool AsciiWidener::feed(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    if (m_afterCr && n > 0) {
-        m_afterCr = false;
-        if (p[0] == '\n')
-            i = 1; // the LF of a CR LF split between pieces
-    }
-    char16_t* const out = m_out;
-    std::size_t used = m_used;
-    while (i < n) {
-        // Eight bytes at a time while none of them ends a line or is not ASCII.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            constexpr std::uint64_t ones = 0x0101010101010101ull;
-            constexpr std::uint64_t high = 0x8080808080808080ull;
-            // High bit of a byte set where it is at most '\r' (13): CR, LF and below.
-            const std::uint64_t low = (word | high) - 14 * ones;
-            if (((~low | word) & high) != 0)
-                break;
-            for (int k = 0; k < 8; ++k)
-                out[used + k] = p[i + k];
-            used += 8;
-            i += 8;
-        }
-        if (i == n)
-            break;
-        const unsigned char b = p[i++];
-        if (b >= 0x80) {
-            m_used = used;
-            return false;
-        }
-        if (b != '\r' && b != '\n') {
-            m_containsNul |= b == 0;
-            out[used++] = b;
-            continue;
-        }
-        m_longest = std::max(m_longest, used - m_lineStart);
-        if (b == '\r') {
-            if (i == n)
-                m_afterCr = true;
-            else if (p[i] == '\n')
-                ++i; // CR LF stays one line end
-        }
-        out[used++] = u'\r';
-        out[used++] = u'\n';
-        m_lineStart = used;
-    }
-    m_used = used;
-    return true;
-}
-
-TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
-                          const std::function<char16_t*(std::size_t)>& room) {
-    TextFileRead result;
-    // Anything but a plain ASCII file of known size is read whole and decoded.
-    const auto readWhole = [&] {
-        ReadResult whole = ReadWholeFile(path, maxBytes);
-        result = TextFileRead{};
-        result.status = whole.status;
-        result.error = std::move(whole.error);
-        result.bytes = std::move(whole.bytes);
-        return std::move(result);
-    };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return readWhole();
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > maxBytes)
-        return readWhole();
-
-    const auto size = static_cast<std::size_t>(st.st_size);
-    AsciiWidener widener(room(2 * size));
-    const auto piece = std::make_unique_for_overwrite<char[]>(kTextFilePiece);
-    std::size_t total = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, piece.get(), kTextFilePiece);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return readWhole();
-        }
-        if (got == 0)
-            break;
-        total += static_cast<std::size_t>(got);
-        if (total > size ||
-            !widener.feed(std::string_view(piece.get(), static_cast<std::size_t>(got))))
-            return readWhole();
-    }
-    result.widened = true;
-    result.length = widener.size();
-    result.longest = widener.longestLine();
-    result.containsNul = widener.containsNul();
-    return result;
 }
 
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "platform/version.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -66,9 +68,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return result;
         }
         if (arg == "--version" || arg == "-v") {
-            std::printf("tarnwick (Tarnwick) 1.0.0\n"
-                        "Copyright (C) 2011 Vetrask.\n"
-                        "License MIT: <https://opensource.org/licenses/MIT>.\n");
+            platform::PrintVersion("tarnwick");
             result.exitStatus = 0;
             return result;
         }

@@ -6,8 +6,9 @@
 #include "resources/artwork.h"
 #include "resources/sample_input.h"
 
-#include "platform/file_io.h"
-#include "platform/text_decoder.h"
+#include "platform/atomic_file.h"
+#include "platform/memory.h"
+#include "platform/text_file.h"
 
 #include <QAction>
 #include <QApplication>
@@ -229,24 +230,27 @@ void Form1::Command4_Click() {
     std::unique_ptr<platform::Progress> progress =
         m_services.progress.start(this, kConvertingLabel);
     const QString text = CInput->text();
-    RadixMode radix = RadixMode::Hexadecimal;
+    ConvertOptions options;
     int widthIndex = -1;
     if (Option1[0]->isChecked()) {
-        radix = RadixMode::Hexadecimal;
+        options.radix = RadixMode::Hexadecimal;
         widthIndex = Combo1->listIndex();
     }
     if (Option1[1]->isChecked()) {
-        radix = RadixMode::Binary;
+        options.radix = RadixMode::Binary;
         widthIndex = Combo1->listIndex();
     }
-    const std::filesystem::path destination(QFile::encodeName(outputPath()).toStdString());
+    const RadixMode radix = options.radix;
+    // The list's entries are the widths in order, one digit more each.
+    options.widthBits = widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix);
+    TextSource source(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                          static_cast<std::size_t>(text.size())));
+    platform::AtomicFileWriter file(QFile::encodeName(outputPath()).toStdString());
     const ConvertResult result =
-        ConvertToMif(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                         static_cast<std::size_t>(text.size())),
-                     radix, static_cast<std::int16_t>(widthIndex), destination, m_services.clock,
-                     [&progress](std::uint64_t done, std::uint64_t total) {
-                         return progress->step(done, total);
-                     });
+        Convert(source, options, file, m_services.clock,
+                [&progress](std::uint64_t done, std::uint64_t total) {
+                    return progress->step(done, total);
+                });
     progress.reset();
     switch (result.outcome) {
     case ConvertOutcome::EmptyInput:
@@ -279,6 +283,10 @@ void Form1::Command4_Click() {
         break;
     case ConvertOutcome::Cancelled: // the user stopped it: nothing to say
         break;
+    case ConvertOutcome::ShortWordRefused: // the window asks for none of these
+    case ConvertOutcome::DeeperThanPadding:
+    case ConvertOutcome::ReadFailed:
+        break;
     }
 }
 
@@ -300,30 +308,23 @@ bool Form1::loadFile(const QString& name) {
     // Read first, off the window's thread: the box keeps its text unless the whole file
     // arrived. An ASCII file is widened straight into the box's string as it is read.
     const std::filesystem::path path(QFile::encodeName(name).toStdString());
-    platform::TextFileRead read;
+    platform::LoadedText read;
     QString text;
     std::atomic<bool> finished = false;
     std::thread reader([&] {
         try {
-            read = platform::ReadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
+            read = platform::LoadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
                 text = QString(static_cast<qsizetype>(units), Qt::Uninitialized);
                 char16_t* const room = reinterpret_cast<char16_t*>(text.data());
                 // Faulting in a fresh buffer page by page costs more than filling it.
                 platform::AdviseHugePages(room, units * sizeof(char16_t));
                 return room;
             });
-            if (read.status == platform::ReadResult::Status::Ok) {
-                // Linux tools end lines with a bare LF: the box, like typed text, holds CR LF.
-                qsizetype longest = 0;
-                if (read.widened)
-                    text.resize(static_cast<qsizetype>(read.length));
-                else
-                    text = platform::TextBox::fromFile(read.bytes, longest);
-                read.bytes = {};
-            }
+            if (read.status == platform::ReadResult::Status::Ok)
+                text.resize(static_cast<qsizetype>(read.length));
         } catch (const std::bad_alloc&) {
             read.status = platform::ReadResult::Status::Failed;
-            read.error.reason = std::generic_category().message(ENOMEM);
+            read.error.reason = platform::ErrorText(ENOMEM);
         }
         finished = true;
     });
@@ -353,7 +354,7 @@ bool Form1::loadFile(const QString& name) {
     case platform::ReadResult::Status::Ok:
         break;
     }
-    return CInput->loadText(text, read.widened && !read.containsNul,
+    return CInput->loadText(text, read.plain,
                             [&progress](qint64 done, qint64 total) {
                                 return progress->step(static_cast<std::uint64_t>(done),
                                                       static_cast<std::uint64_t>(total));

@@ -1,9 +1,8 @@
 #include "text_box.h"
 
 #include "keys.h"
-#include "platform/file_io.h"
 #include "platform/line_ends.h"
-#include "platform/text_decoder.h"
+#include "platform/memory.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -436,12 +435,6 @@ qsizetype TextBox::longestLine(QStringView text) {
         start = at + 2;
     }
     return std::max(longest, text.size() - start);
-}
-
-QString TextBox::fromFile(std::string_view bytes, qsizetype& longest) {
-    const QString text = QString::fromStdU16String(NormaliseLineEnds(DecodeText(bytes)));
-    longest = longestLine(text);
-    return text;
 }
 
 void TextBox::resetTypingFormat() {

@@ -58,11 +58,6 @@ public:
     /// line. Layout and editing costs grow with it.
     static qsizetype longestLine(QStringView text);
 
-    /// A text file's bytes as the box holds them: decoded (see platform::TextDecoder), every
-    /// line end made CR LF. `longest` gets the longest line. (An ASCII file is better read
-    /// with ReadTextFile, which widens it as it reads.)
-    static QString fromFile(std::string_view bytes, qsizetype& longest);
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;

@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "platform/atomic_file.h"
 #include "support/test_support.h"
 
 #include <sys/resource.h>
@@ -14,9 +15,15 @@ using test::Ascii;
 
 class ConvertToMifTest : public testing::Test {
 protected:
+    // As the window converts: its text, the list's width, the file on the desktop.
     ConvertResult Convert(std::u16string text, RadixMode radix = RadixMode::Hexadecimal,
                           std::int16_t widthIndex = 1) {
-        return ConvertToMif(std::move(text), radix, widthIndex, m_output, m_clock);
+        TextSource source(text);
+        ConvertOptions options;
+        options.radix = radix;
+        options.widthBits = test::WidthBits(radix, widthIndex);
+        platform::AtomicFileWriter file(m_output);
+        return tarnwick::Convert(source, options, file, m_clock);
     }
 
     test::TempDir m_dir;

@@ -10,8 +10,8 @@ namespace {
 using test::Ascii;
 
 std::string MifBytes(std::string_view digits, RadixMode radix, std::int16_t widthIndex) {
-    const WordLayout layout = ComputeLayout(radix, widthIndex, digits.size());
-    StringSink sink;
+    const WordLayout layout = ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
+    test::StringSink sink;
     MifWriter writer(sink, radix, layout, test::FixedClock());
     writer.addDigits(digits);
     writer.finish();
@@ -89,8 +89,8 @@ TEST(WriteMif, ReadsDateBeforeTime) {
     private:
         mutable int m_calls = 0;
     };
-    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, 2);
-    StringSink sink;
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 8, 2);
+    test::StringSink sink;
     MifWriter(sink, RadixMode::Hexadecimal, layout, OrderClock()).finish();
     EXPECT_NE(sink.bytes().find("Date\xA3\xBA"
                                 "DT\r\n"),
@@ -115,8 +115,8 @@ TEST(MifWriter, WidestWordsAcrossChunksAndPiecesMatchTheReference) {
     for (int k = 0; k < 20'000; ++k)
         digits += std::to_string(1'000'000 + k) + std::string(57, 'f');
     digits += std::string(40, 'c'); // a short last word, more than half a word
-    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 63, digits.size());
-    StringSink sink;
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 256, digits.size());
+    test::StringSink sink;
     MifWriter writer(sink, RadixMode::Hexadecimal, layout, test::FixedClock());
     for (std::size_t at = 0; at < digits.size(); at += 1000)
         writer.addDigits(std::string_view(digits).substr(at, 1000));
@@ -137,7 +137,7 @@ TEST(MifWriter, StopsOnceTheSinkHasFailed) {
         int writes = 0;
     } sink;
     const std::string digits(4'000'000, 'a');
-    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 1, digits.size());
+    const WordLayout layout = ComputeLayout(RadixMode::Hexadecimal, 8, digits.size());
     MifWriter writer(sink, RadixMode::Hexadecimal, layout, test::FixedClock(), 3'000'000);
     writer.addDigits(digits);
     writer.finish();

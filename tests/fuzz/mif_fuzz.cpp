@@ -9,6 +9,7 @@
 #include "platform/line_ends.h"
 #include "platform/text_decoder.h"
 #include "support/reference.h"
+#include "support/test_support.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -40,14 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data + 3), size - 3);
 
     // The box's text: only CR LF is a line break.
-    const std::u16string text = platform::DecodeCp936(bytes);
+    const std::u16string text = test::DecodeCp936(bytes);
     const std::u16string digits = reference::StripDelimiters(text);
     {
         std::u16string exact, blocks;
         DelimiterStripper a, b;
         auto toExact = [&exact](char16_t c) { exact += c; };
         auto toBlocks = [&blocks](char16_t c) { blocks += c; };
-        a.feed(text, toExact);
+        for (char16_t c : text)
+            a.put(c, toExact);
         a.finish(toExact);
         b.feedBlocks(text.data(), text.size(), true, toBlocks);
         b.finish(toBlocks);
@@ -86,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (char16_t c : digits)
         valid = valid && IsRadixDigit(c, radix);
     if (valid) {
-        const WordLayout layout = ComputeLayout(radix, widthIndex, digits.size());
-        StringSink sink;
+        const WordLayout layout = ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
+        test::StringSink sink;
         MifWriter writer(sink, radix, layout, FixedClock());
         const std::string ascii(digits.begin(), digits.end());
         for (std::size_t at = 0; at < ascii.size(); at += 7)

@@ -25,7 +25,7 @@ void PrintTo(const DecodeCase& c, std::ostream* os) {
 class DecodeCp936Test : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeCp936Test, Decodes) {
-    EXPECT_EQ(DecodeCp936(GetParam().bytes), GetParam().expected);
+    EXPECT_EQ(test::DecodeCp936(GetParam().bytes), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,7 +76,7 @@ TEST(Cp936, EveryDoubleBytePairRoundTripsOrBecomesOneReplacement) {
             if (trail == 0x7F)
                 continue;
             const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
-            const std::u16string text = DecodeCp936(bytes);
+            const std::u16string text = test::DecodeCp936(bytes);
             ASSERT_FALSE(text.empty());
             if (text.find(u'\uFFFD') == std::u16string::npos) {
                 ASSERT_EQ(text.size(), 1u);
@@ -99,7 +99,7 @@ TEST(Cp936, PrivateUsePairsOfEveryAreaRoundTrip) {
     };
     for (const auto& pair : pairs) {
         SCOPED_TRACE(pair.bytes);
-        EXPECT_EQ(DecodeCp936(pair.bytes), std::u16string(1, pair.unit));
+        EXPECT_EQ(test::DecodeCp936(pair.bytes), std::u16string(1, pair.unit));
         EXPECT_EQ(EncodeCp936(std::u16string(1, pair.unit)), pair.bytes);
     }
 }
@@ -109,7 +109,7 @@ TEST(Cp936, PiecesDecodeLikeTheWhole) {
     // cannot trail it.
     const std::string bytes = "0x\xD7\xD6\xA2\xA0\x81"
                               "0\xD7";
-    const std::u16string whole = DecodeCp936(bytes);
+    const std::u16string whole = test::DecodeCp936(bytes);
     for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
         Cp936Decoder decoder;
         std::u16string pieces;
@@ -133,7 +133,7 @@ TEST(Cp936, DecodesRandomBytesAsUconvDoes) {
                                 (dir / "in.bin").string() + " >" + (dir / "out.bin").string();
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string reference = test::ReadBytes(dir / "out.bin");
-    const std::u16string ours = DecodeCp936(bytes);
+    const std::u16string ours = test::DecodeCp936(bytes);
     ASSERT_EQ(ours.size() * 2, reference.size());
     EXPECT_EQ(std::memcmp(ours.data(), reference.data(), reference.size()), 0);
 }
@@ -145,14 +145,14 @@ TEST(Cp936, RandomBytesNeverGrowAndNeverFail) {
         std::string bytes(static_cast<std::size_t>(byte(rng) % 40), '\0');
         for (char& b : bytes)
             b = static_cast<char>(byte(rng));
-        const std::u16string text = DecodeCp936(bytes);
+        const std::u16string text = test::DecodeCp936(bytes);
         ASSERT_LE(text.size(), bytes.size());
         // Re-encoding and decoding again changes only the replacement characters (the code
         // page lacks U+FFFD, so they become '?'): nothing shifts or merges.
         std::u16string expected = text;
         for (char16_t& c : expected)
             c = c == u'\uFFFD' ? u'?' : c;
-        ASSERT_EQ(DecodeCp936(EncodeCp936(text)), expected);
+        ASSERT_EQ(test::DecodeCp936(EncodeCp936(text)), expected);
     }
 }
 

@@ -1,4 +1,7 @@
-#include "platform/file_io.h"
+#include "platform/atomic_file.h"
+#include "platform/memory.h"
+#include "platform/paths.h"
+#include "platform/read_file.h"
 #include "platform/signal_cleanup.h"
 #include "support/test_support.h"
 

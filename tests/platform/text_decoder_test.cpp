@@ -1,6 +1,8 @@
 #include "platform/cp936.h"
 #include "platform/line_ends.h"
 #include "platform/text_decoder.h"
+#include "platform/text_file.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -62,20 +64,20 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"GbkPrivateUsePairStays", "\xFE\xFE", Auto, u"\uE4C5"},
         DecodeCase{"AsciiAlone", "0x12, 0x34", Auto, u"0x12, 0x34"},
         // Bytes that never start UTF-8, and a continuation byte alone: GBK decides.
-        DecodeCase{"LoneContinuationByteIsGbk", "ab\x80" "12", Auto, DecodeCp936("ab\x80" "12")},
+        DecodeCase{"LoneContinuationByteIsGbk", "ab\x80" "12", Auto, test::DecodeCp936("ab\x80" "12")},
         DecodeCase{"ThirdByteNoContinuationIsGbk", "\xE5\xAD\xC0" "12", Auto,
-                   DecodeCp936("\xE5\xAD\xC0" "12")},
-        DecodeCase{"OverlongLeadIsGbk", "\xC1\xBF" "12", Auto, DecodeCp936("\xC1\xBF" "12")},
+                   test::DecodeCp936("\xE5\xAD\xC0" "12")},
+        DecodeCase{"OverlongLeadIsGbk", "\xC1\xBF" "12", Auto, test::DecodeCp936("\xC1\xBF" "12")},
         DecodeCase{"LeadPastU10FFFFIsGbk", "\xF5\x80\x80\x80", Auto,
-                   DecodeCp936("\xF5\x80\x80\x80")},
+                   test::DecodeCp936("\xF5\x80\x80\x80")},
         // Detection waits for the first non-ASCII byte, however far in it comes.
         DecodeCase{"Utf8AfterALongAsciiRun", std::string(300, '1') + "\xE5\xAD\x97", Auto,
                    std::u16string(300, u'1') + u"\u5B57"},
         DecodeCase{"GbkAfterALongAsciiRun", std::string(300, '1') + "\xD7\xD6", Auto,
                    std::u16string(300, u'1') + u"\u5B57"},
-        DecodeCase{"MarkPrefixThatIsNoMark", "\xEF\xBB", Auto, DecodeCp936("\xEF\xBB")},
+        DecodeCase{"MarkPrefixThatIsNoMark", "\xEF\xBB", Auto, test::DecodeCp936("\xEF\xBB")},
         DecodeCase{"ForcedGbkKeepsTheMarkBytes", "\xEF\xBB\xBF", TextEncoding::Cp936,
-                   DecodeCp936("\xEF\xBB\xBF")},
+                   test::DecodeCp936("\xEF\xBB\xBF")},
         DecodeCase{"ForcedUtf16LeDropsItsMark", "\xFF\xFE" "a\0"s, TextEncoding::Utf16Le, u"a"},
         DecodeCase{"ForcedUtf8BadByteIsReplaced", "a\xFF", TextEncoding::Utf8, u"a\uFFFD"}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });

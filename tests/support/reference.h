@@ -3,7 +3,7 @@
 // The conversion written the slow, literal way, each step over the whole text, as the
 // reference the streaming and block paths are held to in tests and fuzzing.
 
-#include "engine/extract.h"
+#include "engine/digits.h"
 #include "platform/clock.h"
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/digits.h"
+#include "platform/byte_sink.h"
 #include "platform/clock.h"
+#include "platform/cp936.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +13,29 @@
 #include <unistd.h>
 
 namespace tarnwick::test {
+
+/// Collects written bytes in memory.
+class StringSink final : public platform::ByteSink {
+public:
+    void write(std::string_view bytes) override { m_bytes.append(bytes); }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+/// Decodes code page 936 bytes, given whole, to UTF-16.
+inline std::u16string DecodeCp936(std::string_view bytes) {
+    std::u16string out;
+    platform::Cp936Decoder decoder;
+    decoder.decode(bytes, out, true);
+    return out;
+}
+
+/// The width in bits of the `index`-th entry of the window's width list.
+inline int WidthBits(RadixMode radix, int index) {
+    return index < 0 ? 0 : (index + 1) * BitsPerDigit(radix);
+}
 
 /// A clock that always answers the same date and time.
 class FixedClock final : public platform::Clock {

@@ -1,8 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-#include <unistd.h>
+// Writing a file so that it is either the old one or the whole new one, never half of it.
+// The interface is the system's; the implementation for POSIX systems is in posix/.
 
+#include "byte_sink.h"
+#include "io_error.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -13,22 +17,13 @@ namespace tarnwick::platform {
 
 class DurableWhileWritten;
 
-/// What went wrong with a file: which one, and the system's own words for it.
-struct IoError {
-    std::filesystem::path path;
-    int code = 0;       ///< errno value
-    std::string reason; ///< strerror text in the user's locale
-};
-
-/// Builds an IoError for `path` from an errno value.
-IoError MakeIoError(const std::filesystem::path& path, int code);
-
-struct ReadResult {
-    enum class Status { Ok, Failed, TooLarge, NotAFile };
-    Status status = Status::Ok;
-    std::string bytes;
-    IoError error; ///< set unless Ok; for TooLarge the code is EFBIG
-};
+/// The system's own calls, as FileCalls takes them: write, fsync, close, rename and the
+/// data-only sync. They return what the system call returns, with errno set on failure.
+std::ptrdiff_t SystemWrite(int fd, const void* data, std::size_t size);
+int SystemFsync(int fd);
+int SystemClose(int fd);
+int SystemRename(const char* from, const char* to);
+int SystemDataSync(int fd);
 
 /// A file with no name in `folder` (Linux's O_TMPFILE), open for writing, or -1 and errno.
 int OpenUnnamedTemporary(const char* folder);
@@ -36,21 +31,15 @@ int OpenUnnamedTemporary(const char* folder);
 /// The system calls through which AtomicFileWriter writes, syncs and closes; tests replace
 /// them to make each one fail or fall short.
 struct FileCalls {
-    ssize_t (*write)(int fd, const void* data, std::size_t size) = ::write;
-    int (*fsync)(int fd) = ::fsync;
-    int (*close)(int fd) = ::close;
-    int (*rename)(const char* from, const char* to) = ::rename;
-    int (*datasync)(int fd) = ::fdatasync; ///< the syncs made while the file is written
+    std::ptrdiff_t (*write)(int fd, const void* data, std::size_t size) = SystemWrite;
+    int (*fsync)(int fd) = SystemFsync;
+    int (*close)(int fd) = SystemClose;
+    int (*rename)(const char* from, const char* to) = SystemRename;
+    int (*datasync)(int fd) = SystemDataSync; ///< the syncs made while the file is written
     /// Opens a file without a name in `folder` for writing, or fails (-1 and errno) where
     /// the file system cannot.
     int (*openUnnamed)(const char* folder) = OpenUnnamedTemporary;
 };
-
-/// Reads a whole file as bytes. Refuses (TooLarge) anything longer than `maxBytes` without
-/// reading it all, so a huge file or an endless device cannot exhaust memory. Opens
-/// non-blocking so a FIFO or terminal never hangs the caller; a FIFO or socket is refused
-/// (NotAFile) rather than read as whatever it holds at that instant.
-ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
 /// Replaces a file atomically and durably: the bytes go to a temporary file in the target's
 /// folder, which is synced to disk, closed and renamed over the target only when everything
@@ -70,7 +59,7 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 /// /dev/null, a named pipe, a terminal) is written in place instead: no temporary file, no
 /// rename, its mode and owner untouched, synced where it can be. A socket or a folder is
 /// refused.
-class AtomicFileWriter {
+class AtomicFileWriter final : public ByteTarget {
 public:
     explicit AtomicFileWriter(std::filesystem::path target, FileCalls calls = {});
     ~AtomicFileWriter();
@@ -81,19 +70,19 @@ public:
     void setCreateFolder(bool create) { m_createFolder = create; }
 
     /// Creates the folder if needed and the temporary file. False on failure (see error()).
-    bool open();
-    void write(std::string_view bytes);
+    bool open() override;
+    void write(std::string_view bytes) override;
     /// Flushes, closes and renames over the target. False on failure (see error()).
-    bool commit();
+    bool commit() override;
 
-    bool failed() const { return m_failed; }
-    const IoError& error() const { return m_error; }
+    bool failed() const override { return m_failed; }
+    const IoError& error() const override { return m_error; }
 
 private:
     void flushBuffer();
     void writeOut(std::string_view bytes);
     void fail(const std::filesystem::path& path, int code, std::string reason = {});
-    bool openInPlace(mode_t mode);
+    bool openInPlace(unsigned mode);
     bool commitInPlace();
     bool linkUnnamed();
     void nameTemporary(std::filesystem::path path);
@@ -116,17 +105,8 @@ private:
     IoError m_error;
 };
 
-/// Asks the kernel to back a large, freshly reserved buffer with huge pages before it is
-/// first touched. Page faults dominate filling hundreds of megabytes otherwise. A hint only:
-/// does nothing for small buffers or where the kernel declines.
-void AdviseHugePages(const void* data, std::size_t size);
-
 /// Writes all of `bytes` to `fd`, retrying after interrupts and short writes. Returns 0 or
 /// the errno value of the failure.
 int WriteAll(int fd, std::string_view bytes, const FileCalls& calls = {});
-
-/// Where writing to `path` really lands: symbolic links followed to the end, even to a file
-/// that does not exist yet. A loop of links is returned as it stands.
-std::filesystem::path ResolveLinks(const std::filesystem::path& path);
 
 } // namespace tarnwick::platform

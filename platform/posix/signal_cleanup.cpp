@@ -1,4 +1,4 @@
-#include "signal_cleanup.h"
+#include "platform/signal_cleanup.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -55,7 +55,7 @@ TEST(Streaming, FastAndExactPathsInRandomPiecesGiveTheReferenceDigits) {
     for (int round = 0; round < 20000; ++round) {
         const std::string bytes = randomFileBytes(rng);
         const std::u16string expected = reference::StripDelimiters(
-            platform::NormaliseLineEnds(platform::DecodeCp936(bytes)));
+            platform::NormaliseLineEnds(test::DecodeCp936(bytes)));
         ASSERT_EQ(streamed(bytes, false, rng), expected) << "exact, round " << round;
         ASSERT_EQ(streamed(bytes, true, rng), expected) << "fast, round " << round;
 

@@ -5,6 +5,7 @@
 #include "ui/form1.h"
 
 #include "platform/signal_cleanup.h"
+#include "platform/version.h"
 
 #include <QApplication>
 #include <QFile>
@@ -77,7 +78,9 @@ int main(int argc, char** argv) {
     previousHandler = qInstallMessageHandler(reportMissingDisplay);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
+    // Four parts, as a Windows file version has them.
+    QApplication::setApplicationVersion(QString::fromLatin1(tarnwick::platform::kVersion) +
+                                        QStringLiteral(".0"));
     // Ties the running window to its desktop entry, so a dock shows its icon and groups it.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tarnwick"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());

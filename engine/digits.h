@@ -13,10 +13,33 @@ enum class RadixMode {
     Binary,      ///< one digit is 1 bit
 };
 
+/// The widest word in input digits, in either radix: 256 bits in hexadecimal, 64 in binary.
+inline constexpr int kMaxDigitsPerWord = 64;
+
+/// The bits one digit of `radix` carries.
+constexpr int BitsPerDigit(RadixMode radix) {
+    return radix == RadixMode::Hexadecimal ? 4 : 1;
+}
+
+/// Whether words of `bits` can be made from digits of `radix`: whole digits, 1 to
+/// kMaxDigitsPerWord of them (4 to 256 bits in steps of 4 in hexadecimal, 1 to 64 in binary).
+constexpr bool WidthAllowed(RadixMode radix, std::int64_t bits) {
+    const int step = BitsPerDigit(radix);
+    return bits >= step && bits <= std::int64_t{kMaxDigitsPerWord} * step && bits % step == 0;
+}
+
+/// True for the halves of a character beyond U+FFFF in UTF-16.
+constexpr bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 /// The shape of one memory image, worked out once per conversion.
 struct WordLayout {
     std::int32_t dataWidth = 0;     ///< bits per memory word
-    std::int32_t digitsPerWord = 0; ///< input characters per word (width index + 1)
+    std::int32_t digitsPerWord = 0; ///< input characters per word
     std::int32_t depth = 0;         ///< number of words
 };
 
@@ -73,9 +96,9 @@ class StrayFinder {
 public:
     explicit StrayFinder(RadixMode radix) : m_radix(radix) {}
 
-    /// Checks one digit-string character; calls locate(m_strays) when it is the first stray.
-    template <class Locate> void put(char16_t c, Locate&& locate) {
-        const bool pairEnd = m_highPending && c >= 0xDC00 && c <= 0xDFFF;
+    /// Checks one digit-string character.
+    void put(char16_t c) {
+        const bool pairEnd = m_highPending && IsLowSurrogate(c);
         m_highPending = false;
         if (pairEnd) { // the second half of a character counted already
             if (m_completeFirst) {
@@ -86,20 +109,17 @@ public:
         }
         if (IsRadixDigit(c, m_radix))
             return;
-        m_highPending = c >= 0xD800 && c <= 0xDBFF;
+        m_highPending = IsHighSurrogate(c);
         m_strays.nulCount += c == 0;
         if (m_strays.count++ == 0) {
             m_strays.first = c;
             m_completeFirst = m_highPending;
-            locate(m_strays);
         }
     }
 
     bool any() const { return m_strays.count > 0; }
+    RadixMode radix() const { return m_radix; }
     const StrayCharacters& strays() const { return m_strays; }
-
-    /// Records where the first stands, once a rescan has found it.
-    void locate(const TextPosition& at) { m_strays.at = at; }
 
 private:
     RadixMode m_radix;
@@ -111,10 +131,10 @@ private:
 /// The largest digit count that a WordLayout can describe.
 inline constexpr std::size_t kMaxDigitCount = 0x7FFFFFFF;
 
-/// Works out the layout for `digitCount` (1 .. kMaxDigitCount) digits at `widthIndex`
-/// (>= 0). Digits per word is widthIndex + 1; the data width is four times that in
-/// hexadecimal mode. The depth is digitCount / digitsPerWord rounded to the nearest
-/// integer, an exact half to the even neighbour, computed exactly in integers.
-WordLayout ComputeLayout(RadixMode radix, std::int16_t widthIndex, std::size_t digitCount);
+/// Works out the layout for `digitCount` (1 .. kMaxDigitCount) digits in words of
+/// `widthBits` (WidthAllowed). The depth is digitCount / digitsPerWord rounded to the nearest
+/// integer, an exact half to the even neighbour, computed exactly in integers. A width that
+/// is not allowed gives an empty layout.
+WordLayout ComputeLayout(RadixMode radix, int widthBits, std::size_t digitCount);
 
 } // namespace tarnwick

@@ -1,17 +1,12 @@
 #pragma once
 
-// Delimiter removal and the whole text-file pipeline, fed in pieces of any size, so that
-// neither the text nor the digit string has to be held whole:
-//   bytes -> TextDecoder -> LineEndNormaliser -> DelimiterStripper -> digits
-// A piece boundary anywhere (inside a GBK pair or a UTF-8 sequence, between CR and LF,
-// between '0' and 'x')
-// gives exactly what the whole text gives.
+// Delimiter removal, fed in pieces of any size, so that neither the text nor the digit
+// string has to be held whole: blanks, TAB, ',', ';', '{', '}', "0x"/"0X" and CR LF go.
+// A piece boundary anywhere (between CR and LF, between '0' and 'x') gives exactly what the
+// whole text gives. Blocks of 64 characters take block_scan.h's fast path where it applies.
 
 #include "block_scan.h"
-#include "extract.h"
-
-#include "platform/line_ends.h"
-#include "platform/text_decoder.h"
+#include "digits.h"
 
 #include <array>
 #include <bit>
@@ -133,10 +128,6 @@ public:
     template <class Emit> void put(char16_t c, Emit&& emit) {
         m_core.put(c, detail::NoTag{}, [&emit](char16_t d, detail::NoTag) { emit(d); });
     }
-    template <class Emit> void feed(std::u16string_view piece, Emit&& emit) {
-        for (char16_t c : piece)
-            put(c, emit);
-    }
     template <class Emit> void finish(Emit&& emit) {
         m_core.finish([&emit](char16_t d, detail::NoTag) { emit(d); });
     }
@@ -146,7 +137,7 @@ public:
     void setHeldZero(bool held) { m_core.setHeldZero(held); }
 
     /// Feeds `text` 64 characters at a time through the block fast path where it applies,
-    /// character by character elsewhere: the same digits as feed(). `pairedLineEnds`: text
+    /// character by character elsewhere: the same digits as put(). `pairedLineEnds`: text
     /// as the input box holds it, where only CR LF is a line break.
     template <class Char, class Emit>
     void feedBlocks(const Char* text, std::size_t size, bool pairedLineEnds, Emit&& emit) {
@@ -211,113 +202,6 @@ private:
     }
 
     TaggedDelimiterStripper<detail::NoTag> m_core;
-};
-
-/// A text file's bytes, in pieces, to digit-string characters, as the window gets them from
-/// a file it opens and converts: decoded (see platform::TextDecoder), line ends made CR LF,
-/// then the delimiters removed. One stream serves one pass: feed() or feedDigits().
-class FileDigitStream {
-public:
-    explicit FileDigitStream(platform::TextEncoding encoding = platform::TextEncoding::Auto)
-        : m_decoder(encoding) {}
-
-    /// Calls onDigit(c, position) for each digit-string character that `bytes` frees, with
-    /// the line and column where that character stood in the file. With `last`, also
-    /// releases everything still held.
-    template <class OnDigit> void feed(std::string_view bytes, bool last, OnDigit&& onDigit) {
-        decodePiece(bytes, last);
-        for (char16_t c : m_text) {
-            if (c < 0xDC00 || c > 0xDFFF) // a low surrogate belongs to the character before
-                ++m_position.column;
-            m_tagged.put(c, m_position, onDigit);
-            if (c == u'\n') {
-                ++m_position.line;
-                m_position.column = 0;
-            }
-        }
-        if (last)
-            m_tagged.finish(onDigit);
-    }
-
-    /// As feed(), for a caller that needs no positions: calls emit(c) only. ASCII bytes
-    /// take the block fast path, with no decoding or line-end pass, whenever nothing is held
-    /// in the decoder or the line-end pass.
-    template <class Emit> void feedDigits(std::string_view bytes, bool last, Emit&& emit) {
-        blocks(bytes, last, false, emit);
-    }
-
-    /// As feedDigits() for a pass that only counts: returns how many digits of `radix` the
-    /// fast path freed; every character the per-character path frees goes to emit(c).
-    template <class Emit>
-    std::uint64_t countDigits(std::string_view bytes, bool last, RadixMode radix, Emit&& emit) {
-        block::Counter counter;
-        blocks(bytes, last, radix == RadixMode::Binary, emit, &counter);
-        return counter.count;
-    }
-
-private:
-    template <class Emit, class Add = std::nullptr_t>
-    void blocks(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add = nullptr) {
-        std::size_t i = 0;
-        // While the bytes are the text (ASCII, nothing held), blocks go straight from the
-        // bytes; a block they do not cover is decoded alone. UTF-16, whose bytes are never
-        // the text, is decoded the rest of the piece at once, its text stripped a block at a
-        // time where it can be.
-        for (; bytes.size() - i >= block::kSize && !decodesEverything(); i += block::kSize) {
-            const char* at = bytes.data() + i;
-            if (!m_fastReady) {
-                exactPiece(bytes.substr(i, block::kSize), false, binary, emit, add);
-                continue;
-            }
-            if constexpr (std::is_same_v<Add, std::nullptr_t>) {
-                if (m_stripper.fastBlock(at, false, false, emit))
-                    continue;
-            } else if (m_stripper.fastBlock(at, false, binary, *add)) {
-                continue;
-            }
-            exactPiece(bytes.substr(i, block::kSize), false, binary, emit, add);
-        }
-        if (i < bytes.size() || last)
-            exactPiece(bytes.substr(i), last, binary, emit, add);
-    }
-
-    bool decodesEverything() const {
-        return m_decoder.encoding() == platform::TextEncoding::Utf16Le ||
-               m_decoder.encoding() == platform::TextEncoding::Utf16Be;
-    }
-
-    template <class Emit, class Add>
-    void exactPiece(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add) {
-        decodePiece(bytes, last);
-        if constexpr (std::is_same_v<Add, std::nullptr_t>) {
-            m_stripper.feedBlocks(m_text.data(), m_text.size(), true, emit);
-        } else {
-            add->count +=
-                m_stripper.countBlocks(m_text.data(), m_text.size(), true,
-                                       binary ? RadixMode::Binary : RadixMode::Hexadecimal, emit);
-        }
-        if (last)
-            m_stripper.finish(emit);
-        m_fastReady = m_decoder.asciiPassesThrough() && !m_normaliser.holdsCr();
-    }
-
-    void decodePiece(std::string_view bytes, bool last) {
-        m_decoded.clear();
-        m_decoder.decode(bytes, m_decoded, last);
-        m_text.clear();
-        m_normaliser.feed(m_decoded, m_text);
-        if (last)
-            m_normaliser.finish(m_text);
-    }
-
-    platform::TextDecoder m_decoder;
-    platform::LineEndNormaliser m_normaliser;
-    DelimiterStripper m_stripper;
-    TaggedDelimiterStripper<TextPosition> m_tagged;
-    std::u16string m_decoded;
-    std::u16string m_text;
-    TextPosition m_position;
-    bool m_fastReady = false; ///< ASCII bytes may skip decoding and line ends
 };
 
 } // namespace tarnwick

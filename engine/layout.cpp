@@ -1,16 +1,16 @@
-#include "extract.h"
+#include "digits.h"
 
 #include <algorithm>
 
 namespace tarnwick {
 
-WordLayout ComputeLayout(RadixMode radix, std::int16_t widthIndex, std::size_t digitCount) {
+WordLayout ComputeLayout(RadixMode radix, int widthBits, std::size_t digitCount) {
     WordLayout layout;
-    if (widthIndex < 0)
+    if (!WidthAllowed(radix, widthBits))
         return layout; // no width chosen: an empty layout rather than a division by zero
-    const std::int32_t digitsPerWord = std::int32_t{widthIndex} + 1;
+    const std::int32_t digitsPerWord = widthBits / BitsPerDigit(radix);
     layout.digitsPerWord = digitsPerWord;
-    layout.dataWidth = radix == RadixMode::Hexadecimal ? digitsPerWord * 4 : digitsPerWord;
+    layout.dataWidth = widthBits;
 
     const std::uint64_t d = static_cast<std::uint64_t>(digitsPerWord);
     const std::uint64_t length = std::min<std::uint64_t>(digitCount, kMaxDigitCount);

@@ -1,9 +1,10 @@
-#include "file_io.h"
+#include "platform/atomic_file.h"
 
-#include "signal_cleanup.h"
+#include "durable_sync.h"
+#include "platform/paths.h"
+#include "platform/signal_cleanup.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,169 +36,25 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target) {
 
 } // namespace
 
+std::ptrdiff_t SystemWrite(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+int SystemFsync(int fd) {
+    return ::fsync(fd);
+}
+int SystemClose(int fd) {
+    return ::close(fd);
+}
+int SystemRename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+int SystemDataSync(int fd) {
+    return ::fdatasync(fd);
+}
+
 int OpenUnnamedTemporary(const char* folder) {
     // 0666 lets the umask decide, as for any newly created file.
     return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-}
-
-/// Makes a file durable while it is still being written: a thread of its own syncs it each
-/// time a few more MiB have been written, so the disk's flush runs beside the work that
-/// makes the bytes and the final fsync finds little left. The first failure is kept and
-/// must fail the file: after a failed sync the kernel need not report it a second time.
-class DurableWhileWritten {
-public:
-    DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step);
-    ~DurableWhileWritten(); ///< stops and waits for a sync under way
-    DurableWhileWritten(const DurableWhileWritten&) = delete;
-    DurableWhileWritten& operator=(const DurableWhileWritten&) = delete;
-
-    /// `total` bytes are in the file now.
-    void written(std::uint64_t total);
-    /// Stops, and returns the errno value of the first failed sync, or 0.
-    int finish();
-
-private:
-    void run();
-
-    const int m_fd;
-    int (*const m_datasync)(int fd);
-    const std::uint64_t m_step;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::uint64_t m_written = 0; ///< guarded by m_mutex, as are the two below
-    bool m_stop = false;
-    int m_error = 0;
-    std::thread m_thread; ///< none when the system had none to give
-};
-
-IoError MakeIoError(const std::filesystem::path& path, int code) {
-    return IoError{path, code, std::system_category().message(code)};
-}
-
-ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
-    ReadResult result;
-    auto failWith = [&](int code, ReadResult::Status status) {
-        result.status = status;
-        result.bytes.clear();
-        result.bytes.shrink_to_fit();
-        result.error = MakeIoError(path, code);
-        return std::move(result);
-    };
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return failWith(errno, ReadResult::Status::Failed);
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return failWith(errno, ReadResult::Status::Failed);
-    if (S_ISDIR(st.st_mode))
-        return failWith(EISDIR, ReadResult::Status::Failed);
-    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
-        return failWith(EINVAL, ReadResult::Status::NotAFile);
-    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes)
-        return failWith(EFBIG, ReadResult::Status::TooLarge);
-
-    // One byte beyond the known size lets the read that finds the end land without a
-    // reallocation; read until end of file rather than trusting the size, which may change.
-    const std::uint64_t limit = maxBytes + 1;
-    std::uint64_t initial =
-        S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) + 1 : 65536;
-    const auto initialSize = static_cast<std::size_t>(std::min(initial, limit));
-    result.bytes.reserve(initialSize);
-    AdviseHugePages(result.bytes.data(), initialSize);
-    result.bytes.resize(initialSize);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == result.bytes.size()) {
-            if (filled >= limit)
-                return failWith(EFBIG, ReadResult::Status::TooLarge);
-            const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t{filled}, 65536);
-            result.bytes.resize(static_cast<std::size_t>(std::min(grown, limit)));
-        }
-        const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return failWith(errno, ReadResult::Status::Failed);
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    if (filled > maxBytes)
-        return failWith(EFBIG, ReadResult::Status::TooLarge);
-    result.bytes.resize(filled);
-    return result;
-}
-
-DurableWhileWritten::DurableWhileWritten(int fd, int (*datasync)(int fd), std::uint64_t step)
-    : m_fd(fd), m_datasync(datasync), m_step(step) {
-    try {
-        m_thread = std::thread(&DurableWhileWritten::run, this);
-    } catch (const std::system_error&) {
-        // No thread to be had: the final fsync alone makes the file durable, only later.
-    }
-}
-
-DurableWhileWritten::~DurableWhileWritten() {
-    (void)finish();
-}
-
-void DurableWhileWritten::written(std::uint64_t total) {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_written = total;
-    }
-    m_wake.notify_one();
-}
-
-int DurableWhileWritten::finish() {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_one();
-    if (m_thread.joinable())
-        m_thread.join();
-    return m_error;
-}
-
-void DurableWhileWritten::run() {
-    std::uint64_t synced = 0;
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [&] { return m_stop || m_written - synced >= m_step; });
-        if (m_stop || m_error != 0)
-            return;
-        const std::uint64_t upTo = m_written;
-        lock.unlock();
-        int code = 0;
-        while (m_datasync(m_fd) != 0) {
-            if (errno != EINTR) {
-                code = errno;
-                break;
-            }
-        }
-        lock.lock();
-        m_error = code;
-        synced = upTo;
-    }
-}
-
-void AdviseHugePages(const void* data, std::size_t size) {
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    if (size < 4 * kHuge)
-        return;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t last = (begin + size) & ~(kHuge - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
@@ -213,20 +70,6 @@ int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
         bytes.remove_prefix(static_cast<std::size_t>(put));
     }
     return 0;
-}
-
-std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
-    std::filesystem::path current = path;
-    for (int hops = 0; hops < 40; ++hops) { // the kernel's own limit on nested links
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, ec)))
-            return current;
-        const std::filesystem::path link = std::filesystem::read_symlink(current, ec);
-        if (ec)
-            return current;
-        current = link.is_absolute() ? link : current.parent_path() / link;
-    }
-    return path;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, FileCalls calls)
@@ -247,7 +90,7 @@ void AtomicFileWriter::fail(const std::filesystem::path& path, int code, std::st
     discard();
 }
 
-bool AtomicFileWriter::openInPlace(mode_t mode) {
+bool AtomicFileWriter::openInPlace(unsigned mode) {
     if (S_ISSOCK(mode)) {
         fail(m_given, ENXIO, "is a socket, not a file");
         return false;

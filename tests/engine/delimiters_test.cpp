@@ -1,4 +1,4 @@
-#include "engine/stream.h"
+#include "engine/delimiters.h"
 #include "support/reference.h"
 #include "support/test_support.h"
 
@@ -18,7 +18,8 @@ std::u16string StripExact(std::u16string_view text) {
     std::u16string out;
     DelimiterStripper stripper;
     auto emit = [&out](char16_t c) { out += c; };
-    stripper.feed(text, emit);
+    for (char16_t c : text)
+        stripper.put(c, emit);
     stripper.finish(emit);
     return out;
 }
@@ -122,7 +123,7 @@ class ComputeLayoutTest : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ComputeLayoutTest, GivesWidthDigitsAndDepth) {
     const LayoutCase& c = GetParam();
-    const WordLayout layout = ComputeLayout(c.radix, c.widthIndex, c.digits);
+    const WordLayout layout = ComputeLayout(c.radix, test::WidthBits(c.radix, c.widthIndex), c.digits);
     EXPECT_EQ(layout.dataWidth, c.expected.dataWidth);
     EXPECT_EQ(layout.digitsPerWord, c.expected.digitsPerWord);
     EXPECT_EQ(layout.depth, c.expected.depth);
@@ -157,7 +158,7 @@ TEST(ComputeLayout, AgreesWithDoubleDivisionRoundedHalfToEven) {
     for (std::int16_t index = 0; index < 64; ++index) {
         for (std::size_t length = 1; length < 600; ++length) {
             const double exact = static_cast<double>(length) / (index + 1);
-            ASSERT_EQ(ComputeLayout(Bin, index, length).depth, std::nearbyint(exact))
+            ASSERT_EQ(ComputeLayout(Bin, test::WidthBits(Bin, index), length).depth, std::nearbyint(exact))
                 << "index " << index << " length " << length;
         }
     }

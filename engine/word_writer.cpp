@@ -1,0 +1,83 @@
+#include "word_writer.h"
+
+#include <cstring>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+// Room past the end of a line: prefixes and short words are copied in fixed sizes.
+constexpr std::size_t kSlack = 64;
+
+} // namespace
+
+ChunkBuffer::ChunkBuffer(platform::ByteSink& sink, std::size_t expected, std::string_view head,
+                         std::size_t overrun)
+    : m_sink(sink) {
+    const std::size_t chunk = std::max(std::min(kChunk, expected), head.size());
+    m_out = std::make_unique_for_overwrite<char[]>(chunk + overrun + kSlack);
+    m_flushAt = chunk;
+    std::memcpy(m_out.get(), head.data(), head.size());
+    m_used = head.size();
+}
+
+void ChunkBuffer::flush() {
+    if (m_used == 0)
+        return;
+    m_sink.write(std::string_view(m_out.get(), m_used));
+    m_used = 0;
+    m_failed = m_sink.failed();
+}
+
+WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout,
+                       std::int32_t paddedDepth, std::string_view head, std::size_t longestLine)
+    // Lines are written ten at a time before the chunk is checked.
+    : m_chunk(sink,
+              head.size() +
+                  static_cast<std::size_t>(std::max(paddedDepth, layout.depth)) * longestLine +
+                  16,
+              head, 10 * longestLine),
+      m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
+      m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {}
+
+void WordWriter::addDigits(std::string_view digits) {
+    const std::size_t d = m_digitsPerWord;
+    if (!m_word.empty() && m_written < m_layout.depth) { // a word split between two pieces
+        const std::size_t take = std::min(d - m_word.size(), digits.size());
+        m_word.append(digits.substr(0, take));
+        digits.remove_prefix(take);
+        if (m_word.size() < d)
+            return;
+        writeWord(m_word.data(), d);
+        m_word.clear();
+    }
+    std::size_t words = std::min<std::size_t>(
+        digits.size() / d, static_cast<std::size_t>(std::max(m_layout.depth - m_written, 0)));
+    const char* word = digits.data();
+    if (d <= kShortWord) {
+        // Whole 16-byte copies may read past a word, never past the digits given.
+        const std::size_t fixed = digits.size() >= kShortWord
+                                      ? std::min(words, (digits.size() - kShortWord) / d + 1)
+                                      : 0;
+        word = writeWords(word, fixed, true);
+        words -= fixed;
+    }
+    word = writeWords(word, m_chunk.failed() ? 0 : words, false);
+    digits.remove_prefix(static_cast<std::size_t>(word - digits.data()));
+    if (m_written < m_layout.depth && digits.size() < d && !m_chunk.failed())
+        m_word.assign(digits);
+}
+
+void WordWriter::finish() {
+    if (!m_word.empty() && m_written < m_layout.depth)
+        writeWord(m_word.data(), m_word.size()); // the short last word, written short
+    m_word.clear();
+    const std::string zeros(m_digitsPerWord, '0');
+    while (m_written < m_paddedDepth && !m_chunk.failed())
+        writeWord(zeros.data(), zeros.size());
+    writeEnd();
+    m_chunk.flush();
+}
+
+} // namespace tarnwick

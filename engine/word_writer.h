@@ -1,0 +1,100 @@
+#pragma once
+
+#include "digits.h"
+
+#include "platform/byte_sink.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+using platform::ByteSink;
+
+/// The output of a format: lines formatted straight into a reused chunk of about 1 MiB,
+/// handed to the sink whole. Once the sink has failed nothing more is handed on.
+class ChunkBuffer {
+public:
+    /// `expected`: about how large the whole output is, so small files stay cheap;
+    /// `head`: bytes written first, kept in one chunk; `overrun`: how far a batch of lines
+    /// may run past the chunk's end before the buffer is checked.
+    ChunkBuffer(platform::ByteSink& sink, std::size_t expected, std::string_view head,
+                std::size_t overrun);
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+
+    /// Where the next byte goes; room for `overrun` bytes past the chunk is always there.
+    char* end() { return m_out.get() + m_used; }
+    /// Takes the bytes written up to `end`; hands the chunk on once it is full.
+    void setEnd(char* end) {
+        m_used = static_cast<std::size_t>(end - m_out.get());
+        if (m_used > m_flushAt)
+            flush();
+    }
+    /// Hands what is written to the sink.
+    void flush();
+    bool failed() const { return m_failed; }
+
+private:
+    platform::ByteSink& m_sink;
+    std::unique_ptr<char[]> m_out;
+    std::size_t m_used = 0;
+    std::size_t m_flushAt = 0; ///< once m_used passes this, the chunk is handed on
+    bool m_failed = false;
+};
+
+/// What every memory file format shares: the digits arrive in pieces of any size and are
+/// cut into words of `layout.digitsPerWord`; the first `layout.depth` words are written, any
+/// digits beyond dropped; finish() writes a short last word if the depth counts it, then
+/// words of zeros up to `paddedDepth` (when larger than the data's depth), then the
+/// format's end. A format is a subclass that lays out the words (writeWords, writeWord)
+/// and the end (writeEnd) in the chunk buffer.
+class WordWriter {
+public:
+    virtual ~WordWriter() = default;
+    WordWriter(const WordWriter&) = delete;
+    WordWriter& operator=(const WordWriter&) = delete;
+
+    /// Takes the next digits: ASCII digits of the radix, as the digit check left them.
+    void addDigits(std::string_view digits);
+    /// Sets the data's depth once it is known, for a header written before the data was
+    /// counted (DEPTH being the padded depth): at most the depth given so far. It decides
+    /// whether finish() writes a short last word.
+    void setDataDepth(std::int32_t depth) { m_layout.depth = std::min(depth, m_layout.depth); }
+    void finish();
+
+protected:
+    /// `head` is the format's header; `longestLine` bounds one word's line.
+    WordWriter(platform::ByteSink& sink, const WordLayout& layout, std::int32_t paddedDepth,
+               std::string_view head, std::size_t longestLine);
+
+    /// Whole 16-byte copies of a word that is at most this long may read past it.
+    static constexpr std::size_t kShortWord = 16;
+
+    /// Writes `count` whole words starting at `word`, stopping early once the buffer has
+    /// failed; returns where the next word starts. With `shortCopies` (words of at most
+    /// kShortWord digits), each word may be copied as kShortWord bytes.
+    virtual const char* writeWords(const char* word, std::size_t count, bool shortCopies) = 0;
+    /// Writes one word of `length` digits (a short last word, or zeros).
+    virtual void writeWord(const char* word, std::size_t length) = 0;
+    /// Writes what follows the last word.
+    virtual void writeEnd() = 0;
+
+    std::size_t digitsPerWord() const { return m_digitsPerWord; }
+    std::int32_t paddedDepth() const { return m_paddedDepth; }
+
+    ChunkBuffer m_chunk;
+    std::int32_t m_written = 0; ///< words written so far; formats count them
+
+private:
+    WordLayout m_layout;
+    std::int32_t m_paddedDepth;
+    std::size_t m_digitsPerWord;
+    std::string m_word; ///< a word whose digits are still arriving
+};
+
+} // namespace tarnwick

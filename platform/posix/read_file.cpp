@@ -1,0 +1,239 @@
+#include "platform/read_file.h"
+
+#include "platform/atomic_file.h"
+#include "platform/memory.h"
+#include "platform/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace tarnwick::platform {
+
+namespace {
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+} // namespace
+
+ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+    ReadResult result;
+    auto failWith = [&](int code, ReadResult::Status status) {
+        result.status = status;
+        result.bytes.clear();
+        result.bytes.shrink_to_fit();
+        result.error = MakeIoError(path, code);
+        return std::move(result);
+    };
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return failWith(errno, ReadResult::Status::Failed);
+    const FdCloser closer{fd};
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return failWith(errno, ReadResult::Status::Failed);
+    if (S_ISDIR(st.st_mode))
+        return failWith(EISDIR, ReadResult::Status::Failed);
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return failWith(EINVAL, ReadResult::Status::NotAFile);
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return failWith(EFBIG, ReadResult::Status::TooLarge);
+
+    // One byte beyond the known size lets the read that finds the end land without a
+    // reallocation; read until end of file rather than trusting the size, which may change.
+    const std::uint64_t limit = maxBytes + 1;
+    std::uint64_t initial =
+        S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) + 1 : 65536;
+    const auto initialSize = static_cast<std::size_t>(std::min(initial, limit));
+    result.bytes.reserve(initialSize);
+    AdviseHugePages(result.bytes.data(), initialSize);
+    result.bytes.resize(initialSize);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == result.bytes.size()) {
+            if (filled >= limit)
+                return failWith(EFBIG, ReadResult::Status::TooLarge);
+            const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t{filled}, 65536);
+            result.bytes.resize(static_cast<std::size_t>(std::min(grown, limit)));
+        }
+        const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failWith(errno, ReadResult::Status::Failed);
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    if (filled > maxBytes)
+        return failWith(EFBIG, ReadResult::Status::TooLarge);
+    result.bytes.resize(filled);
+    return result;
+}
+
+TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                          const std::function<char16_t*(std::size_t)>& room) {
+    TextFileRead result;
+    // Anything but a plain ASCII file of known size is read whole and decoded.
+    const auto readWhole = [&] {
+        ReadResult whole = ReadWholeFile(path, maxBytes);
+        result = TextFileRead{};
+        result.status = whole.status;
+        result.error = std::move(whole.error);
+        result.bytes = std::move(whole.bytes);
+        return std::move(result);
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return readWhole();
+    const FdCloser closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return readWhole();
+
+    const auto size = static_cast<std::size_t>(st.st_size);
+    AsciiWidener widener(room(2 * size));
+    const auto piece = std::make_unique_for_overwrite<char[]>(kTextFilePiece);
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.get(), kTextFilePiece);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return readWhole();
+        }
+        if (got == 0)
+            break;
+        total += static_cast<std::size_t>(got);
+        if (total > size ||
+            !widener.feed(std::string_view(piece.get(), static_cast<std::size_t>(got))))
+            return readWhole();
+    }
+    result.widened = true;
+    result.length = widener.size();
+    result.longest = widener.longestLine();
+    result.containsNul = widener.containsNul();
+    return result;
+}
+
+struct InputStream::State {
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+    ~State() {
+        if (fd > 0)
+            ::close(fd);
+        if (spool >= 0)
+            ::close(spool);
+    }
+
+    IoError reason(int code) const { return IoError{name, code, name + ": " + ErrorText(code)}; }
+    IoError cannotKeep(int code) const {
+        return IoError{name, code,
+                       "cannot keep " + name + " for the second pass: " + ErrorText(code)};
+    }
+
+    // An unnamed temporary file that holds what a pipe gave, for the second reading.
+    std::optional<IoError> openSpool() {
+        const char* folder = std::getenv("TMPDIR");
+        if (!folder || !*folder)
+            folder = "/tmp";
+        spool = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (spool < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            // No unnamed files there: a named one, unlinked at once.
+            std::string path = std::string(folder) + "/tarnwick-spool-XXXXXX";
+            spool = ::mkostemp(path.data(), O_CLOEXEC);
+            if (spool >= 0)
+                ::unlink(path.c_str());
+        }
+        if (spool < 0)
+            return cannotKeep(errno);
+        return std::nullopt;
+    }
+
+    std::optional<IoError> readFrom(int from, bool keep,
+                                        const std::function<bool(std::string_view, bool)>& use) {
+        buffer.resize(kPiece);
+        for (;;) {
+            const ssize_t got = ::read(from, buffer.data(), buffer.size());
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return reason(errno);
+            }
+            const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+            if (keep)
+                if (const int code = WriteAll(spool, piece))
+                    return cannotKeep(code);
+            if (!use(piece, got == 0) || got == 0)
+                return std::nullopt;
+        }
+    }
+
+    std::string name;
+    int fd = -1;
+    int spool = -1;
+    off_t start = -1;
+    bool seekable = false;
+    int readings = 0;
+    std::vector<char> buffer;
+};
+
+InputStream::InputStream() : m_state(std::make_unique<State>()) {}
+InputStream::~InputStream() = default;
+
+const std::string& InputStream::name() const {
+    return m_state->name;
+}
+
+bool InputStream::seekable() const {
+    return m_state->seekable;
+}
+
+std::optional<IoError> InputStream::open(const std::string& name) {
+    State& s = *m_state;
+    s.name = name == "-" ? "standard input" : name;
+    s.fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (s.fd < 0)
+        return s.reason(errno);
+    struct stat st {};
+    if (::fstat(s.fd, &st) != 0)
+        return s.reason(errno);
+    if (S_ISDIR(st.st_mode))
+        return s.reason(EISDIR);
+    // Standard input may stand past the file's start (a shell that read a line first):
+    // every reading starts where it stood.
+    s.start = S_ISREG(st.st_mode) ? ::lseek(s.fd, 0, SEEK_CUR) : -1;
+    s.seekable = s.start >= 0;
+    return std::nullopt;
+}
+
+std::optional<IoError> InputStream::read(
+    const std::function<bool(std::string_view, bool)>& use) {
+    State& s = *m_state;
+    if (s.readings++ == 0) {
+        const bool keep = !s.seekable;
+        if (keep)
+            if (auto error = s.openSpool())
+                return error;
+        return s.readFrom(s.fd, keep, use);
+    }
+    const int from = s.spool >= 0 ? s.spool : s.fd;
+    if (::lseek(from, s.spool >= 0 ? 0 : s.start, SEEK_SET) < 0)
+        return s.reason(errno);
+    return s.readFrom(from, false, use);
+}
+
+} // namespace tarnwick::platform

@@ -1,0 +1,86 @@
+#include "text_file.h"
+
+#include "line_ends.h"
+#include "text_decoder.h"
+
+#include <cstring>
+#include <new>
+
+namespace tarnwick::platform {
+
+bool AsciiWidener::feed(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    if (m_afterCr && n > 0) {
+        m_afterCr = false;
+        if (p[0] == '\n')
+            i = 1; // the LF of a CR LF split between pieces
+    }
+    char16_t* const out = m_out;
+    std::size_t used = m_used;
+    while (i < n) {
+        // Eight bytes at a time while none of them ends a line or is not ASCII.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            constexpr std::uint64_t ones = 0x0101010101010101ull;
+            constexpr std::uint64_t high = 0x8080808080808080ull;
+            // High bit of a byte set where it is at most '\r' (13): CR, LF and below.
+            const std::uint64_t low = (word | high) - 14 * ones;
+            if (((~low | word) & high) != 0)
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[used + k] = p[i + k];
+            used += 8;
+            i += 8;
+        }
+        if (i == n)
+            break;
+        const unsigned char b = p[i++];
+        if (b >= 0x80) {
+            m_used = used;
+            return false;
+        }
+        if (b != '\r' && b != '\n') {
+            m_containsNul |= b == 0;
+            out[used++] = b;
+            continue;
+        }
+        m_longest = std::max(m_longest, used - m_lineStart);
+        if (b == '\r') {
+            if (i == n)
+                m_afterCr = true;
+            else if (p[i] == '\n')
+                ++i; // CR LF stays one line end
+        }
+        out[used++] = u'\r';
+        out[used++] = u'\n';
+        m_lineStart = used;
+    }
+    m_used = used;
+    return true;
+}
+
+LoadedText LoadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
+                        const std::function<char16_t*(std::size_t)>& room) {
+    LoadedText loaded;
+    TextFileRead read = ReadTextFile(path, maxBytes, room);
+    loaded.status = read.status;
+    loaded.error = std::move(read.error);
+    if (read.status != ReadResult::Status::Ok)
+        return loaded;
+    if (read.widened) {
+        loaded.length = read.length;
+        loaded.plain = !read.containsNul;
+        return loaded;
+    }
+    std::u16string text = NormaliseLineEnds(DecodeText(read.bytes));
+    read.bytes = {};
+    char16_t* const to = room(text.size());
+    std::memcpy(to, text.data(), text.size() * sizeof(char16_t));
+    loaded.length = text.size();
+    return loaded;
+}
+
+} // namespace tarnwick::platform
