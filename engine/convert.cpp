@@ -137,9 +137,14 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         most.depth = *options.paddedDepth;
         writer = std::make_unique<MifWriter>(target, radix, most, clock, most.depth);
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
+        // More words than the depth holds end the count, unless a stray refuses the input
+        // anyway: then the strays are counted on.
+        auto tooMany = [&] {
+            return !tally.anyStray() &&
+                   tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
+        };
         const bool read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
-            result.countStopped =
-                tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
+            result.countStopped = tooMany();
             return report(done) && !tally.decided() && !result.countStopped && !target.failed();
         });
         if (!read) {
@@ -152,9 +157,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             result.error = target.error();
             return result;
         }
-        result.countStopped =
-            result.countStopped ||
-            tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
+        result.countStopped = tooMany();
     } else if (!source.count(tally, [&](std::uint64_t done) {
                    return report(done) && !tally.decided();
                })) {
