@@ -1,5 +1,5 @@
 // Does what the convert button does, from the command line:
-//   convert_file INPUT OUTPUT hex|bin WIDTH_INDEX
+//   convert_file INPUT OUTPUT hex|bin WIDTH_BITS
 // reads INPUT's bytes, decodes them as Open does and converts them to the MIF file OUTPUT.
 // Prints "Written" or the outcome's number on standard output, and the peak memory on
 // standard error.
@@ -23,15 +23,14 @@
 int main(int argc, char** argv) {
     using namespace tarnwick;
     if (argc != 5 || (std::strcmp(argv[3], "hex") != 0 && std::strcmp(argv[3], "bin") != 0)) {
-        std::fprintf(stderr, "usage: %s INPUT OUTPUT hex|bin WIDTH_INDEX\n", argv[0]);
+        std::fprintf(stderr, "usage: %s INPUT OUTPUT hex|bin WIDTH_BITS\n", argv[0]);
         return 2;
     }
-    int widthIndex = 0;
-    const char* indexEnd = argv[4] + std::strlen(argv[4]);
-    const auto parsed = std::from_chars(argv[4], indexEnd, widthIndex);
-    if (parsed.ec != std::errc() || parsed.ptr != indexEnd || widthIndex < -1 ||
-        widthIndex > std::numeric_limits<std::int16_t>::max()) {
-        std::fprintf(stderr, "WIDTH_INDEX must be a whole number from -1 to 32767\n");
+    int widthBits = 0;
+    const char* widthEnd = argv[4] + std::strlen(argv[4]);
+    const auto parsed = std::from_chars(argv[4], widthEnd, widthBits);
+    if (parsed.ec != std::errc() || parsed.ptr != widthEnd) {
+        std::fprintf(stderr, "WIDTH_BITS must be a whole number\n");
         return 2;
     }
     const RadixMode radix = argv[3][0] == 'h' ? RadixMode::Hexadecimal : RadixMode::Binary;
@@ -53,7 +52,7 @@ int main(int argc, char** argv) {
     TextSource source(std::u16string_view(room.get(), read.length));
     ConvertOptions options;
     options.radix = radix;
-    options.widthBits = widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix);
+    options.widthBits = widthBits;
     platform::AtomicFileWriter file(argv[2]);
     const ConvertResult result = Convert(source, options, file, clock);
     if (result.outcome == ConvertOutcome::WriteFailed)

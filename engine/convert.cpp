@@ -3,6 +3,8 @@
 #include "delimiters.h"
 #include "mif_writer.h"
 
+#include "platform/line_ends.h"
+
 #include <memory>
 
 namespace tarnwick {
@@ -11,7 +13,7 @@ TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
     TextPosition at;
     std::size_t lineStart = 0;
     for (std::size_t i = 0; i + 1 < offset && i + 1 < text.size(); ++i)
-        if (text[i] == u'\r' && text[i + 1] == u'\n') {
+        if (platform::StartsLineBreak(text, i)) {
             ++at.line;
             lineStart = i + 2;
         }
@@ -26,6 +28,17 @@ namespace {
 // A piece of the text: a multiple of the block scan's size, small enough that a long
 // conversion reports and stops often.
 constexpr std::size_t kPiece = 1 << 16;
+
+// The writer of the format asked for, its header written.
+std::unique_ptr<WordWriter> makeWriter(const ConvertOptions& options, platform::ByteSink& sink,
+                                       const WordLayout& layout, const platform::Clock& clock,
+                                       std::int32_t depth) {
+    switch (options.format) {
+    case OutputFormat::Mif:
+        break;
+    }
+    return std::make_unique<MifWriter>(sink, options.radix, layout, clock, depth);
+}
 
 } // namespace
 
@@ -126,7 +139,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
 
     // One pass when the header is known at once: the words go into the target as they are
     // counted, and any refusal leaves it uncommitted.
-    std::unique_ptr<MifWriter> writer;
+    std::unique_ptr<WordWriter> writer;
     if (options.onePass && options.paddedDepth && widthAllowed) {
         if (!target.open()) {
             result.outcome = ConvertOutcome::WriteFailed;
@@ -135,7 +148,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         }
         WordLayout most = ComputeLayout(radix, options.widthBits, 1);
         most.depth = *options.paddedDepth;
-        writer = std::make_unique<MifWriter>(target, radix, most, clock, most.depth);
+        writer = makeWriter(options, target, most, clock, most.depth);
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
         // More words than the depth holds end the count, unless a stray refuses the input
         // anyway: then the strays are counted on.
@@ -244,7 +257,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             result.error = target.error();
             return result;
         }
-        writer = std::make_unique<MifWriter>(target, radix, layout, clock, result.depth);
+        writer = makeWriter(options, target, layout, clock, result.depth);
         const bool read = source.copy(*writer, [&](std::uint64_t done) {
             return report(source.size() + done) && !target.failed();
         });

@@ -29,8 +29,14 @@ enum class ConvertOutcome {
     Written,           ///< the output was written and committed
 };
 
+/// The memory file formats a conversion writes: each is a WordWriter.
+enum class OutputFormat {
+    Mif, ///< a memory initialisation file (MifWriter)
+};
+
 /// What to make of the digits.
 struct ConvertOptions {
+    OutputFormat format = OutputFormat::Mif;
     RadixMode radix = RadixMode::Hexadecimal;
     int widthBits = 0; ///< bits per word; one that WidthAllowed refuses is NoWidthSelected
     /// Words of zeros fill the addresses after the data up to this depth; more words than
@@ -126,8 +132,8 @@ public:
 /// valid file holding every digit: no digits (EmptyInput, whatever the width), no width, a
 /// character that is not a digit (NotADigit names the first, where it stands, and counts
 /// them), too many digits, a tail too short for a word (DigitsDropped says where it
-/// starts), and what the options refuse. Then opens `target`, writes the MIF file through
-/// it in a second pass and commits it. Holds only bounded buffers, never the digit string
+/// starts), and what the options refuse. Then opens `target`, writes the file in the
+/// format asked for through it in a second pass and commits it. Holds only bounded buffers, never the digit string
 /// or the word list. `progress`, when given, is called between pieces.
 ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
                       platform::ByteTarget& target, const platform::Clock& clock,

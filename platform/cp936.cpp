@@ -1,5 +1,7 @@
 #include "cp936.h"
 
+#include "ascii.h"
+
 #include <unicode/ucnv.h>
 
 #include <bit>
@@ -96,19 +98,11 @@ void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last
     const std::size_t n = bytes.size();
     while (i < n) {
         if (!m_pending) {
-            // ASCII fast path, eight bytes at a time while no high bit is set.
-            while (i + 8 <= n) {
-                std::uint64_t block;
-                std::memcpy(&block, bytes.data() + i, 8);
-                if (block & 0x8080808080808080ull)
-                    break;
-                for (int k = 0; k < 8; ++k)
-                    out[pos + k] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i + k]));
-                pos += 8;
-                i += 8;
-            }
-            while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80)
-                out[pos++] = static_cast<char16_t>(bytes[i++]);
+            // ASCII around ICU.
+            const std::size_t run = AsciiRun(bytes.data() + i, n - i);
+            WidenAscii(bytes.data() + i, run, out.data() + pos);
+            pos += run;
+            i += run;
             if (i == n)
                 break;
         }

@@ -38,12 +38,8 @@ void LineEndNormaliser::finish(std::u16string& out) {
 
 std::u16string NormaliseLineEnds(std::u16string text) {
     bool bare = false;
-    for (std::size_t i = 0; i < text.size() && !bare; ++i) {
-        if (text[i] == u'\r')
-            bare = i + 1 == text.size() || text[i + 1] != u'\n';
-        else if (text[i] == u'\n')
-            bare = i == 0 || text[i - 1] != u'\r';
-    }
+    for (std::size_t i = 0; i < text.size() && !bare; ++i)
+        bare = IsBareLineEnd(text, i);
     if (!bare)
         return text;
     std::u16string out;

@@ -5,6 +5,22 @@
 
 namespace tarnwick::platform {
 
+// The line-end rule. In the input box, as in typed text on Windows, a line ends with the
+// pair CR LF and nothing else; a text file may end lines with a bare LF or a bare CR too.
+
+/// True when a CR LF pair, one line end of the box, starts at text[i].
+template <class Text, class Index> constexpr bool StartsLineBreak(const Text& text, Index i) {
+    return text[i] == u'\r' && i + 1 < static_cast<Index>(text.size()) && text[i + 1] == u'\n';
+}
+
+/// True when text[i] is a CR or an LF that is not half of a CR LF pair: a line end of a
+/// file that the box would hold as CR LF.
+template <class Text, class Index> constexpr bool IsBareLineEnd(const Text& text, Index i) {
+    if (text[i] == u'\r')
+        return !StartsLineBreak(text, i);
+    return text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r');
+}
+
 /// Turns the line ends of a text file into the CR LF pairs that typed text has: every bare
 /// LF and every bare CR becomes CR LF, a CR LF pair stays one line break (so CR CR LF is two
 /// breaks). Nothing else changes. Fed in pieces: a CR that ends a piece is held back until

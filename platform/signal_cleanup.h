@@ -21,4 +21,10 @@ void ForgetTemporary(int slot);
 /// may (write a byte to a pipe). A signal during a write always ends the process.
 void InstallSignalCleanup(void (*quitWhenIdle)(int signal) = nullptr);
 
+/// Installs the handlers for a program with an event loop: a signal that finds no write
+/// under way writes a byte to a pipe instead of ending the process. Returns the pipe's read
+/// end, which the program watches to end cleanly, or -1 when no pipe could be made (a
+/// signal then ends the process at once).
+int InstallSignalCleanupWithQuitPipe();
+
 } // namespace tarnwick::platform

@@ -1,5 +1,6 @@
 #include "text_decoder.h"
 
+#include "ascii.h"
 #include "memory.h"
 
 #include <unicode/ucnv.h>
@@ -37,27 +38,11 @@ const char* icuName(TextEncoding encoding) {
     }
 }
 
-std::size_t firstNonAscii(std::string_view bytes) {
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) { // eight bytes at a time while no high bit is set
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-    }
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-        ++i;
-    return i;
-}
-
-// Widens ASCII bytes to UTF-16, appended to `out`: a loop the compiler vectorises.
+// Widens ASCII bytes to UTF-16, appended to `out`.
 void appendAscii(std::string_view ascii, std::u16string& out) {
     const std::size_t base = out.size();
     out.resize(base + ascii.size());
-    const auto* in = reinterpret_cast<const unsigned char*>(ascii.data());
-    char16_t* to = out.data() + base;
-    for (std::size_t i = 0; i < ascii.size(); ++i)
-        to[i] = in[i];
+    WidenAscii(ascii.data(), ascii.size(), out.data() + base);
 }
 
 } // namespace
@@ -140,7 +125,7 @@ void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last)
     }
     if (m_encoding == TextEncoding::Auto) {
         // ASCII reads the same in every candidate: decode it before anything is decided.
-        const std::size_t ascii = firstNonAscii(bytes);
+        const std::size_t ascii = AsciiRun(bytes.data(), bytes.size());
         appendAscii(bytes.substr(0, ascii), out);
         bytes.remove_prefix(ascii);
         if (bytes.empty())

@@ -1,5 +1,6 @@
 #include "text_file.h"
 
+#include "ascii.h"
 #include "line_ends.h"
 #include "text_decoder.h"
 
@@ -20,21 +21,11 @@ bool AsciiWidener::feed(std::string_view bytes) {
     char16_t* const out = m_out;
     std::size_t used = m_used;
     while (i < n) {
-        // Eight bytes at a time while none of them ends a line or is not ASCII.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            constexpr std::uint64_t ones = 0x0101010101010101ull;
-            constexpr std::uint64_t high = 0x8080808080808080ull;
-            // High bit of a byte set where it is at most '\r' (13): CR, LF and below.
-            const std::uint64_t low = (word | high) - 14 * ones;
-            if (((~low | word) & high) != 0)
-                break;
-            for (int k = 0; k < 8; ++k)
-                out[used + k] = p[i + k];
-            used += 8;
-            i += 8;
-        }
+        // A run that ends no line: no CR, LF or other byte below 14, nothing beyond ASCII.
+        const std::size_t run = AsciiRun(bytes.data() + i, n - i, '\r' + 1);
+        WidenAscii(bytes.data() + i, run, out + used);
+        used += run;
+        i += run;
         if (i == n)
             break;
         const unsigned char b = p[i++];

@@ -101,6 +101,11 @@ QString reasonText(const std::string& reason) {
     return QString::fromLocal8Bit(reason);
 }
 
+// The width list's entries: one digit, two digits, ... up to the widest word.
+int widthOfEntry(RadixMode radix, int index) {
+    return (index + 1) * BitsPerDigit(radix);
+}
+
 QString entryText(int bits) {
     return QString::number(bits).leftJustified(4, u' ') + QStringLiteral("Bits Data");
 }
@@ -212,13 +217,13 @@ void Form1::Option1_Click(std::int16_t /*Index*/) {
     // Reads both buttons, as the handler always has, rather than trusting the index.
     Combo1->clear();
     if (Option1[0]->isChecked()) {
-        for (int i = 0; i < 64; ++i)
-            Combo1->addItem(entryText(4 * (i + 1)));
+        for (int i = 0; i < kMaxDigitsPerWord; ++i)
+            Combo1->addItem(entryText(widthOfEntry(RadixMode::Hexadecimal, i)));
         Combo1->selectIndex(1);
     }
     if (Option1[1]->isChecked()) {
-        for (int i = 0; i < 64; ++i)
-            Combo1->addItem(entryText(i + 1));
+        for (int i = 0; i < kMaxDigitsPerWord; ++i)
+            Combo1->addItem(entryText(widthOfEntry(RadixMode::Binary, i)));
         Combo1->selectIndex(7);
     }
 }
@@ -241,8 +246,7 @@ void Form1::Command4_Click() {
         widthIndex = Combo1->listIndex();
     }
     const RadixMode radix = options.radix;
-    // The list's entries are the widths in order, one digit more each.
-    options.widthBits = widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix);
+    options.widthBits = widthIndex < 0 ? 0 : widthOfEntry(radix, widthIndex);
     TextSource source(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                           static_cast<std::size_t>(text.size())));
     platform::AtomicFileWriter file(QFile::encodeName(outputPath()).toStdString());

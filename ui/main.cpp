@@ -12,9 +12,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,15 +45,6 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
         previousHandler(type, context, message);
 }
 
-// SIGINT, SIGTERM and SIGHUP end the event loop through a pipe, so the window closes as if
-// the user had closed it; during a conversion the signal removes its temporary file first.
-int g_quitPipe[2] = {-1, -1};
-
-void quitFromSignal(int) {
-    const char byte = 0;
-    (void)!::write(g_quitPipe[1], &byte, 1);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,13 +73,12 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tarnwick"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
     tarnwick::platform::InstallChineseQtTranslations(app);
-    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        auto* quit = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, &app);
+    // SIGINT, SIGTERM and SIGHUP end the event loop, so the window closes as if the user had
+    // closed it; during a conversion the signal removes its temporary file first.
+    if (const int quitFd = tarnwick::platform::InstallSignalCleanupWithQuitPipe(); quitFd >= 0) {
+        auto* quit = new QSocketNotifier(quitFd, QSocketNotifier::Read, &app);
         QObject::connect(quit, &QSocketNotifier::activated, &app,
                          [] { QCoreApplication::exit(0); });
-        tarnwick::platform::InstallSignalCleanup(quitFromSignal);
-    } else {
-        tarnwick::platform::InstallSignalCleanup();
     }
 
     tarnwick::platform::LocaleClock clock;

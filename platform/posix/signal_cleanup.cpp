@@ -1,5 +1,6 @@
 #include "platform/signal_cleanup.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -85,6 +86,26 @@ void InstallSignalCleanup(void (*quitWhenIdle)(int signal)) {
             continue;
         sigaction(signal, &action, nullptr);
     }
+}
+
+namespace {
+
+int g_quitPipe[2] = {-1, -1};
+
+void quitByPipe(int) {
+    const char byte = 0;
+    (void)!::write(g_quitPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int InstallSignalCleanupWithQuitPipe() {
+    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        InstallSignalCleanup();
+        return -1;
+    }
+    InstallSignalCleanup(quitByPipe);
+    return g_quitPipe[0];
 }
 
 } // namespace tarnwick::platform

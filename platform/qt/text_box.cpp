@@ -64,9 +64,8 @@ bool needsGlyph(QStringView text, qsizetype i) {
     const char16_t c = text[i].unicode();
     switch (c) {
     case u'\r':
-        return i + 1 >= text.size() || text[i + 1] != u'\n';
     case u'\n':
-        return i == 0 || text[i - 1] != u'\r';
+        return IsBareLineEnd(text, i);
     default:
         return (c < 0x20 || c > 0x2028) && glyphFor(c) != c; // most text skips the table
     }
