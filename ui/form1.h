@@ -4,9 +4,10 @@
 // calls the engine or a platform service, and shows the outcome through the message box
 // service:
 //   Form_Load -> Option1 selected -> Option1_Click fills Combo1
-//   Command4_Click: CInput text + Option1 + Combo1 index -> ConvertToMif -> message
-//   Op_Click, a dropped file, a file named at start: loadFile -> file bytes -> text
-//     (byte-order mark, UTF-8 or GBK) -> CR LF line ends -> CInput
+//   Command4_Click: CInput text (TextSource) + Option1 + Combo1 width -> Convert into an
+//     AtomicFileWriter on the desktop -> message
+//   Op_Click, a dropped file, a file named at start: loadFile -> LoadTextFile (byte-order
+//     mark, UTF-8 or GBK; CR LF line ends) -> CInput
 //   Loads and conversions report to a Progress and stop when the user cancels
 //   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
 
