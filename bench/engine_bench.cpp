@@ -59,9 +59,9 @@ void BM_CountBlocksText(benchmark::State& state) {
         DelimiterStripper stripper;
         std::uint64_t others = 0;
         auto other = [&others](char16_t) { ++others; };
-        benchmark::DoNotOptimize(stripper.countBlocks(text.data(), text.size(), true,
-                                                      RadixMode::Hexadecimal, other) +
-                                 others);
+        benchmark::DoNotOptimize(
+            stripper.countBlocks(text.data(), text.size(), true, RadixMode::Hexadecimal, other) +
+            others);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }

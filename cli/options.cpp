@@ -78,9 +78,9 @@ std::optional<std::int64_t> parseNumber(const char* text) {
 std::optional<platform::TextEncoding> parseEncoding(const char* name) {
     using platform::TextEncoding;
     static const std::pair<const char*, TextEncoding> names[] = {
-        {"auto", TextEncoding::Auto},       {"cp936", TextEncoding::Cp936},
-        {"gbk", TextEncoding::Cp936},       {"utf-8", TextEncoding::Utf8},
-        {"utf8", TextEncoding::Utf8},       {"utf-16le", TextEncoding::Utf16Le},
+        {"auto", TextEncoding::Auto},        {"cp936", TextEncoding::Cp936},
+        {"gbk", TextEncoding::Cp936},        {"utf-8", TextEncoding::Utf8},
+        {"utf8", TextEncoding::Utf8},        {"utf-16le", TextEncoding::Utf16Le},
         {"utf-16be", TextEncoding::Utf16Be},
     };
     for (const auto& [text, encoding] : names)
@@ -190,8 +190,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     const bool hex = options.radix == RadixMode::Hexadecimal;
     const std::int64_t bits = width.value_or(8);
     if (!WidthAllowed(options.radix, bits))
-        return usageError("invalid width '" + std::to_string(bits) + "': " +
-                          (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
+        return usageError(
+            "invalid width '" + std::to_string(bits) +
+            "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
     options.width = static_cast<int>(bits);
     if (platform::SourceDateEpochMalformed())
         return usageError(std::string("invalid SOURCE_DATE_EPOCH '") +

@@ -131,8 +131,8 @@ int report(const Options& options, const platform::InputStream& input,
         Say("nothing written (--strict)");
         return Failed;
     case ConvertOutcome::DeeperThanPadding:
-        Say("the data makes " + std::to_string(result.layout.depth) +
-            " words, more than --depth " + depth + "; nothing written");
+        Say("the data makes " + std::to_string(result.layout.depth) + " words, more than --depth " +
+            depth + "; nothing written");
         return Failed;
     case ConvertOutcome::WriteFailed:
         Say("cannot write " + outputName(options) + ": " + result.error.reason);

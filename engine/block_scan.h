@@ -23,14 +23,14 @@ inline constexpr std::size_t kSize = 64;
 
 /// What each character of a block is, as far as delimiter removal and the digit check care.
 struct Masks {
-    std::uint64_t other = 0;   ///< not ASCII, or an ASCII character with no part below
-    std::uint64_t drop = 0;    ///< blank, TAB, ',', ';', '{', '}'
-    std::uint64_t cr = 0;      ///< CR
-    std::uint64_t lf = 0;      ///< LF
-    std::uint64_t zero = 0;    ///< '0'
-    std::uint64_t one = 0;     ///< '1'
-    std::uint64_t x = 0;       ///< 'x' or 'X'
-    std::uint64_t digit = 0;   ///< 0-9, a-f, A-F ('0' included)
+    std::uint64_t other = 0; ///< not ASCII, or an ASCII character with no part below
+    std::uint64_t drop = 0;  ///< blank, TAB, ',', ';', '{', '}'
+    std::uint64_t cr = 0;    ///< CR
+    std::uint64_t lf = 0;    ///< LF
+    std::uint64_t zero = 0;  ///< '0'
+    std::uint64_t one = 0;   ///< '1'
+    std::uint64_t x = 0;     ///< 'x' or 'X'
+    std::uint64_t digit = 0; ///< 0-9, a-f, A-F ('0' included)
 };
 
 /// Where a counting pass collects the number of digits the fast path frees.
@@ -69,10 +69,9 @@ inline Masks classify(const __m128i (&v)[4], std::uint64_t nonAscii) {
     Masks m;
     for (int k = 0; k < 4; ++k) {
         const __m128i lower = _mm_or_si128(v[k], _mm_set1_epi8(0x20));
-        const __m128i drop =
-            _mm_or_si128(_mm_or_si128(_mm_or_si128(is(v[k], ' '), is(v[k], '\t')),
-                                      _mm_or_si128(is(v[k], ','), is(v[k], ';'))),
-                         _mm_or_si128(is(v[k], '{'), is(v[k], '}')));
+        const __m128i drop = _mm_or_si128(_mm_or_si128(_mm_or_si128(is(v[k], ' '), is(v[k], '\t')),
+                                                       _mm_or_si128(is(v[k], ','), is(v[k], ';'))),
+                                          _mm_or_si128(is(v[k], '{'), is(v[k], '}')));
         m.drop |= bits(drop, k);
         m.cr |= bits(is(v[k], '\r'), k);
         m.lf |= bits(is(v[k], '\n'), k);
@@ -189,13 +188,13 @@ inline Masks Classify(const char16_t* units) {
 
 /// The delimiter removal of one block in the common case. Returns false, changing
 /// nothing, when the block needs the per-character path: a character that is neither a
-/// hexadecimal digit nor a delimiter (with `binary`, a digit other than 0 and 1 too), an 'x' that does not follow its '0' directly, and, where line
-/// ends count (`pairedLineEnds`, text as the input box holds it), a CR or LF that is not
-/// part of a CR LF pair inside the block. Otherwise sets `keep` to the digits that survive
-/// and updates `heldZero`: a '0' whose fate depends on what comes after the block (only
-/// delimiters follow it) is held, not kept; a held '0' from before is released by the
-/// first character that is neither a delimiter nor an 'x', or removed with that 'x'.
-/// `releaseHeld` tells the caller to emit the held '0' before the block's digits.
+/// hexadecimal digit nor a delimiter (with `binary`, a digit other than 0 and 1 too), an 'x' that
+/// does not follow its '0' directly, and, where line ends count (`pairedLineEnds`, text as the
+/// input box holds it), a CR or LF that is not part of a CR LF pair inside the block. Otherwise
+/// sets `keep` to the digits that survive and updates `heldZero`: a '0' whose fate depends on what
+/// comes after the block (only delimiters follow it) is held, not kept; a held '0' from before is
+/// released by the first character that is neither a delimiter nor an 'x', or removed with that
+/// 'x'. `releaseHeld` tells the caller to emit the held '0' before the block's digits.
 inline bool Filter(const Masks& m, bool pairedLineEnds, bool binary, bool& heldZero,
                    std::uint64_t& keep, bool& releaseHeld) {
     if (m.other != 0 || (binary && (m.digit & ~(m.zero | m.one)) != 0))

@@ -98,8 +98,7 @@ bool TextSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn
     return true;
 }
 
-std::optional<SourcePlace> TextSource::find(const std::function<bool(char16_t)>& isIt,
-                                            bool toEnd) {
+std::optional<SourcePlace> TextSource::find(const std::function<bool(char16_t)>& isIt, bool toEnd) {
     // The exact stripper, each character tagged with its index.
     TaggedDelimiterStripper<std::size_t> stripper;
     std::optional<SourcePlace> found;
@@ -171,9 +170,8 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             return result;
         }
         result.countStopped = tooMany();
-    } else if (!source.count(tally, [&](std::uint64_t done) {
-                   return report(done) && !tally.decided();
-               })) {
+    } else if (!source.count(
+                   tally, [&](std::uint64_t done) { return report(done) && !tally.decided(); })) {
         result.outcome = ConvertOutcome::ReadFailed;
         result.error = source.error();
         return result;
@@ -195,8 +193,8 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     if (tally.anyStray()) {
         // Located only now, by a rescan with places: the first pass stays fast.
         result.strays = tally.strays();
-        const auto place = source.find([radix](char16_t c) { return !IsRadixDigit(c, radix); },
-                                       false);
+        const auto place =
+            source.find([radix](char16_t c) { return !IsRadixDigit(c, radix); }, false);
         if (!place && source.error().code != 0) {
             result.outcome = ConvertOutcome::ReadFailed;
             result.error = source.error();

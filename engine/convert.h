@@ -59,8 +59,8 @@ struct ConvertResult {
     bool countStopped = false;    ///< DeeperThanPadding found before the count was complete
     std::int32_t depth = 0;       ///< the DEPTH written (Written)
     platform::IoError error;      ///< set for ReadFailed and WriteFailed
-    StrayCharacters strays; ///< set for NotADigit: placed where the first stands in the input
-    DroppedDigits dropped;  ///< set for DigitsDropped, placed as `strays`
+    StrayCharacters strays;       ///< set for NotADigit: placed where the first stands in the input
+    DroppedDigits dropped;        ///< set for DigitsDropped, placed as `strays`
 };
 
 /// Told how far a conversion has come: `done` of `total` units of work. Returning false
@@ -88,9 +88,7 @@ public:
     /// Takes a number of digits of the radix that the block path counted.
     void add(std::uint64_t count) { m_digits += count; }
     /// Once true, the rest of the input cannot change the outcome.
-    bool decided() const {
-        return (m_finder.any() && !m_countAll) || m_digits > kMaxDigitCount;
-    }
+    bool decided() const { return (m_finder.any() && !m_countAll) || m_digits > kMaxDigitCount; }
     bool anyStray() const { return m_finder.any(); }
     const StrayCharacters& strays() const { return m_finder.strays(); }
     std::uint64_t digits() const { return m_digits; }
@@ -133,8 +131,8 @@ public:
 /// character that is not a digit (NotADigit names the first, where it stands, and counts
 /// them), too many digits, a tail too short for a word (DigitsDropped says where it
 /// starts), and what the options refuse. Then opens `target`, writes the file in the
-/// format asked for through it in a second pass and commits it. Holds only bounded buffers, never the digit string
-/// or the word list. `progress`, when given, is called between pieces.
+/// format asked for through it in a second pass and commits it. Holds only bounded buffers, never
+/// the digit string or the word list. `progress`, when given, is called between pieces.
 ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
                       platform::ByteTarget& target, const platform::Clock& clock,
                       const ConvertProgress& progress = {});
@@ -149,8 +147,7 @@ public:
     bool count(Tally& tally, const GoOn& goOn) override;
     bool copy(WordWriter& writer, const GoOn& goOn) override;
     bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
-    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt,
-                                    bool toEnd) override;
+    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_error; }
 
 private:

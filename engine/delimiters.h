@@ -39,9 +39,9 @@ struct NoTag {};
 /// The delimiter-removal passes (each removing one kind of delimiter from the whole text, in
 /// turn) as one streaming pass. Characters surviving the single-character passes (blank,
 /// TAB, ',', ';', '{', '}') feed a matcher for "0x"/"0X" that holds back one '0'; what
-/// survives it feeds a matcher for CR LF that holds back one CR. A held character is released once the next one shows it is not part of a
-/// match, which is exactly the left-to-right, no-rescan rule of each pass. It never emits
-/// more characters than it has been given, and never reorders them.
+/// survives it feeds a matcher for CR LF that holds back one CR. A held character is released once
+/// the next one shows it is not part of a match, which is exactly the left-to-right, no-rescan rule
+/// of each pass. It never emits more characters than it has been given, and never reorders them.
 ///
 /// Each character carries a tag (its index, its line and column) that comes out with it,
 /// held ones included, so a caller learns exactly where each digit-string character stood.

@@ -60,11 +60,11 @@ struct TextPosition {
 /// The characters left after delimiter removal that are not digits of the radix. A MIF
 /// file whose words hold them is not valid, so such a text is refused as a whole.
 struct StrayCharacters {
-    std::uint64_t count = 0; ///< how many (a surrogate pair counts once)
+    std::uint64_t count = 0;    ///< how many (a surrogate pair counts once)
     std::uint64_t nulCount = 0; ///< how many of them are U+0000
-    char32_t first = 0;      ///< the first of them
-    TextPosition at;         ///< where the first stands in the input
-    std::size_t offset = 0;  ///< its index in the input text, in UTF-16 code units
+    char32_t first = 0;         ///< the first of them
+    TextPosition at;            ///< where the first stands in the input
+    std::size_t offset = 0;     ///< its index in the input text, in UTF-16 code units
 
     /// True when most of them are U+0000, as in UTF-16 read as a one-byte encoding.
     bool mostlyNul() const { return 2 * nulCount > count; }
@@ -85,8 +85,8 @@ struct DroppedDigits {
 /// the rounded depth has no room for them (0 when every digit is in a word, a short last
 /// word included).
 inline std::uint64_t DroppedDigitCount(const WordLayout& layout, std::uint64_t digitCount) {
-    const std::uint64_t kept = static_cast<std::uint64_t>(layout.depth) *
-                               static_cast<std::uint64_t>(layout.digitsPerWord);
+    const std::uint64_t kept =
+        static_cast<std::uint64_t>(layout.depth) * static_cast<std::uint64_t>(layout.digitsPerWord);
     return kept < digitCount ? digitCount - kept : 0;
 }
 

@@ -137,8 +137,7 @@ public:
     bool count(Tally& tally, const GoOn& goOn) override;
     bool copy(WordWriter& writer, const GoOn& goOn) override;
     bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
-    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt,
-                                    bool toEnd) override;
+    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
 
 protected:
     using Use = std::function<bool(std::string_view piece, bool last)>;

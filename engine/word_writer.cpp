@@ -30,13 +30,12 @@ void ChunkBuffer::flush() {
     m_failed = m_sink.failed();
 }
 
-WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout,
-                       std::int32_t paddedDepth, std::string_view head, std::size_t longestLine)
+WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout, std::int32_t paddedDepth,
+                       std::string_view head, std::size_t longestLine)
     // Lines are written ten at a time before the chunk is checked.
     : m_chunk(sink,
               head.size() +
-                  static_cast<std::size_t>(std::max(paddedDepth, layout.depth)) * longestLine +
-                  16,
+                  static_cast<std::size_t>(std::max(paddedDepth, layout.depth)) * longestLine + 16,
               head, 10 * longestLine),
       m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
       m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {}
@@ -57,9 +56,8 @@ void WordWriter::addDigits(std::string_view digits) {
     const char* word = digits.data();
     if (d <= kShortWord) {
         // Whole 16-byte copies may read past a word, never past the digits given.
-        const std::size_t fixed = digits.size() >= kShortWord
-                                      ? std::min(words, (digits.size() - kShortWord) / d + 1)
-                                      : 0;
+        const std::size_t fixed =
+            digits.size() >= kShortWord ? std::min(words, (digits.size() - kShortWord) / d + 1) : 0;
         word = writeWords(word, fixed, true);
         words -= fixed;
     }

@@ -13,9 +13,9 @@ namespace {
 
 // The options QApplication takes for itself, with a value and without.
 constexpr std::array<std::string_view, 14> kQtValueOptions{
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display", "geometry",
-    "title", "qmljsdebugger"};
+    "platform",    "platformpluginpath", "platformtheme", "plugin",       "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "style",         "stylesheet",   "session",
+    "display",     "geometry",           "title",         "qmljsdebugger"};
 constexpr std::array<std::string_view, 6> kQtFlagOptions{"reverse", "widgetcount", "nograb",
                                                          "dograb",  "sync",        "testability"};
 

@@ -250,11 +250,10 @@ void Form1::Command4_Click() {
     TextSource source(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                           static_cast<std::size_t>(text.size())));
     platform::AtomicFileWriter file(QFile::encodeName(outputPath()).toStdString());
-    const ConvertResult result =
-        Convert(source, options, file, m_services.clock,
-                [&progress](std::uint64_t done, std::uint64_t total) {
-                    return progress->step(done, total);
-                });
+    const ConvertResult result = Convert(source, options, file, m_services.clock,
+                                         [&progress](std::uint64_t done, std::uint64_t total) {
+                                             return progress->step(done, total);
+                                         });
     progress.reset();
     switch (result.outcome) {
     case ConvertOutcome::EmptyInput:
@@ -358,11 +357,9 @@ bool Form1::loadFile(const QString& name) {
     case platform::ReadResult::Status::Ok:
         break;
     }
-    return CInput->loadText(text, read.plain,
-                            [&progress](qint64 done, qint64 total) {
-                                return progress->step(static_cast<std::uint64_t>(done),
-                                                      static_cast<std::uint64_t>(total));
-                            });
+    return CInput->loadText(text, read.plain, [&progress](qint64 done, qint64 total) {
+        return progress->step(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total));
+    });
 }
 
 void Form1::filesDropped(const QList<QUrl>& urls) {

@@ -68,7 +68,6 @@ std::u16string decodeCharset(std::string_view bytes, const char* charset) {
     return out;
 }
 
-
 std::u16string formatNow(const char* format) {
     locale_t loc = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (loc == static_cast<locale_t>(nullptr))

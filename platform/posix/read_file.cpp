@@ -164,7 +164,7 @@ struct InputStream::State {
     }
 
     std::optional<IoError> readFrom(int from, bool keep,
-                                        const std::function<bool(std::string_view, bool)>& use) {
+                                    const std::function<bool(std::string_view, bool)>& use) {
         buffer.resize(kPiece);
         for (;;) {
             const ssize_t got = ::read(from, buffer.data(), buffer.size());
@@ -220,8 +220,7 @@ std::optional<IoError> InputStream::open(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<IoError> InputStream::read(
-    const std::function<bool(std::string_view, bool)>& use) {
+std::optional<IoError> InputStream::read(const std::function<bool(std::string_view, bool)>& use) {
     State& s = *m_state;
     if (s.readings++ == 0) {
         const bool keep = !s.seekable;

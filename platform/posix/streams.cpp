@@ -46,8 +46,8 @@ bool SameFile(const std::string& input, const std::string& output) {
     const int descriptor = OutputDescriptor(output);
     struct stat in {};
     struct stat out {};
-    const bool outputKnown = descriptor >= 0 ? ::fstat(descriptor, &out) == 0
-                                             : ::stat(output.c_str(), &out) == 0;
+    const bool outputKnown =
+        descriptor >= 0 ? ::fstat(descriptor, &out) == 0 : ::stat(output.c_str(), &out) == 0;
     return outputKnown && ::stat(input.c_str(), &in) == 0 && S_ISREG(out.st_mode) &&
            in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
