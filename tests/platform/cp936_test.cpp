@@ -12,45 +12,41 @@ namespace {
 
 using namespace std::string_literals;
 
-struct DecodeCase {
-    const char* name;
-    std::string bytes;
-    std::u16string expected;
-};
+using test::DecodeCase;
 
-void PrintTo(const DecodeCase& c, std::ostream* os) {
-    *os << c.name;
+DecodeCase Cp936Case(const char* name, std::string bytes, std::u16string text) {
+    return DecodeCase{name, std::move(bytes), TextEncoding::Cp936, std::move(text)};
 }
 
 class DecodeCp936Test : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeCp936Test, Decodes) {
-    EXPECT_EQ(test::DecodeCp936(GetParam().bytes), GetParam().expected);
+    EXPECT_EQ(test::DecodeCp936(GetParam().bytes), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeCp936Test,
-    testing::Values(DecodeCase{"Ascii", "0x1F,\r\n", u"0x1F,\r\n"},
-                    DecodeCase{"NulStays", "a\0b"s, u"a\0b"s},
-                    DecodeCase{"Chinese", "\xD7\xD6\xC4\xA3", u"\u5B57\u6A21"},
-                    DecodeCase{"FullWidthColon", "\xA3\xBA", u"\uFF1A"},
-                    DecodeCase{"TrailInAsciiRange", "\x81\x40", u"\u4E02"},
-                    DecodeCase{"EuroSign", "\x80", u"\u20AC"},
-                    DecodeCase{"FfIsPrivateUse",
-                               "a\xFF"
-                               "b",
-                               u"a\uF8F5b"},
-                    DecodeCase{"UnknownPairDoesNotEatTheNextCharacter", "\xA2\xA0\xD7\xD6",
-                               u"\uE585\u5B57"},
-                    DecodeCase{"TruncatedAtEnd", "ab\xD7", u"ab\uFFFD"},
-                    DecodeCase{"LeadThenDigitKeepsDigit",
-                               "\xD7"
-                               "1",
-                               u"\uFFFD"
-                               "1"},
-                    DecodeCase{"LeadThenNewlineKeepsNewline", "\xD7\n\xD6", u"\uFFFD\n\uFFFD"},
-                    DecodeCase{"Utf8BomIsNotSpecial", "\xEF\xBB\xBF", u"\u9518\uFFFD"},
-                    DecodeCase{"Empty", "", u""}),
+    testing::Values(Cp936Case("Ascii", "0x1F,\r\n", u"0x1F,\r\n"),
+                    Cp936Case("NulStays", "a\0b"s, u"a\0b"s),
+                    Cp936Case("Chinese", "\xD7\xD6\xC4\xA3", u"\u5B57\u6A21"),
+                    Cp936Case("FullWidthColon", "\xA3\xBA", u"\uFF1A"),
+                    Cp936Case("TrailInAsciiRange", "\x81\x40", u"\u4E02"),
+                    Cp936Case("EuroSign", "\x80", u"\u20AC"),
+                    Cp936Case("FfIsPrivateUse",
+                              "a\xFF"
+                              "b",
+                              u"a\uF8F5b"),
+                    Cp936Case("UnknownPairDoesNotEatTheNextCharacter", "\xA2\xA0\xD7\xD6",
+                              u"\uE585\u5B57"),
+                    Cp936Case("TruncatedAtEnd", "ab\xD7", u"ab\uFFFD"),
+                    Cp936Case("LeadThenDigitKeepsDigit",
+                              "\xD7"
+                              "1",
+                              u"\uFFFD"
+                              "1"),
+                    Cp936Case("LeadThenNewlineKeepsNewline", "\xD7\n\xD6", u"\uFFFD\n\uFFFD"),
+                    Cp936Case("Utf8BomIsNotSpecial", "\xEF\xBB\xBF", u"\u9518\uFFFD"),
+                    Cp936Case("Empty", "", u"")),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 TEST(EncodeCp936, EncodesAndSubstitutesWhatTheCodePageLacks) {

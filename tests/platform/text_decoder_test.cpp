@@ -15,16 +15,7 @@ namespace {
 
 using namespace std::string_literals;
 
-struct DecodeCase {
-    const char* name;
-    std::string bytes;
-    TextEncoding encoding;
-    std::u16string text;
-};
-
-void PrintTo(const DecodeCase& c, std::ostream* os) {
-    *os << c.name;
-}
+using test::DecodeCase;
 
 class TextDecoderTest : public testing::TestWithParam<DecodeCase> {};
 

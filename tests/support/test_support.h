@@ -4,10 +4,12 @@
 #include "platform/byte_sink.h"
 #include "platform/clock.h"
 #include "platform/cp936.h"
+#include "platform/text_decoder.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -23,6 +25,18 @@ public:
 private:
     std::string m_bytes;
 };
+
+/// A decoding case: bytes, the encoding they are read in, and the text they must give.
+struct DecodeCase {
+    const char* name;
+    std::string bytes;
+    platform::TextEncoding encoding;
+    std::u16string text;
+};
+
+inline void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 /// Decodes code page 936 bytes, given whole, to UTF-16.
 inline std::u16string DecodeCp936(std::string_view bytes) {
