@@ -59,6 +59,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Seconds that `step` takes, until the window has painted the result.
+    auto timed = [&form](auto step) {
+        QElapsedTimer clock;
+        clock.start();
+        step();
+        form.repaint();
+        QApplication::processEvents();
+        return clock.nsecsElapsed() / 1e9;
+    };
     QElapsedTimer timer;
     if (mode == u"convert-text" && argc == 3) {
         const qsizetype mib = QString::fromLocal8Bit(argv[2]).toLongLong();
@@ -72,15 +81,6 @@ int main(int argc, char** argv) {
     }
     if (mode == u"load-convert" && argc == 3) {
         fakes.m_openFile.answer = QString::fromLocal8Bit(argv[2]);
-        // Seconds that `step` takes, until the window has painted the result.
-        auto timed = [&form](auto step) {
-            QElapsedTimer clock;
-            clock.start();
-            step();
-            form.repaint();
-            QApplication::processEvents();
-            return clock.nsecsElapsed() / 1e9;
-        };
         const double load = timed([&] { form.Op->trigger(); });
         const double paint = timed([] {});
         // One keystroke in the middle of the text.
@@ -103,14 +103,6 @@ int main(int argc, char** argv) {
         // A file of one long line: open it, then keys at its end and through it, then paste
         // a 4 MB line into a fresh box. Each step is timed until the window has repainted.
         fakes.m_openFile.answer = QString::fromLocal8Bit(argv[2]);
-        auto timed = [&form](auto step) {
-            QElapsedTimer clock;
-            clock.start();
-            step();
-            form.repaint();
-            QApplication::processEvents();
-            return clock.nsecsElapsed() / 1e9;
-        };
         auto key = [&form](Qt::Key code, Qt::KeyboardModifiers modifiers, const QString& text) {
             QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
             QApplication::sendEvent(form.CInput, &press);

@@ -126,6 +126,14 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // Two passes over the input instead of a digit string as long as the input: the first
     // counts and checks the digits, which the header needs, the second writes them.
     ConvertResult result;
+    auto ended = [&result](ConvertOutcome outcome, const platform::IoError* error = nullptr) {
+        result.outcome = outcome;
+        if (error)
+            result.error = *error;
+        return result;
+    };
+    auto readFailed = [&] { return ended(ConvertOutcome::ReadFailed, &source.error()); };
+    auto writeFailed = [&] { return ended(ConvertOutcome::WriteFailed, &target.error()); };
     const std::uint64_t work = 2 * source.size();
     bool cancelled = false;
     auto report = [&](std::uint64_t done) {
@@ -140,11 +148,8 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // counted, and any refusal leaves it uncommitted.
     std::unique_ptr<WordWriter> writer;
     if (options.onePass && options.paddedDepth && widthAllowed) {
-        if (!target.open()) {
-            result.outcome = ConvertOutcome::WriteFailed;
-            result.error = target.error();
-            return result;
-        }
+        if (!target.open())
+            return writeFailed();
         WordLayout most = ComputeLayout(radix, options.widthBits, 1);
         most.depth = *options.paddedDepth;
         writer = makeWriter(options, target, most, clock, most.depth);
@@ -155,128 +160,85 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             return !tally.anyStray() &&
                    tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
         };
-        const bool read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
-            result.countStopped = tooMany();
-            return report(done) && !tally.decided() && !result.countStopped && !target.failed();
-        });
-        if (!read) {
-            result.outcome = ConvertOutcome::ReadFailed;
-            result.error = source.error();
-            return result;
-        }
-        if (target.failed()) { // the count stopped there: what it found is not the input's
-            result.outcome = ConvertOutcome::WriteFailed;
-            result.error = target.error();
-            return result;
-        }
+        if (!source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
+                result.countStopped = tooMany();
+                return report(done) && !tally.decided() && !result.countStopped && !target.failed();
+            }))
+            return readFailed();
+        if (target.failed()) // the count stopped there: what it found is not the input's
+            return writeFailed();
         result.countStopped = tooMany();
     } else if (!source.count(
                    tally, [&](std::uint64_t done) { return report(done) && !tally.decided(); })) {
-        result.outcome = ConvertOutcome::ReadFailed;
-        result.error = source.error();
-        return result;
+        return readFailed();
     }
-    if (cancelled) {
-        result.outcome = ConvertOutcome::Cancelled;
-        return result;
-    }
+    if (cancelled)
+        return ended(ConvertOutcome::Cancelled);
     const std::uint64_t digits = tally.digits();
     result.digitCount = digits;
-    if (digits == 0) {
-        result.outcome = ConvertOutcome::EmptyInput;
-        return result;
-    }
-    if (!widthAllowed) {
-        result.outcome = ConvertOutcome::NoWidthSelected;
-        return result;
-    }
+    if (digits == 0)
+        return ended(ConvertOutcome::EmptyInput);
+    if (!widthAllowed)
+        return ended(ConvertOutcome::NoWidthSelected);
+
+    // Where a refused character stands is found only now, by a rescan with places: the
+    // first pass stays fast. False when the rescan could not read the input.
+    SourcePlace place;
+    auto locate = [&](const std::function<bool(char16_t)>& isIt, bool toEnd) {
+        const std::optional<SourcePlace> found = source.find(isIt, toEnd);
+        if (found)
+            place = *found;
+        return found || source.error().code == 0;
+    };
     if (tally.anyStray()) {
-        // Located only now, by a rescan with places: the first pass stays fast.
         result.strays = tally.strays();
-        const auto place =
-            source.find([radix](char16_t c) { return !IsRadixDigit(c, radix); }, false);
-        if (!place && source.error().code != 0) {
-            result.outcome = ConvertOutcome::ReadFailed;
-            result.error = source.error();
-            return result;
-        }
-        if (place) {
-            result.strays.at = place->at;
-            result.strays.offset = place->offset;
-        }
-        result.outcome = ConvertOutcome::NotADigit;
-        return result;
+        if (!locate([radix](char16_t c) { return !IsRadixDigit(c, radix); }, false))
+            return readFailed();
+        result.strays.at = place.at;
+        result.strays.offset = place.offset;
+        return ended(ConvertOutcome::NotADigit);
     }
-    if (digits > kMaxDigitCount) {
-        result.outcome = ConvertOutcome::InputTooLarge;
-        return result;
-    }
-    if (result.countStopped) {
-        result.outcome = ConvertOutcome::DeeperThanPadding;
-        return result;
-    }
+    if (digits > kMaxDigitCount)
+        return ended(ConvertOutcome::InputTooLarge);
+    if (result.countStopped)
+        return ended(ConvertOutcome::DeeperThanPadding);
     const WordLayout layout = ComputeLayout(radix, options.widthBits, digits);
     if (const std::uint64_t dropped = DroppedDigitCount(layout, digits)) {
-        result.outcome = ConvertOutcome::DigitsDropped;
         result.dropped.count = dropped;
         result.dropped.digitsPerWord = layout.digitsPerWord;
-        const std::uint64_t kept = digits - dropped;
         std::uint64_t seen = 0;
-        const auto place = source.find([&seen, kept](char16_t) { return seen++ == kept; }, true);
-        if (!place && source.error().code != 0) {
-            result.outcome = ConvertOutcome::ReadFailed;
-            result.error = source.error();
-            return result;
-        }
-        if (place) {
-            result.dropped.at = place->at;
-            result.dropped.offset = place->offset;
-            result.dropped.length = place->length;
-        }
-        return result;
+        if (!locate([&seen, kept = digits - dropped](char16_t) { return seen++ == kept; }, true))
+            return readFailed();
+        result.dropped.at = place.at;
+        result.dropped.offset = place.offset;
+        result.dropped.length = place.length;
+        return ended(ConvertOutcome::DigitsDropped);
     }
     result.layout = layout;
-    const std::uint64_t d = static_cast<std::uint64_t>(layout.digitsPerWord);
-    if (options.shortWordRefused && digits % d != 0) {
-        result.outcome = ConvertOutcome::ShortWordRefused;
-        return result;
-    }
-    if (options.paddedDepth && *options.paddedDepth < layout.depth) {
-        result.outcome = ConvertOutcome::DeeperThanPadding;
-        return result;
-    }
+    if (options.shortWordRefused && digits % static_cast<std::uint64_t>(layout.digitsPerWord))
+        return ended(ConvertOutcome::ShortWordRefused);
+    if (options.paddedDepth && *options.paddedDepth < layout.depth)
+        return ended(ConvertOutcome::DeeperThanPadding);
     result.depth = options.paddedDepth.value_or(layout.depth);
 
     if (writer) {
         writer->setDataDepth(layout.depth);
     } else {
-        if (!target.open()) {
-            result.outcome = ConvertOutcome::WriteFailed;
-            result.error = target.error();
-            return result;
-        }
+        if (!target.open())
+            return writeFailed();
         writer = makeWriter(options, target, layout, clock, result.depth);
         const bool read = source.copy(*writer, [&](std::uint64_t done) {
             return report(source.size() + done) && !target.failed();
         });
-        if (cancelled) {
-            result.outcome = ConvertOutcome::Cancelled;
-            return result; // the target discards the unfinished file
-        }
-        if (!read) {
-            result.outcome = ConvertOutcome::ReadFailed;
-            result.error = source.error();
-            return result;
-        }
+        if (cancelled)
+            return ended(ConvertOutcome::Cancelled); // the target drops the unfinished file
+        if (!read)
+            return readFailed();
     }
     writer->finish();
-    if (!target.commit()) {
-        result.outcome = ConvertOutcome::WriteFailed;
-        result.error = target.error();
-        return result;
-    }
-    result.outcome = ConvertOutcome::Written;
-    return result;
+    if (!target.commit())
+        return writeFailed();
+    return ended(ConvertOutcome::Written);
 }
 
 } // namespace tarnwick

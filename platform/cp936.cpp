@@ -34,6 +34,27 @@ bool isCharBoundary(unsigned char b) {
     return b < 0x40;
 }
 
+// Appends what one ICU conversion call makes of `in`, given `room` units of room. With room
+// for every unit it cannot fail; if it does, `substitute` stands for each unit of `in`
+// instead, and the converter is reset: never garbage.
+template <class Out, class In, class Convert, class Reset>
+void appendConverted(Out& out, In in, std::size_t room, typename Out::value_type substitute,
+                     Convert convert, Reset reset) {
+    const std::size_t base = out.size();
+    out.resize(base + room);
+    auto* target = out.data() + base;
+    const auto* source = in.data();
+    UErrorCode status = U_ZERO_ERROR;
+    convert(&target, out.data() + out.size(), &source, in.data() + in.size(), &status);
+    if (U_FAILURE(status)) {
+        reset();
+        out.resize(base);
+        out.append(in.size(), substitute);
+        return;
+    }
+    out.resize(static_cast<std::size_t>(target - out.data()));
+}
+
 } // namespace
 
 Cp936Encoder::~Cp936Encoder() {
@@ -70,20 +91,14 @@ void Cp936Encoder::appendNonAscii(std::u16string_view run, std::string& out) {
         out.append(run.size(), '?');
         return;
     }
-    const std::size_t base = out.size();
-    out.resize(base + 2 * run.size()); // two bytes per code unit at the most
-    char* target = out.data() + base;
-    const UChar* source = run.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_fromUnicode(m_converter, &target, out.data() + out.size(), &source,
-                     run.data() + run.size(), nullptr, true, &status);
-    if (U_FAILURE(status)) { // cannot happen with room for every byte; never write garbage
-        ucnv_resetFromUnicode(m_converter);
-        out.resize(base);
-        out.append(run.size(), '?');
-        return;
-    }
-    out.resize(static_cast<std::size_t>(target - out.data()));
+    // Two bytes per code unit at the most.
+    appendConverted(
+        out, run, 2 * run.size(), '?',
+        [this](char** target, const char* limit, const UChar** source, const UChar* end,
+               UErrorCode* status) {
+            ucnv_fromUnicode(m_converter, target, limit, source, end, nullptr, true, status);
+        },
+        [this] { ucnv_resetFromUnicode(m_converter); });
 }
 
 Cp936Decoder::~Cp936Decoder() {
@@ -138,21 +153,14 @@ void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, st
         out.append(bytes.size(), kReplacement);
         return;
     }
-    const std::size_t base = out.size();
     // What the bytes can make at most, and what was held from before.
-    out.resize(base + bytes.size() / bytesPerUnit + 4);
-    UChar* target = out.data() + base;
-    const char* source = bytes.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_toUnicode(converter, &target, out.data() + out.size(), &source,
-                   bytes.data() + bytes.size(), nullptr, flush, &status);
-    if (U_FAILURE(status)) { // cannot happen with room for every unit; never write garbage
-        ucnv_resetToUnicode(converter);
-        out.resize(base);
-        out.append(bytes.size(), kReplacement);
-        return;
-    }
-    out.resize(static_cast<std::size_t>(target - out.data()));
+    appendConverted(
+        out, bytes, bytes.size() / bytesPerUnit + 4, kReplacement,
+        [converter, flush](UChar** target, const UChar* limit, const char** source, const char* end,
+                           UErrorCode* status) {
+            ucnv_toUnicode(converter, target, limit, source, end, nullptr, flush, status);
+        },
+        [converter] { ucnv_resetToUnicode(converter); });
 }
 
 std::string EncodeCp936(std::u16string_view text) {
