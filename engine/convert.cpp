@@ -42,6 +42,12 @@ std::unique_ptr<WordWriter> makeWriter(const ConvertOptions& options, platform::
 
 } // namespace
 
+bool DigitSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+    if (!count(tally, goOn))
+        return false;
+    return tally.anyStray() || tally.decided() || copy(writer, goOn);
+}
+
 bool TextSource::count(Tally& tally, const GoOn& goOn) {
     DelimiterStripper stripper;
     auto put = [&tally](char16_t c) { tally.put(c); };
@@ -71,30 +77,6 @@ bool TextSource::copy(WordWriter& writer, const GoOn& goOn) {
     stripper.finish(rest);
     writer.addDigits(
         std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
-    return true;
-}
-
-bool TextSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
-    DelimiterStripper stripper;
-    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
-    std::size_t used = 0;
-    auto put = [&](char16_t c) {
-        tally.put(c);
-        digits[used++] = static_cast<char>(c);
-    };
-    auto hand = [&] {
-        if (!tally.anyStray())
-            writer.addDigits(std::string_view(digits.get(), used));
-        used = 0;
-    };
-    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
-        if (!goOn(at))
-            return true;
-        stripper.feedBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at), true, put);
-        hand();
-    }
-    stripper.finish(put);
-    hand();
     return true;
 }
 

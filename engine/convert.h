@@ -114,8 +114,9 @@ public:
     virtual bool count(Tally& tally, const GoOn& goOn) = 0;
     /// Hands the digit string, every character of it a digit of the radix now, to `writer`.
     virtual bool copy(WordWriter& writer, const GoOn& goOn) = 0;
-    /// Counts as count() does and hands each piece to `writer` while no stray was found.
-    virtual bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) = 0;
+    /// Counts as count() does and hands the digits to `writer` while no stray was found. This
+    /// reads the input twice (count, then copy); a source that reads it once overrides it.
+    virtual bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn);
     /// Where the first digit-string character for which isIt(c) is true stands; with
     /// `toEnd`, also how far the digits reach after it. Nothing when there is none, the
     /// input has no places (raw bytes) or reading failed.
@@ -146,7 +147,6 @@ public:
     std::uint64_t size() const override { return m_text.size(); }
     bool count(Tally& tally, const GoOn& goOn) override;
     bool copy(WordWriter& writer, const GoOn& goOn) override;
-    bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_error; }
 
