@@ -75,10 +75,12 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     else
         EXPECT_NE(err.find(c.stderrHas), std::string::npos) << err;
     const std::string out = test::ReadBytes(dir / "out.mif") + test::ReadBytes(dir / "stdout.txt");
-    if (c.outputHas.empty())
+    if (c.outputHas.empty()) { // nothing written anywhere: no file, nothing on standard output
+        EXPECT_EQ(out, "");
         EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
-    else
+    } else {
         EXPECT_NE(out.find(c.outputHas), std::string::npos) << out;
+    }
     // Nothing else is left: no temporary file, no folder made for the output.
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_TRUE(entry.path().filename() == "in.txt" || entry.path().filename() == "out.mif" ||
@@ -157,6 +159,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "\r\n\r\nCONTENT BEGIN\r\n\r\n\t0\t:\tabc;\r\n\t1\t:\t000;\r\n"
                 "\t2\t:\t000;\r\n\r\nEND;\r\n"},
         CliCase{"DepthTooSmall", "--depth 1 -o OUT", "0x01,0x02", 3, "more than --depth 1", ""},
+        // Standard output cannot take back what it was given: a stray megabytes in must be
+        // refused before a byte is written.
+        CliCase{"DepthToStandardOutputRefusedBeforeAByte", "--depth 4000000 -o -",
+                std::string(3'000'000, '1') + "g", 1,
+                "-:1:3000001: error: 'g' (U+0067) is not a hexadecimal digit\n", ""},
+        CliCase{"BinaryInputPaddedToDepth", "--binary-input -w 16 --depth 3 -o OUT IN",
+                "\x01\xAB", 0, "DEPTH = 3",
+                "\t0\t:\t01ab;\r\n\t1\t:\t0000;\r\n\t2\t:\t0000;\r\n\r\nEND;\r\n"},
         CliCase{"DepthToStandardOutputTakesTwoPasses", "-q --depth 3 -o -", "12", 0, "",
                 "DEPTH = 3;\r\n\r\nADDRESS_RADIX = DEC;\r\nDATA_RADIX = HEX;\r\n\r\nCONTENT "
                 "BEGIN\r\n\r\n\t0\t:\t12;\r\n\t1\t:\t00;\r\n\t2\t:\t00;\r\n\r\nEND;\r\n"},
@@ -474,6 +484,8 @@ TEST(ConvertCliSpool, KeptInputFailuresAndStraysFarApart) {
                              " 2>err.txt"),
               3);
     EXPECT_NE(test::ReadBytes(dir / "err.txt").find("cannot keep standard input"), std::string::npos);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"), "tarnwick-convert: cannot keep standard input for "
+                                                "the second pass: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
     ASSERT_EQ(Shell(dir, "cat big.txt | TMPDIR= " + convert), 0);
     EXPECT_NE(test::ReadBytes(dir / "out.mif").find("DEPTH = 400000;"), std::string::npos);

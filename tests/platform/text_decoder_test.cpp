@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -160,6 +161,20 @@ TEST(ReadTextFile, WidensAsciiAcrossPiecesAndHandsBackAnythingElse) {
     });
     EXPECT_EQ(result.status, ReadResult::Status::Failed);
     EXPECT_EQ(result.error.code, ENOENT);
+}
+
+// A disk that fails while a file is read must not load what came before as the file.
+// /proc/self/mem fails its first read with EIO, as a failing disk does.
+TEST(LoadTextFile, AReadErrorIsReportedNotLoaded) {
+    std::u16string room;
+    const LoadedText loaded = LoadTextFile("/proc/self/mem", 1 << 20, [&room](std::size_t n) {
+        room.resize(n);
+        return room.data();
+    });
+    EXPECT_EQ(loaded.status, ReadResult::Status::Failed);
+    EXPECT_EQ(loaded.error.code, EIO);
+    EXPECT_EQ(loaded.error.reason, "Input/output error");
+    EXPECT_EQ(loaded.length, 0u);
 }
 
 TEST(IsValidUtf8, RefusesOverlongSurrogateAndTooLargeForms) {
