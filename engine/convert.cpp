@@ -1,6 +1,8 @@
 #include "convert.h"
 
+#include "coe_writer.h"
 #include "delimiters.h"
+#include "mem_writer.h"
 #include "mif_writer.h"
 
 #include "platform/line_ends.h"
@@ -34,6 +36,10 @@ std::unique_ptr<WordWriter> makeWriter(const ConvertOptions& options, platform::
                                        const WordLayout& layout, const platform::Clock& clock,
                                        std::int32_t depth) {
     switch (options.format) {
+    case OutputFormat::Coe:
+        return std::make_unique<CoeWriter>(sink, options.radix, layout, clock, depth);
+    case OutputFormat::Mem:
+        return std::make_unique<MemWriter>(sink, layout, clock, depth);
     case OutputFormat::Mif:
         break;
     }
@@ -123,16 +129,17 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         return !cancelled;
     };
     const RadixMode radix = options.radix;
-    const bool widthAllowed = WidthAllowed(radix, options.widthBits);
+    int widthBits = options.widthBits;
     Tally tally(radix, options.countAllStrays);
 
     // One pass when the header is known at once: the words go into the target as they are
     // counted, and any refusal leaves it uncommitted.
     std::unique_ptr<WordWriter> writer;
-    if (options.onePass && options.paddedDepth && widthAllowed) {
+    bool read = false;
+    if (options.onePass && options.paddedDepth && WidthAllowed(radix, widthBits)) {
         if (!target.open())
             return writeFailed();
-        WordLayout most = ComputeLayout(radix, options.widthBits, 1);
+        WordLayout most = ComputeLayout(radix, widthBits, 1);
         most.depth = *options.paddedDepth;
         writer = makeWriter(options, target, most, clock, most.depth);
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
@@ -142,25 +149,32 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             return !tally.anyStray() &&
                    tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
         };
-        if (!source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
-                result.countStopped = tooMany();
-                return report(done) && !tally.decided() && !result.countStopped && !target.failed();
-            }))
-            return readFailed();
-        if (target.failed()) // the count stopped there: what it found is not the input's
+        read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
+            result.countStopped = tooMany();
+            return report(done) && !tally.decided() && !result.countStopped && !target.failed();
+        });
+        if (read && target.failed()) // the count stopped there: what it found is not the input's
             return writeFailed();
         result.countStopped = tooMany();
-    } else if (!source.count(
-                   tally, [&](std::uint64_t done) { return report(done) && !tally.decided(); })) {
-        return readFailed();
+    } else {
+        read = source.count(tally,
+                            [&](std::uint64_t done) { return report(done) && !tally.decided(); });
     }
+    if (!read && source.malformation()) {
+        result.malformation = source.malformation();
+        return ended(ConvertOutcome::Malformed);
+    }
+    if (!read)
+        return readFailed();
     if (cancelled)
         return ended(ConvertOutcome::Cancelled);
+    if (widthBits == 0)
+        widthBits = source.widthBits();
     const std::uint64_t digits = tally.digits();
     result.digitCount = digits;
     if (digits == 0)
         return ended(ConvertOutcome::EmptyInput);
-    if (!widthAllowed)
+    if (!WidthAllowed(radix, widthBits))
         return ended(ConvertOutcome::NoWidthSelected);
 
     // Where a refused character stands is found only now, by a rescan with places: the
@@ -184,7 +198,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         return ended(ConvertOutcome::InputTooLarge);
     if (result.countStopped)
         return ended(ConvertOutcome::DeeperThanPadding);
-    const WordLayout layout = ComputeLayout(radix, options.widthBits, digits);
+    const WordLayout layout = ComputeLayout(radix, widthBits, digits);
     if (const std::uint64_t dropped = DroppedDigitCount(layout, digits)) {
         result.dropped.count = dropped;
         result.dropped.digitsPerWord = layout.digitsPerWord;
@@ -209,7 +223,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         if (!target.open())
             return writeFailed();
         writer = makeWriter(options, target, layout, clock, result.depth);
-        const bool read = source.copy(*writer, [&](std::uint64_t done) {
+        read = source.copy(*writer, [&](std::uint64_t done) {
             return report(source.size() + done) && !target.failed();
         });
         if (cancelled)

@@ -13,6 +13,7 @@
 namespace tarnwick {
 
 class WordWriter;
+struct Malformation;
 
 /// How one conversion ended.
 enum class ConvertOutcome {
@@ -21,6 +22,7 @@ enum class ConvertOutcome {
     NotADigit,         ///< a character left is not a digit of the radix; no file touched
     InputTooLarge,     ///< more digits than a layout can count; no file touched
     DigitsDropped,     ///< the last digits are too few for a word; no file touched
+    Malformed,         ///< the input breaks its format's rules (malformation); no file touched
     ShortWordRefused,  ///< a short last word, which the options refuse; nothing kept
     DeeperThanPadding, ///< more words than the padded depth; nothing kept
     ReadFailed,        ///< the input could not be read (error says why); nothing kept
@@ -32,13 +34,17 @@ enum class ConvertOutcome {
 /// The memory file formats a conversion writes: each is a WordWriter.
 enum class OutputFormat {
     Mif, ///< a memory initialisation file (MifWriter)
+    Coe, ///< a coefficient file (CoeWriter)
+    Mem, ///< a $readmemh / $readmemb file (MemWriter)
 };
 
 /// What to make of the digits.
 struct ConvertOptions {
     OutputFormat format = OutputFormat::Mif;
     RadixMode radix = RadixMode::Hexadecimal;
-    int widthBits = 0; ///< bits per word; one that WidthAllowed refuses is NoWidthSelected
+    /// Bits per word; 0 takes the width the input sets (DigitSource::widthBits), and one
+    /// that WidthAllowed refuses is NoWidthSelected.
+    int widthBits = 0;
     /// Words of zeros fill the addresses after the data up to this depth; more words than
     /// this are refused (DeeperThanPadding).
     std::optional<std::int32_t> paddedDepth;
@@ -61,6 +67,7 @@ struct ConvertResult {
     platform::IoError error;      ///< set for ReadFailed and WriteFailed
     StrayCharacters strays;       ///< set for NotADigit: placed where the first stands in the input
     DroppedDigits dropped;        ///< set for DigitsDropped, placed as `strays`
+    const Malformation* malformation = nullptr; ///< set for Malformed; the source holds it
 };
 
 /// Told how far a conversion has come: `done` of `total` units of work. Returning false
@@ -124,6 +131,10 @@ public:
                                             bool toEnd) = 0;
     /// Why reading failed.
     virtual const platform::IoError& error() const = 0;
+    /// The width in bits that the input itself sets, once count() has run; 0 for none.
+    virtual int widthBits() const { return 0; }
+    /// Why count() failed when the input broke its format's rules; null otherwise.
+    virtual const Malformation* malformation() const { return nullptr; }
 };
 
 /// One conversion, for the window and the command line alike. Counts and checks the digit

@@ -85,7 +85,7 @@ std::optional<SourcePlace> ByteSource::find(const std::function<bool(char16_t)>&
             found->at = at;
         }
     };
-    const bool read = this->read([&](std::string_view piece, bool last) {
+    const bool read = m_reader.read([&](std::string_view piece, bool last) {
         stream.feed(piece, last, check);
         return !found;
     });

@@ -125,30 +125,38 @@ private:
     bool m_fastReady = false; ///< ASCII bytes may skip decoding and line ends
 };
 
-/// A file's bytes as a DigitSource: as text (FileDigitStream, places by line and column), or
-/// with `rawBytes` as raw bytes, each giving two hexadecimal digits (no places). The reading
-/// is the subclass's: read() from the start each time it is called.
-class ByteSource : public DigitSource {
+/// The caller's reading of an input, which a source reads once per pass.
+class ByteReader {
 public:
-    ByteSource(platform::TextEncoding encoding, bool rawBytes)
-        : m_encoding(encoding), m_rawBytes(rawBytes) {}
+    using Use = std::function<bool(std::string_view piece, bool last)>;
+
+    virtual ~ByteReader() = default;
+    /// Calls use(piece, last) for each piece of the input from its start, until it returns
+    /// false; `last` marks the end. False when reading failed (error() says why).
+    virtual bool read(const Use& use) = 0;
+    virtual const platform::IoError& error() const = 0;
+};
+
+/// A file's bytes as a DigitSource: as text (FileDigitStream, places by line and column), or
+/// with `rawBytes` as raw bytes, each giving two hexadecimal digits (no places).
+class ByteSource final : public DigitSource {
+public:
+    ByteSource(ByteReader& reader, platform::TextEncoding encoding, bool rawBytes)
+        : m_reader(reader), m_encoding(encoding), m_rawBytes(rawBytes) {}
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
     bool copy(WordWriter& writer, const GoOn& goOn) override;
     bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
-
-protected:
-    using Use = std::function<bool(std::string_view piece, bool last)>;
-    /// Calls use(piece, last) for each piece of the input from its start, until it returns
-    /// false; `last` marks the end. False when reading failed (error() says why).
-    virtual bool read(const Use& use) = 0;
+    const platform::IoError& error() const override { return m_reader.error(); }
 
 private:
     /// The most digits a piece of `bytes` bytes frees: two a byte, and two held.
     static std::size_t roomFor(std::size_t bytes) { return 2 * bytes + 4; }
+    bool read(const ByteReader::Use& use) { return m_reader.read(use); }
 
+    ByteReader& m_reader;
     platform::TextEncoding m_encoding;
     bool m_rawBytes;
     std::string m_digits; ///< the digits of one piece, for the writer

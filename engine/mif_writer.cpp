@@ -1,7 +1,5 @@
 #include "mif_writer.h"
 
-#include "platform/cp936.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -23,15 +21,8 @@ void appendNumber(std::string& out, std::int64_t value) {
 std::string header(RadixMode radix, const WordLayout& layout, const platform::Clock& clock,
                    std::int32_t depth) {
     std::string header;
-    header.append(kOwnershipLine).append("\r\n");
-    header.append(kRightsHolderLine).append("\r\n");
-    header.append("-- Thank you for use Vetrask's design tools\r\n");
-    header.append("-- If you have better advice or find some bug in this software\r\n");
-    header.append(kContactLine).append("\r\n");
-    const std::u16string date = clock.Date();
-    const std::u16string time = clock.Time();
-    header.append(platform::EncodeCp936(u"-- Design Date\uFF1A" + date + time));
-    header.append("\r\n\r\n\r\n");
+    AppendBanner(header, "-- ", "\r\n", clock);
+    header.append("\r\n\r\n");
     header.append("WIDTH = ");
     appendNumber(header, layout.dataWidth);
     header.append(";\r\n");

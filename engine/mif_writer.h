@@ -9,14 +9,6 @@
 
 namespace tarnwick {
 
-/// The banner lines that are ours to word.
-inline constexpr std::string_view kOwnershipLine =
-    "-- Copyright (C) 2011 Vetrask. All rights reserved.";
-inline constexpr std::string_view kRightsHolderLine =
-    "-- Rights holder: the Vetrask Tarnwick Workshop";
-inline constexpr std::string_view kContactLine =
-    "-- Welcome to send message to Vetrask: tarnwick@example.com";
-
 /// A memory initialisation file. The constructor writes the header: the six-line comment
 /// banner (line 6 carries clock.Date() then clock.Time(), read in that order, joined with no
 /// separator), WIDTH and DEPTH, ADDRESS_RADIX = DEC, DATA_RADIX = HEX or, in binary mode,

@@ -1,5 +1,7 @@
 #include "word_writer.h"
 
+#include "platform/cp936.h"
+
 #include <cstring>
 
 namespace tarnwick {
@@ -11,6 +13,22 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 constexpr std::size_t kSlack = 64;
 
 } // namespace
+
+void AppendBanner(std::string& out, std::string_view comment, std::string_view lineEnd,
+                  const platform::Clock& clock) {
+    auto line = [&](std::string_view text) {
+        out.append(comment).append(text.substr(text.find(' ') + 1)).append(lineEnd);
+    };
+    line(kOwnershipLine);
+    line(kRightsHolderLine);
+    line("-- Thank you for use Vetrask's design tools");
+    line("-- If you have better advice or find some bug in this software");
+    line(kContactLine);
+    const std::u16string date = clock.Date();
+    const std::u16string time = clock.Time();
+    out.append(comment).append(platform::EncodeCp936(u"Design Date\uFF1A" + date + time));
+    out.append(lineEnd);
+}
 
 ChunkBuffer::ChunkBuffer(platform::ByteSink& sink, std::size_t expected, std::string_view head,
                          std::size_t overrun)
@@ -39,6 +57,17 @@ WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout, std::
               head, 10 * longestLine),
       m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
       m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {}
+
+void WordWriter::writePadded(const char* word, std::size_t length, std::string_view before,
+                             std::string_view after) {
+    char* p = std::copy(before.begin(), before.end(), m_chunk.end());
+    const std::size_t pad = m_digitsPerWord > length ? m_digitsPerWord - length : 0;
+    p = std::fill_n(p, pad, '0');
+    p = std::copy(word, word + length, p);
+    p = std::copy(after.begin(), after.end(), p);
+    ++m_written;
+    m_chunk.setEnd(p);
+}
 
 void WordWriter::addDigits(std::string_view digits) {
     const std::size_t d = m_digitsPerWord;

@@ -3,10 +3,12 @@
 #include "digits.h"
 
 #include "platform/byte_sink.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +16,21 @@
 namespace tarnwick {
 
 using platform::ByteSink;
+
+/// The banner lines that are ours to word.
+inline constexpr std::string_view kOwnershipLine =
+    "-- Copyright (C) 2011 Vetrask. All rights reserved.";
+inline constexpr std::string_view kRightsHolderLine =
+    "-- Rights holder: the Vetrask Tarnwick Workshop";
+inline constexpr std::string_view kContactLine =
+    "-- Welcome to send message to Vetrask: tarnwick@example.com";
+
+/// Appends the six-line banner every format opens with, each line behind `comment` (the
+/// format's comment mark and a blank) and ended by `lineEnd`: the three lines above, two
+/// more of thanks, and the design date: clock.Date() then clock.Time(), read in that order,
+/// joined with no separator, in code page 936 as the window's users read it.
+void AppendBanner(std::string& out, std::string_view comment, std::string_view lineEnd,
+                  const platform::Clock& clock);
 
 /// The output of a format: lines formatted straight into a reused chunk of about 1 MiB,
 /// handed to the sink whole. Once the sink has failed nothing more is handed on.
@@ -83,6 +100,35 @@ protected:
     virtual void writeWord(const char* word, std::size_t length) = 0;
     /// Writes what follows the last word.
     virtual void writeEnd() = 0;
+
+    /// Writes `count` whole words from `word` on as `before` word `after` each, ten at a
+    /// time between checks of the buffer (before and after: a few bytes each); returns where
+    /// the next word starts. With kFixed, each word is copied as kFixed bytes.
+    template <std::size_t kFixed>
+    const char* writePlain(const char* word, std::size_t count, std::string_view before,
+                           std::string_view after) {
+        const std::size_t d = m_digitsPerWord;
+        while (count > 0 && !m_chunk.failed()) {
+            const std::size_t run = std::min<std::size_t>(count, 10);
+            char* p = m_chunk.end();
+            for (std::size_t k = 0; k < run; ++k, word += d) {
+                p = std::copy(before.begin(), before.end(), p);
+                if constexpr (kFixed > 0)
+                    std::memcpy(p, word, kFixed);
+                else
+                    std::memcpy(p, word, d);
+                p = std::copy(after.begin(), after.end(), p + d);
+            }
+            m_written += static_cast<std::int32_t>(run);
+            count -= run;
+            m_chunk.setEnd(p);
+        }
+        return word;
+    }
+    /// Writes one word as `before` word `after`, a short one padded in front with zeros to
+    /// the full width, as formats without a declared width need.
+    void writePadded(const char* word, std::size_t length, std::string_view before,
+                     std::string_view after);
 
     std::size_t digitsPerWord() const { return m_digitsPerWord; }
     std::int32_t paddedDepth() const { return m_paddedDepth; }

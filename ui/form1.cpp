@@ -288,6 +288,7 @@ void Form1::Command4_Click() {
         break;
     case ConvertOutcome::ShortWordRefused: // the window asks for none of these
     case ConvertOutcome::DeeperThanPadding:
+    case ConvertOutcome::Malformed:
     case ConvertOutcome::ReadFailed:
         break;
     }
