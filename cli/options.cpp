@@ -28,19 +28,25 @@ int usageError(const std::string& text) {
 void printHelp() {
     std::printf(
         "Usage: %s [OPTION]... [INPUT]\n"
-        "Convert hexadecimal or binary digits (a C array, a digit block) to a MIF file,\n"
-        "exactly as the Tarnwick window does. With no INPUT, or when INPUT is -, read\n"
-        "standard input.\n"
+        "Convert hexadecimal or binary digits (a C array, a digit block, a $readmemh\n"
+        "file) to a MIF file as the Tarnwick window does, or to a COE or memory file.\n"
+        "With no INPUT, or when INPUT is -, read standard input.\n"
         "\n"
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
         "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 64 (bin);\n"
         "                        default 8\n"
-        "  -o, --output=FILE     the MIF file (default Vetrask.mif); - for standard output\n"
+        "  -t, --to=FORMAT       mif (default), coe (a coefficient file) or mem (one word\n"
+        "                        a line, as $readmemh and $readmemb read it)\n"
+        "      --from=FORMAT     digits (default: digits among delimiters), readmem (a\n"
+        "                        $readmemh/$readmemb file: words, // and /* */ comments,\n"
+        "                        @ADDR jumps forward, zero-filled) or binary (raw bytes,\n"
+        "                        each two hex digits; hex radix, width a multiple of 8)\n"
+        "  -o, --output=FILE     the output (default Vetrask.mif, .coe or .mem); - for\n"
+        "                        standard output\n"
         "      --depth=N         fill the addresses after the data with words of zeros up\n"
         "                        to N; more words than N is an error\n"
         "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
-        "      --binary-input    INPUT is raw bytes, each becoming two hex digits (hex\n"
-        "                        radix and a width that is a multiple of 8 only)\n"
+        "      --binary-input    the same as --from=binary\n"
         "      --strict          treat every warning as an error: write nothing\n"
         "  -q, --quiet           do not report the file written (warnings still show)\n"
         "      --help            display this help and exit\n"
@@ -50,7 +56,10 @@ void printHelp() {
         "CR and CR LF each end a line. Every other character must be a digit of the radix:\n"
         "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
         "(remove comments and declarations, or convert a binary with --binary-input).\n"
-        "A short last word is a warning; a tail too short for one is an error.\n"
+        "A short last word is a warning; a tail too short for one is an error. With\n"
+        "--from=readmem each word is one token, and the width is the widest word's\n"
+        "unless -w gives it; a wider word, or an address going back, is an error, and\n"
+        "a gap an address leaves is a warning.\n"
         "\n"
         "With auto, a byte-order mark decides the encoding; without one the input is\n"
         "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
@@ -98,6 +107,7 @@ void Say(const std::string& text) {
 std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     enum {
         DepthOption = 256,
+        FromOption,
         BinaryInputOption,
         StrictOption,
         EncodingOption,
@@ -108,6 +118,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         {"radix", required_argument, nullptr, 'r'},
         {"width", required_argument, nullptr, 'w'},
         {"output", required_argument, nullptr, 'o'},
+        {"to", required_argument, nullptr, 't'},
+        {"from", required_argument, nullptr, FromOption},
         {"quiet", no_argument, nullptr, 'q'},
         {"depth", required_argument, nullptr, DepthOption},
         {"binary-input", no_argument, nullptr, BinaryInputOption},
@@ -125,8 +137,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     opterr = 1;
     optind = 1;
     std::optional<std::int64_t> width;
+    bool outputGiven = false;
     for (;;) {
-        const int c = getopt_long(argc, args.data(), "r:w:o:q", longOptions, nullptr);
+        const int c = getopt_long(argc, args.data(), "r:w:o:t:q", longOptions, nullptr);
         if (c == -1)
             break;
         switch (c) {
@@ -147,6 +160,29 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             if (*optarg == '\0')
                 return usageError("the output name is empty");
             options.output = optarg;
+            outputGiven = true;
+            break;
+        case 't':
+            if (std::strcmp(optarg, "mif") == 0)
+                options.format = OutputFormat::Mif;
+            else if (std::strcmp(optarg, "coe") == 0)
+                options.format = OutputFormat::Coe;
+            else if (std::strcmp(optarg, "mem") == 0)
+                options.format = OutputFormat::Mem;
+            else
+                return usageError(std::string("invalid output format '") + optarg +
+                                  "': use mif, coe or mem");
+            break;
+        case FromOption:
+            if (std::strcmp(optarg, "digits") == 0)
+                options.from = InputFormat::Digits;
+            else if (std::strcmp(optarg, "readmem") == 0)
+                options.from = InputFormat::Readmem;
+            else if (std::strcmp(optarg, "binary") == 0)
+                options.from = InputFormat::Binary;
+            else
+                return usageError(std::string("invalid input format '") + optarg +
+                                  "': use digits, readmem or binary");
             break;
         case 'q':
             options.quiet = true;
@@ -159,7 +195,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                                   "': use a whole number from 0 to 2147483647");
             break;
         case BinaryInputOption:
-            options.binaryInput = true;
+            options.from = InputFormat::Binary;
             break;
         case StrictOption:
             options.strict = true;
@@ -194,13 +230,16 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             "invalid width '" + std::to_string(bits) +
             "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
     options.width = static_cast<int>(bits);
+    options.widthGiven = width.has_value();
+    if (!outputGiven && options.format != OutputFormat::Mif)
+        options.output = options.format == OutputFormat::Coe ? "Vetrask.coe" : "Vetrask.mem";
     if (platform::SourceDateEpochMalformed())
         return usageError(std::string("invalid SOURCE_DATE_EPOCH '") +
                           std::getenv("SOURCE_DATE_EPOCH") +
                           "': use a whole number of seconds from 0 to 253402300799");
-    if (options.binaryInput && (!hex || options.width % 8 != 0))
-        return usageError("--binary-input needs the hex radix and a width that is a "
-                          "multiple of 8");
+    if (options.from == InputFormat::Binary && (!hex || options.width % 8 != 0))
+        return usageError("--from=binary (--binary-input) needs the hex radix and a width "
+                          "that is a multiple of 8");
     return std::nullopt;
 }
 

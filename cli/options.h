@@ -2,6 +2,7 @@
 
 // tarnwick-convert's command line: what the user asked for, or why it cannot be done.
 
+#include "engine/convert.h"
 #include "engine/digits.h"
 #include "platform/text_decoder.h"
 
@@ -15,12 +16,21 @@ inline constexpr const char* kProgram = "tarnwick-convert";
 
 enum Exit { Written = 0, NothingToConvert = 1, Usage = 2, Failed = 3 };
 
+/// What the input holds.
+enum class InputFormat {
+    Digits,  ///< digits among delimiters, as the window takes them
+    Readmem, ///< a $readmemh / $readmemb file: words, comments, @ addresses
+    Binary,  ///< raw bytes, two hexadecimal digits each
+};
+
 struct Options {
     RadixMode radix = RadixMode::Hexadecimal;
     int width = 8;
-    std::string output = "Vetrask.mif";
+    bool widthGiven = false; ///< -w was given (readmem input otherwise takes its widest word)
+    OutputFormat format = OutputFormat::Mif;
+    InputFormat from = InputFormat::Digits;
+    std::string output = "Vetrask.mif"; ///< its extension follows --to unless -o names it
     std::optional<std::int64_t> depth;
-    bool binaryInput = false;
     bool strict = false;
     bool quiet = false;
     platform::TextEncoding encoding = platform::TextEncoding::Auto;

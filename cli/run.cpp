@@ -17,13 +17,10 @@ namespace tarnwick::cli {
 namespace {
 
 // The input as the conversion reads it: each pass reads it again from where it stood.
-class InputSource final : public ByteSource {
+class InputReader final : public ByteReader {
 public:
-    InputSource(platform::InputStream& input, const Options& options)
-        : ByteSource(options.encoding, options.binaryInput), m_input(input) {}
+    explicit InputReader(platform::InputStream& input) : m_input(input) {}
     const platform::IoError& error() const override { return m_error; }
-
-private:
     bool read(const Use& use) override {
         if (auto error = m_input.read(use)) {
             m_error = std::move(*error);
@@ -32,6 +29,7 @@ private:
         return true;
     }
 
+private:
     platform::InputStream& m_input;
     platform::IoError m_error;
 };
@@ -82,9 +80,58 @@ void reportStray(const Options& options, const StrayCharacters& strays, bool cou
                  hint);
 }
 
+std::string hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string placeOf(const Options& options, const TextPosition& at) {
+    return options.input + ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+}
+
+void reportMalformed(const Options& options, const Malformation& m) {
+    std::string what;
+    switch (m.kind) {
+    case Malformation::Kind::WordTooWide:
+        what =
+            "the word '" + m.token + "' is wider than " +
+            (options.widthGiven ? std::to_string(options.width)
+                                : std::to_string(kMaxDigitsPerWord * BitsPerDigit(options.radix))) +
+            " bits";
+        break;
+    case Malformation::Kind::AddressBackward:
+        what = "'" + m.token + "' goes back: the next word's address is @" + hex(m.address) +
+               ", and addresses only move forward";
+        break;
+    case Malformation::Kind::BadAddress:
+        what = "'" + m.token + "' is not an address: @ takes a hexadecimal number";
+        break;
+    case Malformation::Kind::Gap:
+        what = "'" + m.token + "' skips words after @" + hex(m.address) +
+               " (--strict: no gaps filled with zeros)";
+        break;
+    }
+    std::fprintf(stderr, "%s: error: %s\n", placeOf(options, m.at).c_str(), what.c_str());
+}
+
+// The gaps an @ address left, filled with words of zeros.
+void reportGaps(const Options& options, const ReadmemSource& source) {
+    const ReadmemGap* gap = source.firstGap();
+    if (!gap || options.quiet)
+        return;
+    std::string more;
+    if (source.gapCount() > 1)
+        more = " (" + std::to_string(source.gapCount()) + " gaps, " +
+               std::to_string(source.gapWords()) + " words in all)";
+    std::fprintf(stderr, "%s: warning: %llu word%s from @%s filled with zeros%s\n",
+                 placeOf(options, gap->at).c_str(), static_cast<unsigned long long>(gap->words),
+                 gap->words == 1 ? "" : "s", hex(gap->from).c_str(), more.c_str());
+}
+
 void reportDropped(const Options& options, const DroppedDigits& dropped) {
     std::string where = options.input;
-    if (!options.binaryInput) // raw bytes have no lines
+    if (options.from != InputFormat::Binary) // raw bytes have no lines
         where += ":" + std::to_string(dropped.at.line) + ":" + std::to_string(dropped.at.column);
     std::fprintf(stderr, "%s: error: the last %llu digit%s too few for a word of %d digits\n",
                  where.c_str(), static_cast<unsigned long long>(dropped.count),
@@ -102,13 +149,18 @@ int report(const Options& options, const platform::InputStream& input,
         reportStray(options, result.strays, input.seekable());
         return NothingToConvert;
     case ConvertOutcome::EmptyInput:
-        Say("nothing to convert: " + input.name() + " holds no digits, only delimiters");
+        Say("nothing to convert: " + input.name() +
+            (options.from == InputFormat::Readmem ? " holds no words, only comments"
+                                                  : " holds no digits, only delimiters"));
         return NothingToConvert;
     case ConvertOutcome::InputTooLarge:
         Say(input.name() + ": more than 2147483647 digits, more than a MIF file can address");
         return Failed;
     case ConvertOutcome::DigitsDropped:
         reportDropped(options, result.dropped);
+        return NothingToConvert;
+    case ConvertOutcome::Malformed:
+        reportMalformed(options, *result.malformation);
         return NothingToConvert;
     case ConvertOutcome::NoWidthSelected: // the options were checked: cannot happen
     case ConvertOutcome::Cancelled:
@@ -161,10 +213,25 @@ int Run(const Options& options) {
         Say(error->reason);
         return Failed;
     }
-    InputSource source(input, options);
+    InputReader reader(input);
+    std::unique_ptr<DigitSource> source;
+    ReadmemSource* readmem = nullptr;
+    if (options.from == InputFormat::Readmem) {
+        auto words =
+            std::make_unique<ReadmemSource>(reader, options.encoding, options.radix,
+                                            options.widthGiven ? options.width : 0, options.strict);
+        readmem = words.get();
+        source = std::move(words);
+    } else {
+        source = std::make_unique<ByteSource>(reader, options.encoding,
+                                              options.from == InputFormat::Binary);
+    }
     ConvertOptions convert;
+    convert.format = options.format;
     convert.radix = options.radix;
-    convert.widthBits = options.width;
+    // Readmem words set the width themselves unless -w gives it.
+    convert.widthBits =
+        options.from == InputFormat::Readmem && !options.widthGiven ? 0 : options.width;
     if (options.depth)
         convert.paddedDepth = static_cast<std::int32_t>(*options.depth);
     convert.shortWordRefused = options.strict;
@@ -184,7 +251,11 @@ int Run(const Options& options) {
         target = std::move(file);
     }
     const platform::LocaleClock clock;
-    return report(options, input, Convert(source, convert, *target, clock));
+    const ConvertResult result = Convert(*source, convert, *target, clock);
+    if (readmem && (result.outcome == ConvertOutcome::Written ||
+                    result.outcome == ConvertOutcome::WriteFailed))
+        reportGaps(options, *readmem);
+    return report(options, input, result);
 }
 
 } // namespace tarnwick::cli

@@ -87,6 +87,7 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
                     entry.path().filename() == "stdout.txt" ||
                     entry.path().filename() == "stderr.txt" ||
                     entry.path().filename() == "Vetrask.mif" ||
+                    entry.path().filename() == "Vetrask.mem" ||
                     (entry.path().filename() == "full" && entry.is_character_file()))
             << entry.path();
 }
@@ -230,6 +231,26 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"MissingInput", "-o OUT missing.txt", "", 3, "missing.txt: No such file", ""},
         CliCase{"UnwritableOutput", "-o /proc/version", "12", 3, "cannot write", ""},
         CliCase{"StandardOutput", "-q -o -", "1010", 0, "", "\t0\t:\t10;\r\n\t1\t:\t10;"},
+        // The other memory formats: every word at full width, LF line ends.
+        CliCase{"CoeCommasAndAClosingSemicolon", "-t coe -w 16 -o OUT", "abcdef", 0,
+                "wrote " /* the short last word is padded, not written short */,
+                "memory_initialization_radix=16;\nmemory_initialization_vector=\nabcd,\n00ef;\n"},
+        CliCase{"MemBinaryPaddedToDepth", "-t mem -r bin -w 4 --depth 3 -o OUT IN", "1011 01", 0,
+                "DEPTH = 3", "\n1011\n0001\n0000\n"},
+        CliCase{"DefaultNameFollowsTheFormat", "-t mem IN", "12", 0, "wrote Vetrask.mem", ""},
+        // $readmemh files: tokens are words, comments and @ addresses as simulators read them.
+        CliCase{"ReadmemWordsAddressesAndComments", "--from=readmem -t coe -o OUT IN",
+                "// rom\n@2 1_F /* skip\n me */ 3 // end\n", 0,
+                "in.txt:2:1: warning: 2 words from @0 filled with zeros\n",
+                "vector=\n00,\n00,\n1F,\n03;\n"},
+        CliCase{"ReadmemUnknownBitsRefusedWhereTheyStand", "--from=readmem -o OUT IN", "12\n 3x\n", 1,
+                "in.txt:2:3: error: 'x' (U+0078) is not a hexadecimal digit (1 such character)\n", ""},
+        CliCase{"ReadmemWordWiderThanTheWidth", "--from=readmem -w 8 -o OUT IN", "ff 1FF", 1,
+                "in.txt:1:4: error: the word '1FF' is wider than 8 bits\n", ""},
+        CliCase{"ReadmemAddressGoingBack", "--from=readmem -o OUT IN", "@4 1 @2 2", 1,
+                "in.txt:1:6: error: '@2' goes back: the next word's address is @5", ""},
+        CliCase{"ReadmemGapRefusedWhenStrict", "--from=readmem --strict -o OUT IN", "1 @3 2", 1,
+                "in.txt:1:3: error: '@3' skips words after @1", ""},
         CliCase{"Version", "--version", "", 0, "", "tarnwick-convert (Tarnwick) 1.0.0"}),
     [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.name); });
 

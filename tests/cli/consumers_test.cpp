@@ -1,0 +1,115 @@
+// The memory files tarnwick-convert writes, read by the tools that consume them, and the files
+// those tools write, read by tarnwick-convert: Icarus Verilog ($readmemh, $readmemb,
+// $writememh) and SRecord's srec_cat. Each round trip ends in the bytes it started from.
+
+#include "support/test_support.h"
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+int InDir(const test::TempDir& dir, const std::string& command) {
+    const std::string line =
+        "cd " + dir.path().string() + " && export SOURCE_DATE_EPOCH=0 LC_ALL=C.UTF-8 && " + command;
+    const int raw = std::system(line.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes)
+        b = static_cast<char>(rng());
+    return bytes;
+}
+
+const std::string kConvert = TARNWICK_CONVERT " -q";
+
+TEST(MemoryFormats, IcarusReadsEveryWordAndWritesWhatReadmemTakesBack) {
+    const test::TempDir dir;
+    test::WriteBytes(dir / "rom.bin", RandomBytes(64, 1));
+    // The same 64 bytes as hexadecimal digits and as binary ones, one block each.
+    ASSERT_EQ(InDir(dir, "od -An -v -tx1 rom.bin >hex.txt && "
+                         "xxd -b -c 64 rom.bin | cut -d' ' -f2-65 >bin.txt"),
+              0);
+    ASSERT_EQ(InDir(dir, kConvert + " -t mem -o h.mem hex.txt && " + kConvert +
+                             " -t mem -r bin -o b.mem bin.txt"),
+              0);
+    test::WriteBytes(dir / "tb.v", R"(module tb;
+  reg [7:0] h [0:63];
+  reg [7:0] b [0:63];
+  integer i;
+  initial begin
+    $readmemh("h.mem", h);
+    $readmemb("b.mem", b);
+    for (i = 0; i < 64; i = i + 1) $display("%h %h", h[i], b[i]);
+    $writememh("w.mem", h);
+  end
+endmodule
+)");
+    ASSERT_EQ(InDir(dir, "iverilog -o tb tb.v && vvp -n tb >words.txt"), 0);
+    // Every word, twice: as the input's bytes, from either file.
+    ASSERT_EQ(InDir(dir, "od -An -v -tx1 -w1 rom.bin | awk '{print $1, $1}' >expected.txt"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "words.txt"), test::ReadBytes(dir / "expected.txt"));
+    // The simulator's own file, with its // address comments, back to the same bytes.
+    ASSERT_EQ(InDir(dir, kConvert + " --from=readmem -o w.mif w.mem && "
+                                    "srec_cat w.mif -Memory_Initialization_File -o w.bin -binary"),
+              0);
+    EXPECT_EQ(test::ReadBytes(dir / "w.bin"), test::ReadBytes(dir / "rom.bin"));
+}
+
+TEST(MemoryFormats, SrecordReadsOurFilesAndWritesWhatWeTakeBack) {
+    const test::TempDir dir;
+    const std::string rom = RandomBytes(256, 2);
+    test::WriteBytes(dir / "rom.bin", rom);
+    const std::string toBinary = " -o back.bin -binary && cmp back.bin rom.bin";
+    // Ours, read by srec_cat.
+    EXPECT_EQ(InDir(dir, kConvert +
+                             " --binary-input -t mem -o a.mem rom.bin && srec_cat a.mem "
+                             "-VMem" +
+                             toBinary),
+              0);
+    EXPECT_EQ(InDir(dir, kConvert +
+                             " --binary-input -o a.mif rom.bin && srec_cat a.mif "
+                             "-Memory_Initialization_File" +
+                             toBinary),
+              0);
+    // srec_cat's, and one written by hand with @ jumps, read by us.
+    EXPECT_EQ(InDir(dir, "srec_cat rom.bin -binary -o s.mem -VMem 8 && " + kConvert +
+                             " --from=readmem -o s.mif s.mem && srec_cat s.mif "
+                             "-Memory_Initialization_File" +
+                             toBinary),
+              0);
+    test::WriteBytes(dir / "jumps.mem", "@1 12 34 // two words\n@0005 f_f\n");
+    ASSERT_EQ(InDir(dir, kConvert + " --from=readmem -o j.mif jumps.mem && srec_cat j.mif "
+                                    "-Memory_Initialization_File -o j.bin -binary"),
+              0);
+    EXPECT_EQ(test::ReadBytes(dir / "j.bin"), std::string("\0\x12\x34\0\0\xFF", 6));
+    // A coefficient file's vector is the one srec_cat writes for the same bytes (its writer
+    // refuses 32 bytes or more, for holes that are not there).
+    ASSERT_EQ(InDir(dir, "head -c 24 rom.bin >rom24.bin && " + kConvert +
+                             " --binary-input -t coe -o a.coe rom24.bin && "
+                             "srec_cat rom24.bin -binary -o s.coe -COE"),
+              0);
+    const auto vector = [&dir](const char* name) {
+        const std::string text = test::ReadBytes(dir / name);
+        std::string words;
+        for (std::size_t at = text.find('=', text.find("memory_initialization_vector")) + 1;
+             at < text.size(); ++at)
+            if (std::isxdigit(static_cast<unsigned char>(text[at])) || text[at] == ',' ||
+                text[at] == ';')
+                words += static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
+        return words;
+    };
+    EXPECT_EQ(vector("a.coe"), vector("s.coe"));
+    EXPECT_EQ(vector("a.coe").size(), 3u * 24);
+}
+
+} // namespace
+} // namespace tarnwick
