@@ -238,9 +238,9 @@ int Run(const Options& options) {
     // A file can be counted to its end; a pipe or device stops at the first stray, since
     // it may never end.
     convert.countAllStrays = input.seekable();
-    // Into a file the header is known at once with --depth: one pass, straight into the
-    // temporary file, which any refusal drops.
-    convert.onePass = options.depth && platform::IsFileOutput(options.output);
+    // Into a file, one pass where the header is known at once: straight into the temporary
+    // file, which any refusal drops.
+    convert.onePass = platform::IsFileOutput(options.output);
 
     std::unique_ptr<platform::ByteTarget> target;
     if (const int descriptor = platform::OutputDescriptor(options.output); descriptor >= 0) {

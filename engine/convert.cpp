@@ -7,6 +7,7 @@
 
 #include "platform/line_ends.h"
 
+#include <limits>
 #include <memory>
 
 namespace tarnwick {
@@ -136,17 +137,19 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // counted, and any refusal leaves it uncommitted.
     std::unique_ptr<WordWriter> writer;
     bool read = false;
-    if (options.onePass && options.paddedDepth && WidthAllowed(radix, widthBits)) {
+    // A MIF header states the depth, which only the count knows unless it is padded to.
+    const bool headerKnown = options.paddedDepth || options.format != OutputFormat::Mif;
+    if (options.onePass && headerKnown && WidthAllowed(radix, widthBits)) {
         if (!target.open())
             return writeFailed();
         WordLayout most = ComputeLayout(radix, widthBits, 1);
-        most.depth = *options.paddedDepth;
-        writer = makeWriter(options, target, most, clock, most.depth);
+        most.depth = options.paddedDepth.value_or(std::numeric_limits<std::int32_t>::max());
+        writer = makeWriter(options, target, most, clock, options.paddedDepth.value_or(0));
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
         // More words than the depth holds end the count, unless a stray refuses the input
         // anyway: then the strays are counted on.
         auto tooMany = [&] {
-            return !tally.anyStray() &&
+            return options.paddedDepth && !tally.anyStray() &&
                    tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
         };
         read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {

@@ -52,9 +52,9 @@ struct ConvertOptions {
     /// Count every stray character to the end of the input; otherwise stop at the first (an
     /// input that may never end, such as a pipe or a device).
     bool countAllStrays = true;
-    /// With paddedDepth the header is known before the data: write while the first pass
-    /// reads. Only for a target that keeps nothing until commit, since a refusal found later
-    /// leaves it uncommitted.
+    /// Write while the first pass reads, where the header is known before the data (a
+    /// padded depth, or a format whose header states no depth). Only for a target that keeps
+    /// nothing until commit, since a refusal found later leaves it uncommitted.
     bool onePass = false;
 };
 

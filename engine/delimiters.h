@@ -138,12 +138,14 @@ public:
 
     /// Feeds `text` 64 characters at a time through the block fast path where it applies,
     /// character by character elsewhere: the same digits as put(). `pairedLineEnds`: text
-    /// as the input box holds it, where only CR LF is a line break.
+    /// as the input box holds it, where only CR LF is a line break. With `binary`, the fast
+    /// path frees only 0 and 1, so every other character reaches emit(c).
     template <class Char, class Emit>
-    void feedBlocks(const Char* text, std::size_t size, bool pairedLineEnds, Emit&& emit) {
+    void feedBlocks(const Char* text, std::size_t size, bool pairedLineEnds, Emit&& emit,
+                    bool binary = false) {
         std::size_t i = 0;
         for (; size - i >= block::kSize; i += block::kSize)
-            if (!fastBlock(text + i, pairedLineEnds, false, emit))
+            if (!fastBlock(text + i, pairedLineEnds, binary, emit))
                 slowBlock(text + i, block::kSize, emit);
         slowBlock(text + i, size - i, emit);
     }
@@ -177,7 +179,7 @@ public:
             return false;
         if constexpr (std::is_same_v<std::remove_cvref_t<Emit>, block::Counter>) {
             emit.count += static_cast<std::uint64_t>(std::popcount(keep)) + (release ? 1 : 0);
-        } else if constexpr (std::is_same_v<std::remove_cvref_t<Emit>, block::CharSink>) {
+        } else if constexpr (std::is_base_of_v<block::CharSink, std::remove_cvref_t<Emit>>) {
             char* out = emit.at; // a local pointer: stores through it alias nothing we read
             if (release)
                 *out++ = '0';

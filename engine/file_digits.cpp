@@ -52,22 +52,30 @@ bool ByteSource::copy(WordWriter& writer, const GoOn& goOn) {
 }
 
 bool ByteSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+    // One strip of each piece counts, checks and copies: the fast path frees only digits of
+    // the radix, and the per-character path's characters are checked one by one.
+    struct CheckedSink : block::CharSink {
+        Tally& tally;
+        void operator()(char16_t c) {
+            if (IsRadixDigit(c, tally.radix()))
+                *at++ = static_cast<char>(c);
+            else
+                tally.put(c);
+        }
+    };
     FileDigitStream stream(m_encoding);
     std::uint64_t done = 0;
     return read([&](std::string_view piece, bool last) {
         m_digits.resize(roomFor(piece.size()));
-        std::size_t used = 0;
-        if (m_rawBytes) {
-            used = static_cast<std::size_t>(expandBytes(piece, m_digits.data()) - m_digits.data());
-            tally.add(used);
-        } else {
-            stream.feedDigits(piece, last, [&](char16_t c) {
-                tally.put(c);
-                m_digits[used++] = static_cast<char>(c);
-            });
-        }
+        CheckedSink sink{{m_digits.data()}, tally};
+        if (m_rawBytes)
+            sink.at = expandBytes(piece, sink.at);
+        else
+            stream.feedDigits(piece, last, sink, tally.radix());
+        tally.add(static_cast<std::uint64_t>(sink.at - m_digits.data()));
         if (!tally.anyStray())
-            writer.addDigits(std::string_view(m_digits.data(), used));
+            writer.addDigits(std::string_view(m_digits.data(),
+                                              static_cast<std::size_t>(sink.at - m_digits.data())));
         done += piece.size();
         return goOn(done);
     });

@@ -47,8 +47,12 @@ public:
     /// As feed(), for a caller that needs no positions: calls emit(c) only. ASCII bytes
     /// take the block fast path, with no decoding or line-end pass, whenever nothing is held
     /// in the decoder or the line-end pass.
-    template <class Emit> void feedDigits(std::string_view bytes, bool last, Emit&& emit) {
-        blocks(bytes, last, false, emit);
+    /// With the binary radix, the fast path frees only 0 and 1: every other character
+    /// reaches emit(c), so a checking emit sees every stray.
+    template <class Emit>
+    void feedDigits(std::string_view bytes, bool last, Emit&& emit,
+                    RadixMode radix = RadixMode::Hexadecimal) {
+        blocks(bytes, last, radix == RadixMode::Binary, emit);
     }
 
     /// As feedDigits() for a pass that only counts: returns how many digits of `radix` the
@@ -75,7 +79,7 @@ private:
                 continue;
             }
             if constexpr (std::is_same_v<Add, std::nullptr_t>) {
-                if (m_stripper.fastBlock(at, false, false, emit))
+                if (m_stripper.fastBlock(at, false, binary, emit))
                     continue;
             } else if (m_stripper.fastBlock(at, false, binary, *add)) {
                 continue;
@@ -95,7 +99,7 @@ private:
     void exactPiece(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add) {
         decodePiece(bytes, last);
         if constexpr (std::is_same_v<Add, std::nullptr_t>) {
-            m_stripper.feedBlocks(m_text.data(), m_text.size(), true, emit);
+            m_stripper.feedBlocks(m_text.data(), m_text.size(), true, emit, binary);
         } else {
             add->count +=
                 m_stripper.countBlocks(m_text.data(), m_text.size(), true,

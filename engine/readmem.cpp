@@ -20,7 +20,7 @@ bool isBlank(char16_t c) {
 // A word or an address, as the scanner hands it on.
 struct Token {
     TextPosition at;
-    std::u16string text;      ///< its first kKeep characters
+    std::u16string_view text; ///< its first kKeep characters
     std::uint64_t length = 0; ///< all of its characters
     bool address() const { return !text.empty() && text[0] == u'@'; }
 };
@@ -56,19 +56,25 @@ std::optional<std::uint64_t> addressOf(const Token& token) {
     return value;
 }
 
-// A word's digits without `_` and leading zeros (at least one digit is kept).
-std::u16string significant(const Token& token) {
-    std::u16string digits;
-    for (char16_t c : token.text)
-        if (c != u'_' && !(digits.empty() && c == u'0'))
-            digits += c;
-    return digits.empty() ? std::u16string(1, u'0') : digits;
+// Calls put(c) for each of a word's digits without `_` and leading zeros (at least one);
+// returns how many.
+template <class Put> std::size_t significant(std::u16string_view text, Put&& put) {
+    std::size_t count = 0;
+    for (char16_t c : text)
+        if (c != u'_' && (count > 0 || c != u'0')) {
+            put(c);
+            ++count;
+        }
+    if (count == 0)
+        put(u'0');
+    return std::max<std::size_t>(count, 1);
 }
 
 } // namespace
 
 /// Cuts the decoded text into words and addresses, fed in pieces of any size: a token, a
-/// comment mark or a line end split between pieces is read as if it had come whole.
+/// comment mark or a line end split between pieces is read as if it had come whole. LF, CR
+/// and CR LF each end a line, as they do in the command line's other inputs.
 class ReadmemSource::Scanner {
 public:
     explicit Scanner(platform::TextEncoding encoding) : m_decoder(encoding) {}
@@ -76,112 +82,168 @@ public:
     /// Calls onToken(token) for each word or address `bytes` completes (with `last`, also the
     /// one at the end), until it returns false; returns false then.
     template <class OnToken> bool feed(std::string_view bytes, bool last, OnToken&& onToken) {
-        m_decoded.clear();
-        m_decoder.decode(bytes, m_decoded, last);
         m_text.clear();
-        m_normaliser.feed(m_decoded, m_text);
-        if (last)
-            m_normaliser.finish(m_text);
-        for (char16_t c : m_text)
-            if (!put(c, onToken))
-                return false;
-        if (last) {
-            if (m_state == State::Slash) { // a lone '/' at the very end belongs to a word
-                m_state = State::Blank;
-                addToToken(u'/', m_slashAt);
+        m_decoder.decode(bytes, m_text, last);
+        const char16_t* const p = m_text.data();
+        const std::size_t n = m_text.size();
+        m_tokenStart = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const char16_t c = p[i];
+            if (m_state == State::Token && isTokenChar(c)) { // the common case
+                ++m_column;
+                continue;
             }
-            return endToken(onToken);
+            if (m_state == State::Blank && isTokenChar(c)) {
+                // A word or address that ends in this piece, taken whole.
+                std::size_t j = i + 1;
+                while (j < n && isTokenChar(p[j]))
+                    ++j;
+                if (j < n && (isBlank(p[j]) || p[j] == u'/' || p[j] == u'@')) {
+                    m_token.at = TextPosition{m_line, m_column + 1};
+                    m_token.text = std::u16string_view(p + i, j - i).substr(0, kKeep);
+                    m_token.length = j - i;
+                    m_column += j - i;
+                    m_afterCr = false;
+                    if (!onToken(static_cast<const Token&>(m_token)))
+                        return false;
+                    if (p[j] == u'\n') { // the word ends its line, as most do
+                        ++m_line;
+                        m_column = 0;
+                        i = j;
+                    } else {
+                        i = j - 1;
+                    }
+                    continue;
+                }
+            }
+            if (!IsLowSurrogate(c))
+                ++m_column;
+            if (!put(c, i, onToken))
+                return false;
+            if (c == u'\n' || c == u'\r') {
+                // CR LF is one line end: the LF after a CR ends no second line.
+                if (!(c == u'\n' && m_afterCr))
+                    ++m_line;
+                m_column = 0;
+            }
+            m_afterCr = c == u'\r';
         }
-        return true;
+        if (m_state == State::Token) { // a token that goes on in the next piece
+            carry(n);
+            m_tokenStart = n;
+        }
+        if (!last)
+            return true;
+        if (m_state == State::Slash) { // a lone '/' at the very end belongs to a word
+            startToken(m_slashAt);
+            m_carried = u"/";
+            m_carriedLength = 1;
+            m_state = State::Token;
+            m_tokenStart = n;
+        }
+        return endToken(n, onToken);
     }
 
 private:
     enum class State { Blank, Token, Slash, LineComment, BlockComment, BlockStar };
 
-    template <class OnToken> bool put(char16_t c, OnToken& onToken) {
-        if (!IsLowSurrogate(c))
-            ++m_position.column;
-        bool going = true;
+    static bool isTokenChar(char16_t c) { return c > u' ' && c != u'/' && c != u'@' && c < 0xD800; }
+
+    template <class OnToken> bool put(char16_t c, std::size_t i, OnToken& onToken) {
         switch (m_state) {
         case State::LineComment:
-            break;
+            if (c == u'\n' || c == u'\r')
+                m_state = State::Blank;
+            return true;
         case State::BlockComment:
             if (c == u'*')
                 m_state = State::BlockStar;
-            break;
+            return true;
         case State::BlockStar:
             m_state = c == u'/' ? State::Blank : c == u'*' ? State::BlockStar : State::BlockComment;
-            break;
+            return true;
         case State::Slash:
             if (c == u'/' || c == u'*') {
                 m_state = c == u'/' ? State::LineComment : State::BlockComment;
-                going = endToken(onToken);
-                break;
+                return true;
             }
+            // Not a comment: the '/' starts a word, which goes on with this character.
+            startToken(m_slashAt);
+            m_carried = u"/";
+            m_carriedLength = 1;
+            m_tokenStart = i;
             m_state = State::Blank;
-            addToToken(u'/', m_slashAt); // not a comment: a character of a word
-            going = plain(c, onToken);
-            break;
+            return plain(c, i, onToken, true);
         default:
-            going = plain(c, onToken);
-            break;
+            return plain(c, i, onToken, m_state == State::Token);
         }
-        if (c == u'\n') {
-            if (m_state == State::LineComment)
-                m_state = State::Blank;
-            ++m_position.line;
-            m_position.column = 0;
-        }
-        return going;
     }
 
-    // A character outside comments.
-    template <class OnToken> bool plain(char16_t c, OnToken& onToken) {
+    // A character outside comments; `inToken` while a word or address is open.
+    template <class OnToken> bool plain(char16_t c, std::size_t i, OnToken& onToken, bool inToken) {
+        const bool ends = c == u'/' || isBlank(c) || c == u'@';
+        if (inToken && ends && !endToken(i, onToken))
+            return false;
         if (c == u'/') {
             m_state = State::Slash;
-            m_slashAt = m_position;
+            m_slashAt = here();
             return true;
         }
         if (isBlank(c)) {
             m_state = State::Blank;
-            return endToken(onToken);
+            return true;
         }
-        // An @ always starts an address, even right after a word.
-        if (c == u'@' && m_inToken && !endToken(onToken))
-            return false;
+        if (!inToken || c == u'@') { // an @ always starts an address, even right after a word
+            startToken(here());
+            m_tokenStart = i;
+        }
         m_state = State::Token;
-        addToToken(c, m_position);
         return true;
     }
 
-    void addToToken(char16_t c, const TextPosition& at) {
-        if (!m_inToken) {
-            m_inToken = true;
-            m_token.at = at;
-            m_token.text.clear();
-            m_token.length = 0;
-        }
-        if (m_token.text.size() < kKeep)
-            m_token.text += c;
-        ++m_token.length;
+    TextPosition here() const { return TextPosition{m_line, m_column}; }
+
+    void startToken(const TextPosition& at) {
+        m_token.at = at;
+        m_carried.clear();
+        m_carriedLength = 0;
     }
 
-    template <class OnToken> bool endToken(OnToken& onToken) {
-        if (!m_inToken)
+    // Keeps what the piece holds of an open token, up to kKeep characters.
+    void carry(std::size_t end) {
+        const std::u16string_view part(m_text.data() + m_tokenStart, end - m_tokenStart);
+        m_carried.append(part.substr(0, kKeep - std::min(kKeep, m_carried.size())));
+        m_carriedLength += part.size();
+    }
+
+    template <class OnToken> bool endToken(std::size_t end, OnToken& onToken) {
+        if (m_state != State::Token)
             return true;
-        m_inToken = false;
+        m_state = State::Blank;
+        const std::u16string_view part(m_text.data() + m_tokenStart, end - m_tokenStart);
+        if (m_carriedLength == 0) {
+            m_token.text = part.substr(0, kKeep);
+            m_token.length = part.size();
+        } else {
+            m_carried.append(part.substr(0, kKeep - std::min(kKeep, m_carried.size())));
+            m_token.text = m_carried;
+            m_token.length = m_carriedLength + part.size();
+            m_carriedLength = 0;
+        }
         return onToken(static_cast<const Token&>(m_token));
     }
 
     platform::TextDecoder m_decoder;
-    platform::LineEndNormaliser m_normaliser;
-    std::u16string m_decoded;
     std::u16string m_text;
     State m_state = State::Blank;
-    TextPosition m_position;
+    std::uint64_t m_line = 1;
+    std::uint64_t m_column = 0;
+    bool m_afterCr = false;
     TextPosition m_slashAt;
-    bool m_inToken = false;
     Token m_token;
+    std::size_t m_tokenStart = 0; ///< where the open token starts in this piece
+    std::u16string m_carried;     ///< what earlier pieces held of it
+    std::uint64_t m_carriedLength = 0;
 };
 
 ReadmemSource::ReadmemSource(ByteReader& reader, platform::TextEncoding encoding, RadixMode radix,
@@ -209,15 +271,13 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         }
         return false;
     };
-    auto onToken = [&](const Token& token) {
+    auto other = [&](const Token& token) {
         if (token.address()) {
             const auto address = addressOf(token);
             if (!address)
                 return malformed(Malformation::Kind::BadAddress, token);
             if (*address < words)
                 return malformed(Malformation::Kind::AddressBackward, token);
-            if (*address > words && m_gapsRefused)
-                return malformed(Malformation::Kind::Gap, token);
             if (*address > words && m_gapsRefused)
                 return malformed(Malformation::Kind::Gap, token);
             if (*address > words) {
@@ -228,20 +288,41 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
             words = *address;
             return true;
         }
-        for (char16_t c : token.text)
-            if (c != u'_' && !IsRadixDigit(c, m_radix))
+        std::uint64_t digits = 0; // significant ones
+        for (char16_t c : token.text) {
+            if (c == u'_')
+                continue;
+            if (!IsRadixDigit(c, m_radix))
                 tally.put(c);
-        const std::uint64_t digits =
-            token.length > kKeep ? token.length : significant(token).size();
+            digits += digits > 0 || c != u'0';
+        }
+        digits = token.length > kKeep ? token.length : std::max<std::uint64_t>(digits, 1);
         if (!tally.anyStray() && digits > most)
             return malformed(Malformation::Kind::WordTooWide, token);
         widest = std::max(widest, digits);
         ++words;
         return true;
     };
+    // Most tokens are plain words: digits of the radix only, counted here; anything else
+    // (an address, `_`, a stray, a word too wide) goes the long way.
+    std::uint64_t plainWidest = 1;
+    auto onToken = [&](const Token& token) {
+        std::uint64_t digits = 0;
+        for (char16_t c : token.text) {
+            if (!IsRadixDigit(c, m_radix) || token.length > kKeep)
+                return other(token);
+            digits += digits > 0 || c != u'0';
+        }
+        if (digits > most)
+            return other(token);
+        plainWidest = std::max(plainWidest, digits);
+        ++words;
+        return true;
+    };
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
         return scanner.feed(piece, last, onToken) && goOn(0);
     });
+    widest = std::max(widest, plainWidest);
     if (!read || m_malformed)
         return false;
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
@@ -271,10 +352,34 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
             }
             return true;
         }
-        const std::u16string digits = significant(token);
-        out.append(d - std::min(d, digits.size()), '0');
-        for (char16_t c : digits.substr(digits.size() - std::min(d, digits.size())))
-            out += static_cast<char>(c);
+        const std::u16string_view text = token.text;
+        if (text.size() <= d) {
+            // The common case: as written, after zeros.
+            const std::size_t at = out.size();
+            out.resize(at + d);
+            char* to = out.data() + at + (d - text.size());
+            bool plain = true;
+            for (char16_t c : text) {
+                plain = plain && c != u'_';
+                *to++ = static_cast<char>(c);
+            }
+            if (plain) {
+                std::fill_n(out.data() + at, d - text.size(), '0');
+                ++words;
+                if (out.size() >= kFlush)
+                    hand();
+                return true;
+            }
+            out.resize(at);
+        }
+        // Its significant digits, at most d of them (the width was checked), after zeros.
+        const std::size_t at = out.size();
+        out.append(d, '0');
+        std::size_t length = 0;
+        significant(token.text, [&](char16_t c) { out[at + length++] = static_cast<char>(c); });
+        std::copy_backward(out.begin() + static_cast<std::ptrdiff_t>(at),
+                           out.begin() + static_cast<std::ptrdiff_t>(at + length), out.end());
+        std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(at), d - length, '0');
         ++words;
         if (out.size() >= kFlush)
             hand();

@@ -55,7 +55,7 @@ WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout, std::
               head.size() +
                   static_cast<std::size_t>(std::max(paddedDepth, layout.depth)) * longestLine + 16,
               head, 10 * longestLine),
-      m_layout(layout), m_paddedDepth(std::max(paddedDepth, layout.depth)),
+      m_layout(layout), m_paddedDepth(paddedDepth),
       m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {}
 
 void WordWriter::writePadded(const char* word, std::size_t length, std::string_view before,
@@ -101,7 +101,8 @@ void WordWriter::finish() {
         writeWord(m_word.data(), m_word.size()); // the short last word, written short
     m_word.clear();
     const std::string zeros(m_digitsPerWord, '0');
-    while (m_written < m_paddedDepth && !m_chunk.failed())
+    const std::int32_t depth = std::max(m_paddedDepth, m_layout.depth);
+    while (m_written < depth && !m_chunk.failed())
         writeWord(zeros.data(), zeros.size());
     writeEnd();
     m_chunk.flush();

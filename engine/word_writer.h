@@ -131,14 +131,13 @@ protected:
                      std::string_view after);
 
     std::size_t digitsPerWord() const { return m_digitsPerWord; }
-    std::int32_t paddedDepth() const { return m_paddedDepth; }
 
     ChunkBuffer m_chunk;
     std::int32_t m_written = 0; ///< words written so far; formats count them
 
 private:
     WordLayout m_layout;
-    std::int32_t m_paddedDepth;
+    std::int32_t m_paddedDepth; ///< as asked: finish() pads to it or to the data's depth
     std::size_t m_digitsPerWord;
     std::string m_word; ///< a word whose digits are still arriving
 };

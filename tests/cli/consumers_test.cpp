@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -109,6 +110,29 @@ TEST(MemoryFormats, SrecordReadsOurFilesAndWritesWhatWeTakeBack) {
     };
     EXPECT_EQ(vector("a.coe"), vector("s.coe"));
     EXPECT_EQ(vector("a.coe").size(), 3u * 24);
+}
+
+// A $readmemh file read in pieces that split words, comments, addresses and CR LF anywhere
+// gives the file it gives read whole.
+TEST(MemoryFormats, ReadmemSplitAnywhereReadsAsWhole) {
+    const test::TempDir dir;
+    std::string text = "/* a ROM\r\n written by hand */\r\n";
+    std::mt19937 rng(3);
+    for (int line = 0; line < 150000; ++line) {
+        if (line % 997 == 0) { // one word skipped at each jump; addresses are hexadecimal
+            char address[16];
+            std::snprintf(address, sizeof address, "@%x", line + line / 997);
+            text += address + std::string(" // jump\r\n");
+        }
+        text += "1_" + std::to_string(rng() % 900 + 100) + (line % 5 ? "\n" : " /* x */ ");
+    }
+    test::WriteBytes(dir / "rom.mem", text);
+    const std::string convert = kConvert + " --from=readmem -w 16";
+    ASSERT_EQ(InDir(dir, convert + " -o whole.mif rom.mem"), 0);
+    // Through a pipe in pieces of 4093 bytes, a prime, so no boundary falls alike twice.
+    ASSERT_EQ(InDir(dir, "dd if=rom.mem bs=4093 status=none | " + convert + " -o pieces.mif"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "pieces.mif"), test::ReadBytes(dir / "whole.mif"));
+    EXPECT_NE(test::ReadBytes(dir / "whole.mif").find("DEPTH = 150150;"), std::string::npos);
 }
 
 } // namespace
