@@ -76,6 +76,9 @@ TEST(MemoryFormats, SrecordReadsOurFilesAndWritesWhatWeTakeBack) {
                              "-VMem" +
                              toBinary),
               0);
+    EXPECT_EQ(InDir(dir, "od -An -v -tx1 rom.bin | " + kConvert +
+                             " -o d.mif && srec_cat d.mif -Memory_Initialization_File" + toBinary),
+              0);
     EXPECT_EQ(InDir(dir, kConvert +
                              " --binary-input -o a.mif rom.bin && srec_cat a.mif "
                              "-Memory_Initialization_File" +
