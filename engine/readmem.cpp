@@ -3,6 +3,7 @@
 #include "word_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace tarnwick {
@@ -144,8 +145,89 @@ public:
         return endToken(n, onToken);
     }
 
+    /// For the count: a piece of plain words (ASCII digits of `radix` between spaces, tabs
+    /// and LF, none wider than `most`, nothing open from before) is counted straight from
+    /// its bytes, adding to `words` (the next word's address) and `widest`; a word cut by
+    /// the piece's end, and any other piece, go through feed(). Most $readmemh files are such
+    /// words, one a line.
+    template <class OnToken>
+    bool feedCounting(std::string_view bytes, bool last, RadixMode radix, std::uint64_t most,
+                      std::uint64_t& words, std::uint64_t& widest, OnToken&& onToken) {
+        // What an earlier piece left open (a word cut by its end, a comment) is finished the
+        // long way, up to the first separator.
+        std::size_t begin = 0;
+        if (m_state != State::Blank || m_afterCr || !m_decoder.asciiPassesThrough()) {
+            while (begin < bytes.size() && !isSeparator(bytes[begin]))
+                ++begin;
+            begin = std::min(begin + 1, bytes.size());
+            if (!feed(bytes.substr(0, begin), last && begin == bytes.size(), onToken))
+                return false;
+            if (begin == bytes.size())
+                return true;
+            if (m_state != State::Blank || m_afterCr || !m_decoder.asciiPassesThrough())
+                return feed(bytes.substr(begin), last, onToken);
+        }
+        bytes.remove_prefix(begin);
+        std::size_t end = bytes.size(); // past the last separator
+        while (end > 0 && !isSeparator(bytes[end - 1]))
+            --end;
+        if (end == 0)
+            return feed(bytes, last, onToken);
+        std::uint64_t count = 0, wide = 0, lines = 0, significant = 0;
+        std::size_t lineStart = 0;
+        bool inWord = false;
+        const std::array<unsigned char, 256>& classes = plainClasses(radix);
+        for (std::size_t i = 0; i < end; ++i) {
+            const char c = bytes[i];
+            const unsigned char k = classes[static_cast<unsigned char>(c)];
+            if (k >= kZero) {
+                significant = inWord ? significant + (significant > 0 || k == kDigit)
+                                     : std::uint64_t{k == kDigit};
+                inWord = true;
+                continue;
+            }
+            if (k == kOther)
+                return feed(bytes, last, onToken); // not plain: nothing taken yet
+            if (inWord) {
+                ++count;
+                wide = std::max(wide, std::max<std::uint64_t>(significant, 1));
+                inWord = false;
+            }
+            if (c == '\n') {
+                ++lines;
+                lineStart = i + 1;
+            }
+        }
+        if (wide > most)
+            return feed(bytes, last, onToken); // the long way names the word
+        words += count;
+        widest = std::max(widest, wide);
+        m_line += lines;
+        m_column = lines > 0 ? end - lineStart : m_column + end;
+        return feed(bytes.substr(end), last, onToken);
+    }
+
 private:
     enum class State { Blank, Token, Slash, LineComment, BlockComment, BlockStar };
+
+    static bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+    // What a byte is in a plain piece.
+    enum : unsigned char { kOther, kSeparator, kZero, kDigit };
+    static const std::array<unsigned char, 256>& plainClasses(RadixMode radix) {
+        static const auto make = [](RadixMode r) {
+            std::array<unsigned char, 256> classes{};
+            for (int b = 0; b < 128; ++b)
+                if (IsRadixDigit(static_cast<char16_t>(b), r))
+                    classes[b] = b == '0' ? kZero : kDigit;
+            for (unsigned char b : {' ', '\t', '\n'})
+                classes[b] = kSeparator;
+            return classes;
+        };
+        static const std::array<unsigned char, 256> hex = make(RadixMode::Hexadecimal);
+        static const std::array<unsigned char, 256> bin = make(RadixMode::Binary);
+        return radix == RadixMode::Binary ? bin : hex;
+    }
 
     static bool isTokenChar(char16_t c) { return c > u' ' && c != u'/' && c != u'@' && c < 0xD800; }
 
@@ -320,7 +402,8 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         return true;
     };
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        return scanner.feed(piece, last, onToken) && goOn(0);
+        return scanner.feedCounting(piece, last, m_radix, most, words, plainWidest, onToken) &&
+               goOn(0);
     });
     widest = std::max(widest, plainWidest);
     if (!read || m_malformed)

@@ -249,6 +249,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "in.txt:1:4: error: the word '1FF' is wider than 8 bits\n", ""},
         CliCase{"ReadmemAddressGoingBack", "--from=readmem -o OUT IN", "@4 1 @2 2", 1,
                 "in.txt:1:6: error: '@2' goes back: the next word's address is @5", ""},
+        // Megabytes of plain words, one a line, then something else: places and addresses
+        // still count every word before it.
+        CliCase{"ReadmemPlainMegabytesThenAStray", "--from=readmem -o OUT IN",
+                Repeated("abcd\n", 300000) + " zz\n", 1,
+                "in.txt:300001:2: error: 'z' (U+007A) is not a hexadecimal digit", ""},
+        CliCase{"ReadmemPlainMegabytesThenAJump", "--from=readmem -o OUT IN",
+                Repeated("abcd\n", 300000) + "@493e2 ffff\n", 0,
+                "in.txt:300001:1: warning: 2 words from @493E0 filled with zeros\n",
+                "DEPTH = 300003;"},
         CliCase{"ReadmemGapRefusedWhenStrict", "--from=readmem --strict -o OUT IN", "1 @3 2", 1,
                 "in.txt:1:3: error: '@3' skips words after @1", ""},
         CliCase{"Version", "--version", "", 0, "", "tarnwick-convert (Tarnwick) 1.0.0"}),
