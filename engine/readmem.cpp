@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace tarnwick {
 
@@ -145,14 +147,15 @@ public:
         return endToken(n, onToken);
     }
 
-    /// For the count: a piece of plain words (ASCII digits of `radix` between spaces, tabs
-    /// and LF, none wider than `most`, nothing open from before) is counted straight from
-    /// its bytes, adding to `words` (the next word's address) and `widest`; a word cut by
-    /// the piece's end, and any other piece, go through feed(). Most $readmemh files are such
-    /// words, one a line.
-    template <class OnToken>
-    bool feedCounting(std::string_view bytes, bool last, RadixMode radix, std::uint64_t most,
-                      std::uint64_t& words, std::uint64_t& widest, OnToken&& onToken) {
+    /// As feed(), with a piece of plain words (ASCII digits of `radix` between spaces, tabs
+    /// and LF, none with more than `most` significant digits, nothing open from before)
+    /// taken straight from its bytes: they add to `words` and `widest`, and each goes to
+    /// plainWord(word) unless that is null. A word cut by the piece's end, and any other
+    /// piece, go through feed(). Most $readmemh files are such words, one a line.
+    template <class PlainWord, class OnToken>
+    bool feedPlain(std::string_view bytes, bool last, RadixMode radix, std::uint64_t most,
+                   std::uint64_t& words, std::uint64_t& widest, PlainWord&& plainWord,
+                   OnToken&& onToken) {
         // What an earlier piece left open (a word cut by its end, a comment) is finished the
         // long way, up to the first separator.
         std::size_t begin = 0;
@@ -200,6 +203,17 @@ public:
         }
         if (wide > most)
             return feed(bytes, last, onToken); // the long way names the word
+        if constexpr (!std::is_same_v<std::remove_cvref_t<PlainWord>, std::nullptr_t>) {
+            for (std::size_t i = 0; i < end;) {
+                while (i < end && isSeparator(bytes[i]))
+                    ++i;
+                const std::size_t start = i;
+                while (i < end && !isSeparator(bytes[i]))
+                    ++i;
+                if (i > start)
+                    plainWord(bytes.substr(start, i - start));
+            }
+        }
         words += count;
         widest = std::max(widest, wide);
         m_line += lines;
@@ -402,7 +416,8 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         return true;
     };
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        return scanner.feedCounting(piece, last, m_radix, most, words, plainWidest, onToken) &&
+        return scanner.feedPlain(piece, last, m_radix, most, words, plainWidest, nullptr,
+                                 onToken) &&
                goOn(0);
     });
     widest = std::max(widest, plainWidest);
@@ -468,9 +483,24 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
             hand();
         return true;
     };
+    // A plain word: digits only, at most d significant ones (the count checked them).
+    auto plainWord = [&](std::string_view word) {
+        const std::size_t at = out.size();
+        out.resize(at + d);
+        char* const to = out.data() + at;
+        if (word.size() >= d) {
+            std::memcpy(to, word.data() + word.size() - d, d);
+        } else {
+            std::fill_n(to, d - word.size(), '0');
+            std::memcpy(to + d - word.size(), word.data(), word.size());
+        }
+        if (out.size() >= kFlush)
+            hand();
+    };
+    std::uint64_t widest = 0;
     Scanner scanner(m_encoding);
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        scanner.feed(piece, last, onToken);
+        scanner.feedPlain(piece, last, m_radix, d, words, widest, plainWord, onToken);
         return goOn(0);
     });
     hand();
