@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/version.h"
 
 #include <getopt.h>
@@ -21,7 +22,7 @@ namespace {
 int usageError(const std::string& text) {
     if (!text.empty())
         Say(text);
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    SayLine(std::string("Try '") + kProgram + " --help' for more information.");
     return Usage;
 }
 
@@ -101,7 +102,11 @@ std::optional<platform::TextEncoding> parseEncoding(const char* name) {
 } // namespace
 
 void Say(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    SayLine(std::string(kProgram) + ": " + text);
+}
+
+void SayLine(const std::string& line) {
+    platform::WriteMessage(stderr, line + "\n");
 }
 
 std::optional<int> ParseOptions(int argc, char** argv, Options& options) {

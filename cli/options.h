@@ -40,6 +40,9 @@ struct Options {
 /// Prints "tarnwick-convert: TEXT" on standard error.
 void Say(const std::string& text);
 
+/// Prints `line` and a line end on standard error, as the console takes text.
+void SayLine(const std::string& line);
+
 /// Reads the command line into `options`. Returns the exit status when the program should
 /// stop at once (0 after --help or --version, Usage after an error it has reported), or
 /// nothing to go on. Option errors are worded as GNU getopt words them.

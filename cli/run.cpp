@@ -6,10 +6,9 @@
 #include "platform/read_file.h"
 #include "platform/streams.h"
 
-#include <climits>
+#include "platform/console.h"
+
 #include <cstdio>
-#include <cwchar>
-#include <cwctype>
 #include <memory>
 
 namespace tarnwick::cli {
@@ -38,6 +37,10 @@ std::string outputName(const Options& options) {
     return options.output == "-" ? std::string("standard output") : options.output;
 }
 
+std::string placeOf(const Options& options, const TextPosition& at) {
+    return options.input + ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+}
+
 // The character as the terminal can show it, with its code: 'u' (U+0075). Only the code for
 // a character that does not show or that the terminal's encoding (LC_CTYPE) lacks.
 std::string describe(char32_t c) {
@@ -51,16 +54,11 @@ std::string describe(char32_t c) {
                        c == 0x205F || c == 0x3000 || c == 0x180E;
     const bool invisible = blank || c == 0xFFFD || c == 0xFEFF || c == 0x00AD ||
                            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-                           (c >= 0x2060 && c <= 0x206F) || (c >= 0xD800 && c <= 0xF8FF) ||
-                           !std::iswgraph(static_cast<wint_t>(c));
-    if (invisible)
+                           (c >= 0x2060 && c <= 0x206F) || (c >= 0xD800 && c <= 0xF8FF);
+    const std::string shown = invisible ? std::string() : platform::ShowableCharacter(c);
+    if (shown.empty())
         return code;
-    char bytes[MB_LEN_MAX];
-    std::mbstate_t state{};
-    const std::size_t length = std::wcrtomb(bytes, static_cast<wchar_t>(c), &state);
-    if (length == static_cast<std::size_t>(-1))
-        return code;
-    return "'" + std::string(bytes, length) + "' (" + code + ")";
+    return "'" + shown + "' (" + code + ")";
 }
 
 // The form compilers use, so editors and CI logs can jump to the place.
@@ -73,21 +71,15 @@ void reportStray(const Options& options, const StrayCharacters& strays, bool cou
     const char* hint = strays.mostlyNul() ? " (is it UTF-16 without a byte-order mark? "
                                             "try --encoding=utf-16le)"
                                           : "";
-    std::fprintf(stderr, "%s:%llu:%llu: error: %s is not a %s digit%s%s\n", options.input.c_str(),
-                 static_cast<unsigned long long>(strays.at.line),
-                 static_cast<unsigned long long>(strays.at.column), describe(strays.first).c_str(),
-                 options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary", count.c_str(),
-                 hint);
+    SayLine(placeOf(options, strays.at) + ": error: " + describe(strays.first) + " is not a " +
+            (options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary") + " digit" +
+            count + hint);
 }
 
 std::string hex(std::uint64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
     return text;
-}
-
-std::string placeOf(const Options& options, const TextPosition& at) {
-    return options.input + ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
 }
 
 void reportMalformed(const Options& options, const Malformation& m) {
@@ -112,7 +104,7 @@ void reportMalformed(const Options& options, const Malformation& m) {
                " (--strict: no gaps filled with zeros)";
         break;
     }
-    std::fprintf(stderr, "%s: error: %s\n", placeOf(options, m.at).c_str(), what.c_str());
+    SayLine(placeOf(options, m.at) + ": error: " + what);
 }
 
 // The gaps an @ address left, filled with words of zeros.
@@ -124,18 +116,17 @@ void reportGaps(const Options& options, const ReadmemSource& source) {
     if (source.gapCount() > 1)
         more = " (" + std::to_string(source.gapCount()) + " gaps, " +
                std::to_string(source.gapWords()) + " words in all)";
-    std::fprintf(stderr, "%s: warning: %llu word%s from @%s filled with zeros%s\n",
-                 placeOf(options, gap->at).c_str(), static_cast<unsigned long long>(gap->words),
-                 gap->words == 1 ? "" : "s", hex(gap->from).c_str(), more.c_str());
+    SayLine(placeOf(options, gap->at) + ": warning: " + std::to_string(gap->words) + " word" +
+            (gap->words == 1 ? "" : "s") + " from @" + hex(gap->from) + " filled with zeros" + more);
 }
 
 void reportDropped(const Options& options, const DroppedDigits& dropped) {
     std::string where = options.input;
     if (options.from != InputFormat::Binary) // raw bytes have no lines
         where += ":" + std::to_string(dropped.at.line) + ":" + std::to_string(dropped.at.column);
-    std::fprintf(stderr, "%s: error: the last %llu digit%s too few for a word of %d digits\n",
-                 where.c_str(), static_cast<unsigned long long>(dropped.count),
-                 dropped.count == 1 ? " is" : "s are", dropped.digitsPerWord);
+    SayLine(where + ": error: the last " + std::to_string(dropped.count) + " digit" +
+            (dropped.count == 1 ? " is" : "s are") + " too few for a word of " +
+            std::to_string(dropped.digitsPerWord) + " digits");
 }
 
 // Says what the conversion came to and returns the exit status.

@@ -1,7 +1,8 @@
 #pragma once
 
 // Writing a file so that it is either the old one or the whole new one, never half of it.
-// The interface is the system's; the implementation for POSIX systems is in posix/.
+// The interface is the system's; the buffering is here, the file handling in posix/ and
+// windows/.
 
 #include "byte_sink.h"
 #include "io_error.h"
@@ -79,6 +80,10 @@ public:
     const IoError& error() const override { return m_error; }
 
 private:
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    // Small enough that the last sync has little left, large enough that the syncs stay few.
+    static constexpr std::uint64_t kSyncStep = std::uint64_t{16} << 20;
+
     void flushBuffer();
     void writeOut(std::string_view bytes);
     void fail(const std::filesystem::path& path, int code, std::string reason = {});

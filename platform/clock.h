@@ -23,10 +23,11 @@ std::optional<std::int64_t> SourceDateEpoch();
 /// end of year 9999: a build that sets it wrongly must hear of it, not get today's date.
 bool SourceDateEpochMalformed();
 
-/// Reads the system clock and formats it with the user's LC_TIME (strftime %x and %X),
-/// converted from the locale's character set. Falls back to the C locale when the user's
-/// locale is not installed. When SOURCE_DATE_EPOCH is set, shows that time in UTC instead,
-/// so two runs over the same input give the same bytes.
+/// Reads the system clock and formats it as the user set dates and times: on POSIX systems
+/// LC_TIME's %x and %X, converted from the locale's character set (the C locale when the
+/// user's is not installed); on Windows the regional settings' short date and long time.
+/// When SOURCE_DATE_EPOCH is set, shows that time in UTC instead, so two runs over the
+/// same input give the same bytes.
 class LocaleClock final : public Clock {
 public:
     std::u16string Date() const override;

@@ -2,65 +2,19 @@
 
 #include "ascii.h"
 
-#include <unicode/ucnv.h>
-
-#include <bit>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
 
 namespace tarnwick::platform {
 
-static_assert(std::is_same_v<UChar, char16_t>, "ICU's UChar is the engine's char16_t");
-
 namespace {
 
-constexpr char16_t kReplacement = u'\uFFFD';
-
-// The converter for code page 936 as Windows has it, with '?' for what it cannot encode.
-UConverter* openConverter() {
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* converter = ucnv_open("windows-936-2000", &status);
-    if (U_FAILURE(status))
-        return nullptr;
-    ucnv_setSubstChars(converter, "?", 1, &status);
-    return converter;
-}
-
 // A byte below 0x40 is neither a lead nor a trail byte in GBK, so it always starts a
-// character of its own: a safe place to end a run handed to ICU.
+// character of its own: a safe place to end a run handed to the converter.
 bool isCharBoundary(unsigned char b) {
     return b < 0x40;
 }
 
-// Appends what one ICU conversion call makes of `in`, given `room` units of room. With room
-// for every unit it cannot fail; if it does, `substitute` stands for each unit of `in`
-// instead, and the converter is reset: never garbage.
-template <class Out, class In, class Convert, class Reset>
-void appendConverted(Out& out, In in, std::size_t room, typename Out::value_type substitute,
-                     Convert convert, Reset reset) {
-    const std::size_t base = out.size();
-    out.resize(base + room);
-    auto* target = out.data() + base;
-    const auto* source = in.data();
-    UErrorCode status = U_ZERO_ERROR;
-    convert(&target, out.data() + out.size(), &source, in.data() + in.size(), &status);
-    if (U_FAILURE(status)) {
-        reset();
-        out.resize(base);
-        out.append(in.size(), substitute);
-        return;
-    }
-    out.resize(static_cast<std::size_t>(target - out.data()));
-}
-
 } // namespace
-
-Cp936Encoder::~Cp936Encoder() {
-    if (m_converter)
-        ucnv_close(m_converter);
-}
 
 void Cp936Encoder::append(std::u16string_view text, std::string& out) {
     std::size_t i = 0;
@@ -85,25 +39,9 @@ void Cp936Encoder::append(std::u16string_view text, std::string& out) {
 }
 
 void Cp936Encoder::appendNonAscii(std::u16string_view run, std::string& out) {
-    if (!m_converter)
-        m_converter = openConverter();
-    if (!m_converter) { // no converter on this system: keep the promise of '?'
-        out.append(run.size(), '?');
-        return;
-    }
-    // Two bytes per code unit at the most.
-    appendConverted(
-        out, run, 2 * run.size(), '?',
-        [this](char** target, const char* limit, const UChar** source, const UChar* end,
-               UErrorCode* status) {
-            ucnv_fromUnicode(m_converter, target, limit, source, end, nullptr, true, status);
-        },
-        [this] { ucnv_resetFromUnicode(m_converter); });
-}
-
-Cp936Decoder::~Cp936Decoder() {
-    if (m_converter)
-        ucnv_close(m_converter);
+    if (!m_encoding)
+        m_encoding = OpenCp936Encoding();
+    m_encoding->encode(run, out);
 }
 
 void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last) {
@@ -125,7 +63,7 @@ void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last
         while (end < n && !isCharBoundary(static_cast<unsigned char>(bytes[end])))
             ++end;
         // A run that reaches the end of the piece may end in a lead byte whose trail byte
-        // is in the next piece: ICU keeps it until then.
+        // is in the next piece: the converter keeps it until then.
         const bool flush = end < n || last;
         out.resize(pos);
         decodeNonAscii(bytes.substr(i, end - i), flush, out);
@@ -143,24 +81,8 @@ void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last
 
 void Cp936Decoder::decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out) {
     if (!m_converter)
-        m_converter = openConverter();
-    AppendDecoded(m_converter, bytes, flush, out);
-}
-
-void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out,
-                   std::size_t bytesPerUnit) {
-    if (!converter) {
-        out.append(bytes.size(), kReplacement);
-        return;
-    }
-    // What the bytes can make at most, and what was held from before.
-    appendConverted(
-        out, bytes, bytes.size() / bytesPerUnit + 4, kReplacement,
-        [converter, flush](UChar** target, const UChar* limit, const char** source, const char* end,
-                           UErrorCode* status) {
-            ucnv_toUnicode(converter, target, limit, source, end, nullptr, flush, status);
-        },
-        [converter] { ucnv_resetToUnicode(converter); });
+        m_converter = OpenDecoder(Charset::Cp936);
+    m_converter->decode(bytes, flush, out);
 }
 
 std::string EncodeCp936(std::u16string_view text) {

@@ -1,33 +1,29 @@
 #pragma once
 
+#include "charset.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 
-struct UConverter;
-
 namespace tarnwick::platform {
 
-// Code page 936 exactly as Windows has it (ICU's "windows-936-2000" table, with the
-// user-defined and other private-use pairs, 0x80 as the euro sign and 0xFF as U+F8F5).
-// ASCII takes a fast path around ICU in both directions; ICU sees only the rest.
+// Code page 936 exactly as Windows has it, with the user-defined and other private-use
+// pairs, 0x80 as the euro sign and 0xFF as U+F8F5. ASCII takes a fast path in both
+// directions; the system's converter (charset.h) sees only the rest.
 
 /// Converts UTF-16 text to code page 936 bytes. Never fails: a character that the code
-/// page lacks, and a lone surrogate, become '?'. The ICU converter is opened only when
+/// page lacks, and a lone surrogate, become '?'. The converter is opened only when
 /// non-ASCII text first appears, then reused.
 class Cp936Encoder {
 public:
-    Cp936Encoder() = default;
-    ~Cp936Encoder();
-    Cp936Encoder(const Cp936Encoder&) = delete;
-    Cp936Encoder& operator=(const Cp936Encoder&) = delete;
-
     /// Appends the encoding of `text` to `out`.
     void append(std::u16string_view text, std::string& out);
 
 private:
     void appendNonAscii(std::u16string_view run, std::string& out);
 
-    UConverter* m_converter = nullptr;
+    std::unique_ptr<Cp936Encoding> m_encoding;
 };
 
 /// Decodes code page 936 bytes to UTF-16, fed in pieces of any size: a byte pair split
@@ -37,11 +33,6 @@ private:
 /// and no line-end conversion.
 class Cp936Decoder {
 public:
-    Cp936Decoder() = default;
-    ~Cp936Decoder();
-    Cp936Decoder(const Cp936Decoder&) = delete;
-    Cp936Decoder& operator=(const Cp936Decoder&) = delete;
-
     /// Appends the text of `bytes` to `out`; with `last`, also what a lead byte left
     /// waiting at the end becomes.
     void decode(std::string_view bytes, std::u16string& out, bool last);
@@ -52,16 +43,9 @@ public:
 private:
     void decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out);
 
-    UConverter* m_converter = nullptr;
-    bool m_pending = false; ///< ICU holds a lead byte from the previous piece
+    std::unique_ptr<CharsetDecoder> m_converter; ///< opened at the first non-ASCII byte
+    bool m_pending = false; ///< the converter holds a lead byte from the previous piece
 };
-
-/// Appends what the ICU `converter` makes of `bytes` (with `flush`, also what it held from
-/// before); U+FFFD for each byte when there is no converter. Never writes garbage.
-/// `bytesPerUnit`: the fewest bytes the encoding spends on a UTF-16 unit (2 for UTF-16),
-/// which bounds the room made, and zero-filled, for the result.
-void AppendDecoded(UConverter* converter, std::string_view bytes, bool flush, std::u16string& out,
-                   std::size_t bytesPerUnit = 1);
 
 /// Encodes `text` as code page 936 bytes (see Cp936Encoder).
 std::string EncodeCp936(std::u16string_view text);

@@ -3,8 +3,6 @@
 #include "ascii.h"
 #include "memory.h"
 
-#include <unicode/ucnv.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -25,16 +23,14 @@ constexpr std::array<Mark, 3> kMarks{{
     {"\xFE\xFF", TextEncoding::Utf16Be},
 }};
 
-const char* icuName(TextEncoding encoding) {
+Charset charsetOf(TextEncoding encoding) {
     switch (encoding) {
-    case TextEncoding::Utf8:
-        return "UTF-8";
     case TextEncoding::Utf16Le:
-        return "UTF-16LE";
+        return Charset::Utf16Le;
     case TextEncoding::Utf16Be:
-        return "UTF-16BE";
+        return Charset::Utf16Be;
     default:
-        return nullptr;
+        return Charset::Utf8;
     }
 }
 
@@ -89,11 +85,6 @@ bool IsValidUtf8(std::string_view bytes, bool mayBeCut) {
 }
 
 TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding) {}
-
-TextDecoder::~TextDecoder() {
-    if (m_converter)
-        ucnv_close(m_converter);
-}
 
 void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last) {
     std::string joined;
@@ -151,10 +142,7 @@ bool TextDecoder::asciiPassesThrough() const {
     case TextEncoding::Cp936:
         return true;
     case TextEncoding::Utf8: {
-        if (!m_converter)
-            return true;
-        UErrorCode status = U_ZERO_ERROR;
-        return ucnv_toUCountPending(m_converter, &status) == 0 && U_SUCCESS(status);
+        return !m_converter || m_converter->idle();
     }
     default:
         return false;
@@ -166,14 +154,9 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
         m_cp936.decode(bytes, out, last);
         return;
     }
-    if (!m_converter) {
-        UErrorCode status = U_ZERO_ERROR;
-        m_converter = ucnv_open(icuName(m_encoding), &status);
-        if (U_FAILURE(status))
-            m_converter = nullptr;
-    }
-    const bool utf16 = m_encoding == TextEncoding::Utf16Le || m_encoding == TextEncoding::Utf16Be;
-    AppendDecoded(m_converter, bytes, last, out, utf16 ? 2 : 1);
+    if (!m_converter)
+        m_converter = OpenDecoder(charsetOf(m_encoding));
+    m_converter->decode(bytes, last, out);
 }
 
 std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "charset.h"
 #include "cp936.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-
-struct UConverter;
 
 namespace tarnwick::platform {
 
@@ -32,9 +32,6 @@ enum class TextEncoding {
 class TextDecoder {
 public:
     explicit TextDecoder(TextEncoding encoding = TextEncoding::Auto);
-    ~TextDecoder();
-    TextDecoder(const TextDecoder&) = delete;
-    TextDecoder& operator=(const TextDecoder&) = delete;
 
     /// Appends the text of `bytes` to `out`; with `last`, also what a split character left
     /// waiting at the end becomes.
@@ -55,7 +52,7 @@ private:
     bool m_markChecked = false;
     std::string m_head; ///< the first bytes, held until they show whether a mark is there
     Cp936Decoder m_cp936;
-    UConverter* m_converter = nullptr;
+    std::unique_ptr<CharsetDecoder> m_converter; ///< for UTF-8 and UTF-16
 };
 
 /// Decodes a whole text file (see TextDecoder).

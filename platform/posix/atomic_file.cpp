@@ -1,6 +1,6 @@
 #include "platform/atomic_file.h"
 
-#include "durable_sync.h"
+#include "platform/durable_sync.h"
 #include "platform/paths.h"
 #include "platform/signal_cleanup.h"
 
@@ -8,23 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <random>
 #include <system_error>
-#include <thread>
 
 namespace tarnwick::platform {
 
 namespace {
-
-constexpr std::size_t kBufferSize = std::size_t{1} << 20;
-// Small enough that the last sync has little left, large enough that the syncs stay few.
-constexpr std::uint64_t kSyncStep = std::uint64_t{16} << 20;
 
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
@@ -55,39 +47,6 @@ int SystemDataSync(int fd) {
 int OpenUnnamedTemporary(const char* folder) {
     // 0666 lets the umask decide, as for any newly created file.
     return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-}
-
-int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
-    while (!bytes.empty()) {
-        const ssize_t put = calls.write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (put == 0)
-            return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return 0;
-}
-
-AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, FileCalls calls)
-    : m_given(target), m_target(ResolveLinks(target)), m_calls(calls) {}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    if (!m_committed)
-        discard();
-}
-
-void AtomicFileWriter::fail(const std::filesystem::path& path, int code, std::string reason) {
-    if (m_failed)
-        return;
-    m_failed = true;
-    m_error = MakeIoError(path, code);
-    if (!reason.empty())
-        m_error.reason = std::move(reason);
-    discard();
 }
 
 bool AtomicFileWriter::openInPlace(unsigned mode) {
@@ -205,43 +164,6 @@ bool AtomicFileWriter::open() {
     }
     m_buffer.reserve(kBufferSize);
     return true;
-}
-
-void AtomicFileWriter::write(std::string_view bytes) {
-    if (m_failed || m_fd < 0)
-        return;
-    if (m_buffer.size() + bytes.size() > kBufferSize) {
-        flushBuffer();
-        if (m_failed)
-            return;
-        if (bytes.size() >= kBufferSize) {
-            writeOut(bytes);
-            return;
-        }
-    }
-    m_buffer.append(bytes);
-}
-
-void AtomicFileWriter::flushBuffer() {
-    if (m_buffer.empty())
-        return;
-    writeOut(m_buffer);
-    if (!m_failed)
-        m_buffer.clear();
-}
-
-void AtomicFileWriter::writeOut(std::string_view bytes) {
-    if (const int code = WriteAll(m_fd, bytes, m_calls)) {
-        fail(m_target, code);
-        return;
-    }
-    m_written += bytes.size();
-    if (m_inPlace)
-        return;
-    if (!m_syncer && m_written >= kSyncStep)
-        m_syncer = std::make_unique<DurableWhileWritten>(m_fd, m_calls.datasync, kSyncStep);
-    if (m_syncer)
-        m_syncer->written(m_written);
 }
 
 bool AtomicFileWriter::commit() {

@@ -1,0 +1,80 @@
+#include "atomic_file.h"
+
+#include "durable_sync.h"
+#include "paths.h"
+
+#include <cerrno>
+
+namespace tarnwick::platform {
+
+int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
+    while (!bytes.empty()) {
+        const std::ptrdiff_t put = calls.write(fd, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (put == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return 0;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target, FileCalls calls)
+    : m_given(target), m_target(ResolveLinks(target)), m_calls(calls) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (!m_committed)
+        discard();
+}
+
+void AtomicFileWriter::fail(const std::filesystem::path& path, int code, std::string reason) {
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_error = MakeIoError(path, code);
+    if (!reason.empty())
+        m_error.reason = std::move(reason);
+    discard();
+}
+
+void AtomicFileWriter::write(std::string_view bytes) {
+    if (m_failed || m_fd < 0)
+        return;
+    if (m_buffer.size() + bytes.size() > kBufferSize) {
+        flushBuffer();
+        if (m_failed)
+            return;
+        if (bytes.size() >= kBufferSize) {
+            writeOut(bytes);
+            return;
+        }
+    }
+    m_buffer.append(bytes);
+}
+
+void AtomicFileWriter::flushBuffer() {
+    if (m_buffer.empty())
+        return;
+    writeOut(m_buffer);
+    if (!m_failed)
+        m_buffer.clear();
+}
+
+void AtomicFileWriter::writeOut(std::string_view bytes) {
+    if (const int code = WriteAll(m_fd, bytes, m_calls)) {
+        fail(m_target, code);
+        return;
+    }
+    m_written += bytes.size();
+    if (m_inPlace)
+        return;
+    if (!m_syncer && m_written >= kSyncStep)
+        m_syncer = std::make_unique<DurableWhileWritten>(m_fd, m_calls.datasync, kSyncStep);
+    if (m_syncer)
+        m_syncer->written(m_written);
+}
+
+} // namespace tarnwick::platform

@@ -1,0 +1,8 @@
+#include "platform/memory.h"
+
+namespace tarnwick::platform {
+
+// Large pages on Windows need a privilege few users hold: no hint to give.
+void AdviseHugePages(const void*, std::size_t) {}
+
+} // namespace tarnwick::platform
