@@ -117,7 +117,8 @@ void reportGaps(const Options& options, const ReadmemSource& source) {
         more = " (" + std::to_string(source.gapCount()) + " gaps, " +
                std::to_string(source.gapWords()) + " words in all)";
     SayLine(placeOf(options, gap->at) + ": warning: " + std::to_string(gap->words) + " word" +
-            (gap->words == 1 ? "" : "s") + " from @" + hex(gap->from) + " filled with zeros" + more);
+            (gap->words == 1 ? "" : "s") + " from @" + hex(gap->from) + " filled with zeros" +
+            more);
 }
 
 void reportDropped(const Options& options, const DroppedDigits& dropped) {

@@ -4,9 +4,9 @@
 #include "platform/signal_cleanup.h"
 #include "wide.h"
 
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
@@ -83,9 +83,9 @@ int OpenUnnamedTemporary(const char*) {
 
 bool AtomicFileWriter::openInPlace(unsigned) {
     // NUL, CON, a named pipe: written where they stand.
-    m_fd = descriptorOf(CreateFileW(m_given.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_fd =
+        descriptorOf(CreateFileW(m_given.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (m_fd < 0) {
         fail(m_given, errno);
         return false;

@@ -122,7 +122,7 @@ protected:
                 length = 2;
             } else if (b >= 0xE0 && b <= 0xEF) {
                 length = 3;
-                low = b == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+                low = b == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
                 high = b == 0xED ? 0x9F : 0xBF; // no surrogates
             } else if (b >= 0xF0 && b <= 0xF4) {
                 length = 4;
@@ -196,22 +196,21 @@ private:
 class WindowsCp936Encoding final : public Cp936Encoding {
 public:
     void encode(std::u16string_view text, std::string& out) override {
-        // Lone surrogates are '?' here; the code page sees only whole characters.
+        // The code page has nothing beyond U+FFFF: a surrogate pair is one '?', and so is
+        // a lone surrogate. The code page sees only the rest.
         std::size_t start = 0;
         for (std::size_t i = 0; i < text.size();) {
             const char16_t c = text[i];
-            const bool lead = c >= 0xD800 && c <= 0xDBFF;
-            if (lead && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-                i += 2;
+            if (c < 0xD800 || c > 0xDFFF) {
+                ++i;
                 continue;
             }
-            if (lead || (c >= 0xDC00 && c <= 0xDFFF)) {
-                encodeValid(text.substr(start, i - start), out);
-                out += '?';
-                start = ++i;
-                continue;
-            }
-            ++i;
+            encodeValid(text.substr(start, i - start), out);
+            out += '?';
+            const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                              text[i + 1] <= 0xDFFF;
+            i += pair ? 2 : 1;
+            start = i;
         }
         encodeValid(text.substr(start), out);
     }
@@ -223,10 +222,10 @@ private:
         const std::size_t base = out.size();
         out.resize(base + 2 * run.size()); // two bytes per unit at the most
         // No best fit: a character the code page lacks is '?', not a look-alike.
-        const int made = WideCharToMultiByte(
-            kCp936, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(run.data()),
-            static_cast<int>(run.size()), out.data() + base, static_cast<int>(2 * run.size()),
-            "?", nullptr);
+        const int made = WideCharToMultiByte(kCp936, WC_NO_BEST_FIT_CHARS,
+                                             reinterpret_cast<const wchar_t*>(run.data()),
+                                             static_cast<int>(run.size()), out.data() + base,
+                                             static_cast<int>(2 * run.size()), "?", nullptr);
         if (made <= 0) {
             out.resize(base);
             out.append(run.size(), '?');

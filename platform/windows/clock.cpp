@@ -34,16 +34,15 @@ std::u16string fromBuffer(const wchar_t* text, int length) {
 std::u16string LocaleClock::Date() const {
     const SYSTEMTIME at = moment();
     wchar_t text[128];
-    return fromBuffer(text, GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &at,
-                                            nullptr, text, 128, nullptr));
+    return fromBuffer(text, GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &at, nullptr,
+                                            text, 128, nullptr));
 }
 
 std::u16string LocaleClock::Time() const {
     const SYSTEMTIME at = moment();
     wchar_t text[128];
     // No flags: the long time format, which shows the seconds.
-    return fromBuffer(text,
-                      GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &at, nullptr, text, 128));
+    return fromBuffer(text, GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &at, nullptr, text, 128));
 }
 
 } // namespace tarnwick::platform

@@ -2,8 +2,8 @@
 
 #include "wide.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cwctype>
 
@@ -54,8 +54,7 @@ void WriteMessage(std::FILE* stream, std::string_view text) {
         WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
     if (length > 0)
-        WideCharToMultiByte(codePage, 0, wide.data(), size, bytes.data(), length, nullptr,
-                            nullptr);
+        WideCharToMultiByte(codePage, 0, wide.data(), size, bytes.data(), length, nullptr, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::fflush(stream);
 }
@@ -77,10 +76,9 @@ std::string ShowableCharacter(char32_t c) {
     if (codePage != 0 && codePage != CP_UTF8) {
         BOOL lacking = FALSE;
         char bytes[8];
-        const int length =
-            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                static_cast<int>(wide.size()), bytes, sizeof bytes, nullptr,
-                                &lacking);
+        const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                               static_cast<int>(wide.size()), bytes, sizeof bytes,
+                                               nullptr, &lacking);
         if (length <= 0 || lacking)
             return {};
     }

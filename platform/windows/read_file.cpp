@@ -4,9 +4,9 @@
 #include "platform/text_file.h"
 #include "wide.h"
 
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,9 +21,9 @@ using windows::LastErrno;
 
 // Opened with every sharing mode: a file another program holds open is still read.
 int openForReading(const std::filesystem::path& path, int* code) {
-    HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *code = LastErrno();
         return -1;
@@ -104,14 +104,46 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
 }
 
 TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
-                          const std::function<char16_t*(std::size_t)>&) {
-    // Read whole and decoded by the caller: the window, which widens ASCII as it reads, is
-    // not built for Windows yet.
-    ReadResult whole = ReadWholeFile(path, maxBytes);
+                          const std::function<char16_t*(std::size_t)>& room) {
     TextFileRead result;
-    result.status = whole.status;
-    result.error = std::move(whole.error);
-    result.bytes = std::move(whole.bytes);
+    // Anything but a plain ASCII file of known size is read whole and decoded.
+    const auto readWhole = [&] {
+        ReadResult whole = ReadWholeFile(path, maxBytes);
+        result = TextFileRead{};
+        result.status = whole.status;
+        result.error = std::move(whole.error);
+        result.bytes = std::move(whole.bytes);
+        return std::move(result);
+    };
+    int code = 0;
+    const int fd = openForReading(path, &code);
+    if (fd < 0)
+        return readWhole();
+    const FdCloser closer{fd};
+    LARGE_INTEGER size{};
+    if (GetFileType(HandleOf(fd)) != FILE_TYPE_DISK || !GetFileSizeEx(HandleOf(fd), &size) ||
+        static_cast<std::uint64_t>(size.QuadPart) > maxBytes)
+        return readWhole();
+
+    const auto known = static_cast<std::size_t>(size.QuadPart);
+    AsciiWidener widener(room(2 * known));
+    std::vector<char> piece(kTextFilePiece);
+    std::size_t total = 0;
+    for (;;) {
+        const int got = readSome(fd, piece.data(), piece.size());
+        if (got < 0)
+            return readWhole();
+        if (got == 0)
+            break;
+        total += static_cast<std::size_t>(got);
+        if (total > known ||
+            !widener.feed(std::string_view(piece.data(), static_cast<std::size_t>(got))))
+            return readWhole();
+    }
+    result.widened = true;
+    result.length = widener.size();
+    result.longest = widener.longestLine();
+    result.containsNul = widener.containsNul();
     return result;
 }
 

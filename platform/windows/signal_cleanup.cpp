@@ -2,9 +2,9 @@
 
 #include "wide.h"
 
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cwchar>

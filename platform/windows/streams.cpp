@@ -3,9 +3,9 @@
 #include "platform/atomic_file.h"
 #include "wide.h"
 
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "wide.h"
 
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cerrno>
 

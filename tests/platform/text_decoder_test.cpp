@@ -113,7 +113,7 @@ TEST(ReadTextFile, WidensAsciiAcrossPiecesAndHandsBackAnythingElse) {
     const std::filesystem::path dir = testing::TempDir();
     const auto read = [&](const std::string& bytes, std::u16string& text) {
         const std::filesystem::path path = dir / "read_text_file.txt";
-        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::FILE* file = std::fopen(path.string().c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
         TextFileRead result = ReadTextFile(path, 1 << 24, [&text](std::size_t units) {
@@ -166,6 +166,9 @@ TEST(ReadTextFile, WidensAsciiAcrossPiecesAndHandsBackAnythingElse) {
 // A disk that fails while a file is read must not load what came before as the file.
 // /proc/self/mem fails its first read with EIO, as a failing disk does.
 TEST(LoadTextFile, AReadErrorIsReportedNotLoaded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no /proc/self/mem on Windows to fail a read";
+#endif
     std::u16string room;
     const LoadedText loaded = LoadTextFile("/proc/self/mem", 1 << 20, [&room](std::size_t n) {
         room.resize(n);

@@ -11,8 +11,13 @@
 #include <iterator>
 #include <ostream>
 #include <random>
+#include <cstdlib>
 #include <string>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace tarnwick::test {
 
@@ -64,13 +69,33 @@ private:
     std::u16string m_time;
 };
 
+inline long ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+/// Sets (or with nullptr removes) an environment variable of this process.
+inline void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+#endif
+}
+
 /// A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
 public:
     TempDir() {
         std::random_device seed;
         m_path = std::filesystem::temp_directory_path() /
-                 ("tarnwick-test-" + std::to_string(::getpid()) + "-" + std::to_string(seed()));
+                 ("tarnwick-test-" + std::to_string(ProcessId()) + "-" + std::to_string(seed()));
         std::filesystem::create_directories(m_path);
     }
     ~TempDir() {
