@@ -2,8 +2,9 @@
 
 #include "wide.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h> // after windows.h, which it needs
 
 #include <cwctype>
 
