@@ -370,13 +370,15 @@ TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
     const std::string a = test::ReadBytes(dir / "a.mif");
     EXPECT_EQ(a, test::ReadBytes(dir / "b.mif"));
     // Windows shows the time as its regional settings say, whatever LC_ALL says.
-    if (!kWindows)
+    if (!kWindows) {
         EXPECT_NE(a.find("-- Design Date\xA3\xBA" "09/08/0123:59:59\r\n"), std::string::npos);
+    }
 
     // A build that sets it wrongly hears of it: no file with today's date.
     ASSERT_EQ(Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=0 LC_ALL=C " TARNWICK_CONVERT " -q -o zero.mif"), 0);
-    if (!kWindows)
+    if (!kWindows) {
         EXPECT_NE(test::ReadBytes(dir / "zero.mif").find("01/01/7000:00:00"), std::string::npos);
+    }
     for (const char* bad : {"abc", "-1", "12x", "253402300800"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(Shell(dir, std::string("printf 12 | SOURCE_DATE_EPOCH=") + bad +
@@ -389,8 +391,9 @@ TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
     ASSERT_EQ(Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=253402300799 LC_ALL=C " TARNWICK_CONVERT
                          " -q -o last.mif"),
               0);
-    if (!kWindows)
+    if (!kWindows) {
         EXPECT_NE(test::ReadBytes(dir / "last.mif").find("12/31/9923:59:59"), std::string::npos);
+    }
 }
 
 // Files as real tools write them, through real pipes: xxd's C array, its body as README's
