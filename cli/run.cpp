@@ -238,7 +238,8 @@ int Run(const Options& options) {
     if (const int descriptor = platform::OutputDescriptor(options.output); descriptor >= 0) {
         target = std::make_unique<platform::DescriptorTarget>(descriptor, outputName(options));
     } else {
-        auto file = std::make_unique<platform::AtomicFileWriter>(options.output);
+        auto file =
+            std::make_unique<platform::AtomicFileWriter>(platform::PathOfName(options.output));
         file->setCreateFolder(false);
         target = std::move(file);
     }

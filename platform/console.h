@@ -6,6 +6,7 @@
 // The interface is the system's; posix/ and windows/ implement it.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,10 @@ namespace tarnwick::platform {
 /// names: as given on POSIX systems; on Windows read again from the UTF-16 command line and
 /// converted to UTF-8, since the ANSI code page cannot carry every name.
 std::vector<std::string> Arguments(int argc, char** argv);
+
+/// The path a name from Arguments stands for (on Windows, UTF-8 read as such, not in the
+/// ANSI code page as a narrow string would be).
+std::filesystem::path PathOfName(const std::string& name);
 
 /// Writes a message to `stream` (standard output or error). On Windows a console gets it
 /// as UTF-16; anything else gets it in the console's code page.

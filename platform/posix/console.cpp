@@ -10,6 +10,10 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
+std::filesystem::path PathOfName(const std::string& name) {
+    return name;
+}
+
 void WriteMessage(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }

@@ -36,6 +36,10 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     return arguments;
 }
 
+std::filesystem::path PathOfName(const std::string& name) {
+    return windows::Widen(name);
+}
+
 void WriteMessage(std::FILE* stream, std::string_view text) {
     std::fflush(stream);
     const std::wstring wide = windows::Widen(text);
