@@ -2,8 +2,6 @@
 
 #include "wide.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <atomic>
@@ -43,13 +41,6 @@ BOOL WINAPI onControl(DWORD event) {
     return FALSE; // on to the default handler, which ends the process
 }
 
-int g_quitPipe[2] = {-1, -1};
-
-void quitByPipe(int) {
-    const char byte = 0;
-    (void)_write(g_quitPipe[1], &byte, 1);
-}
-
 } // namespace
 
 int RemoveOnSignal(const char* path) {
@@ -80,12 +71,10 @@ void InstallSignalCleanup(void (*quitWhenIdle)(int signal)) {
 }
 
 int InstallSignalCleanupWithQuitPipe() {
-    if (_pipe(g_quitPipe, 64, _O_BINARY | _O_NOINHERIT) != 0) {
-        InstallSignalCleanup();
-        return -1;
-    }
-    InstallSignalCleanup(quitByPipe);
-    return g_quitPipe[0];
+    // A window has no console, so no console events to quit on; and an event loop cannot
+    // watch an anonymous pipe here. The temporary files are still removed.
+    InstallSignalCleanup();
+    return -1;
 }
 
 } // namespace tarnwick::platform
