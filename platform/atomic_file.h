@@ -47,9 +47,10 @@ struct FileCalls {
 /// was written; the folder is synced after the rename. Until then, and whenever anything
 /// fails (a short write that cannot be completed, fsync, close, rename), the earlier file
 /// stays exactly as it was and no temporary file is left behind. Where the file system
-/// allows, the temporary file has no name until commit links it into the folder, so even a
-/// killed process or a power cut leaves nothing; elsewhere its name is removed on SIGINT,
-/// SIGTERM and SIGHUP once InstallSignalCleanup() has run. A symbolic link is
+/// allows, the temporary file has no name until commit links it into the folder (Linux's
+/// O_TMPFILE), or is marked for deletion until commit takes the mark back (Windows), so even
+/// a killed process leaves nothing; elsewhere its name is removed on SIGINT, SIGTERM and
+/// SIGHUP once InstallSignalCleanup() has run. A symbolic link is
 /// followed: the link stays and the file it points to is replaced. A replaced file keeps its
 /// mode and, where the process may set it, its owner; a new file gets the umask's mode. A
 /// missing target folder is created unless setCreateFolder(false). Writes are buffered; the

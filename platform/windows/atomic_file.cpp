@@ -153,8 +153,14 @@ bool AtomicFileWriter::open() {
 
     nameTemporary(temporarySibling(m_target));
     // Shared for deletion, so the console's Ctrl+C handler may remove it while it is open.
-    m_fd = descriptorOf(CreateFileW(m_tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                    CREATE_NEW, attributes, nullptr));
+    HANDLE handle = CreateFileW(m_tempPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, attributes, nullptr);
+    // Marked for deletion at once: however the process ends, even killed, the system removes
+    // the file with its last handle. Commit takes the mark back.
+    FILE_DISPOSITION_INFO gone{TRUE};
+    m_unnamed = handle != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(handle, FileDispositionInfo, &gone, sizeof gone);
+    m_fd = descriptorOf(handle);
     if (m_fd < 0) {
         const int error = errno;
         nameTemporary({});
@@ -187,6 +193,12 @@ bool AtomicFileWriter::commit() {
     // The data must be on disk before the rename makes it the file.
     if (m_calls.fsync(m_fd) != 0) {
         fail(m_target, errno);
+        return false;
+    }
+    FILE_DISPOSITION_INFO keep{FALSE};
+    if (m_unnamed &&
+        !SetFileInformationByHandle(HandleOf(m_fd), FileDispositionInfo, &keep, sizeof keep)) {
+        fail(m_target, LastErrno());
         return false;
     }
     const int fd = m_fd;

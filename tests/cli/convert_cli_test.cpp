@@ -490,14 +490,14 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
 // file: unnamed until commit, so even SIGKILL leaves nothing; where the file system has no
 // unnamed files, the signals that can be caught remove the named one.
 TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
-    if (kWindows)
-        GTEST_SKIP() << "FIFOs, POSIX signals and unnamed files are not Windows'";
     // A conversion that ends early must fail the test, not kill it with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     for (const bool unnamed : {true, false})
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
             if (!unnamed && signal == SIGKILL)
                 continue; // a name cannot outlive SIGKILL's cleanup: only unnamed files can
+            if (kWindows && !unnamed)
+                continue; // no LD_PRELOAD reaches a Windows program; its file is always marked
             SCOPED_TRACE(std::string(unnamed ? "unnamed " : "named ") + strsignal(signal));
             const test::TempDir dir;
             test::WriteBytes(dir / "x.mif", "earlier");
@@ -512,8 +512,15 @@ TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
                     ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
                 }
                 const std::string out = (dir / "x.mif").string();
+                // Under wine, asking a name what it is opens it: a FIFO opened and closed
+                // so would lose what was written meanwhile. It comes as standard input there.
+                const char* input = fifo.c_str();
+                if (kWindows) {
+                    ::dup2(::open(input, O_RDONLY), 0);
+                    input = "-";
+                }
                 ::execl(TARNWICK_CONVERT, TARNWICK_CONVERT, "-q", "--depth", "100000000", "-o",
-                        out.c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+                        out.c_str(), input, static_cast<char*>(nullptr));
                 ::_exit(127);
             }
             // Held open, so the conversion waits for more; 4 MiB through a 64 KiB pipe
@@ -547,7 +554,10 @@ TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
             ASSERT_EQ(::kill(child, signal), 0);
             ASSERT_EQ(::waitpid(child, &status, 0), child);
             ::close(writer);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            // Windows has no death by signal to report: wine turns SIGINT into Ctrl+C.
+            if (!kWindows) {
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            }
             std::vector<std::string> names;
             for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
                 names.push_back(entry.path().filename().string());
