@@ -99,6 +99,22 @@ std::optional<platform::TextEncoding> parseEncoding(const char* name) {
     return std::nullopt;
 }
 
+// What GNU getopt says of a bad option: `c` is what getopt_long returned (':' for a missing
+// argument, '?' otherwise; BSD's also ':' for a flag given a value), `given` the
+// command-line word it was in.
+std::string optionError(int c, const char* given, const option* longOptions) {
+    if (std::strncmp(given, "--", 2) != 0)
+        return c == ':' ? std::string("option requires an argument -- '") +
+                              static_cast<char>(optopt) + "'"
+                        : std::string("invalid option -- '") + static_cast<char>(optopt) + "'";
+    for (const option* o = longOptions; o->name; ++o)
+        if (optopt != 0 && o->val == optopt)
+            return std::string("option '--") + o->name + "' " +
+                   (o->has_arg == no_argument ? "doesn't allow an argument"
+                                              : "requires an argument");
+    return std::string("unrecognized option '") + given + "'";
+}
+
 } // namespace
 
 void Say(const std::string& text) {
@@ -134,17 +150,18 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         {"version", no_argument, nullptr, VersionOption},
         {nullptr, 0, nullptr, 0},
     };
-    // getopt words its own errors as every GNU tool does, naming the program by argv[0].
     std::vector<char*> args(argv, argv + argc);
     std::string program = kProgram;
     args[0] = program.data();
     args.push_back(nullptr);
-    opterr = 1;
+    // Errors are worded here, as GNU getopt words them, whichever C library's getopt runs
+    // (MinGW's words them as BSD does, naming the program by its full path).
+    opterr = 0;
     optind = 1;
     std::optional<std::int64_t> width;
     bool outputGiven = false;
     for (;;) {
-        const int c = getopt_long(argc, args.data(), "r:w:o:t:q", longOptions, nullptr);
+        const int c = getopt_long(argc, args.data(), ":r:w:o:t:q", longOptions, nullptr);
         if (c == -1)
             break;
         switch (c) {
@@ -219,8 +236,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         case VersionOption:
             platform::PrintVersion(kProgram);
             return Written;
-        default: // getopt has said what was wrong
-            return usageError({});
+        default:
+            return usageError(optionError(c, args[optind - 1], longOptions));
         }
     }
     if (optind < argc)

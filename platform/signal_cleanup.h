@@ -5,8 +5,8 @@
 // SIGHUP removes every registered file and then ends the process by the same signal, so the
 // shell still sees how it ended. SIGKILL cannot be caught: where the system allows, the
 // writer's temporary file has no name until it is complete, and nothing is left to remove.
-// On Windows the signals are the console's Ctrl+C, Ctrl+Break and close events; a process
-// ended from outside (TerminateProcess) can leave the named temporary file behind.
+// On Windows the signals are the console's Ctrl+C, Ctrl+Break and close events, and the
+// writer's file is marked for deletion until commit, so a killed process leaves none either.
 
 namespace tarnwick::platform {
 

@@ -75,19 +75,9 @@ void PrintTo(const CliCase& c, std::ostream* os) {
 
 class ConvertCli : public testing::TestWithParam<CliCase> {};
 
-// Cases the Windows build cannot meet, with the reason.
-const std::pair<const char*, const char*> kPosixOnlyCases[] = {
-    {"UnknownOption", "MinGW's getopt words option errors its own way"},
-    {"BundledUnknownShortOption", "MinGW's getopt words option errors its own way"},
-    {"FlagGivenAValue", "MinGW's getopt words option errors its own way"},
-};
 
 TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     const CliCase& c = GetParam();
-    if (kWindows)
-        for (const auto& [name, reason] : kPosixOnlyCases)
-            if (std::string_view(c.name) == name)
-                GTEST_SKIP() << reason;
     const test::TempDir dir;
     test::WriteBytes(dir / "in.txt", c.input);
     std::string args = c.args;
