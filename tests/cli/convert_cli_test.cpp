@@ -480,8 +480,12 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
 // file: unnamed until commit, so even SIGKILL leaves nothing; where the file system has no
 // unnamed files, the signals that can be caught remove the named one.
 TEST(ConvertCliSignals, StoppedConversionLeavesOnlyTheEarlierFile) {
-    // A conversion that ends early must fail the test, not kill it with SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A conversion that ends early must fail the test, not kill it with SIGPIPE; the shells
+    // of later tests must not inherit the ignoring.
+    struct IgnoredWhileHere {
+        void (*previous)(int) = std::signal(SIGPIPE, SIG_IGN);
+        ~IgnoredWhileHere() { std::signal(SIGPIPE, previous); }
+    } sigpipe;
     for (const bool unnamed : {true, false})
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
             if (!unnamed && signal == SIGKILL)
