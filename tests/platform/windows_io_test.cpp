@@ -63,6 +63,18 @@ TEST(WindowsFiles, ReplacesAnExistingFileButKeepsAReadOnlyOne) {
     EXPECT_EQ(dir.entryCount(), 1u); // no temporary file left
 }
 
+TEST(WindowsFiles, AbandonedWriterLeavesNoTrace) {
+    const test::TempDir dir;
+    test::WriteBytes(dir / "out.mif", "earlier");
+    {
+        AtomicFileWriter writer(dir / "out.mif");
+        ASSERT_TRUE(writer.open());
+        writer.write("partial");
+    }
+    EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
+    EXPECT_EQ(dir.entryCount(), 1u);
+}
+
 // Names arrive as UTF-8 from the wide command line: 输入 has no place in code page 1252.
 TEST(WindowsFiles, NamesBeyondTheAnsiCodePage) {
     const test::TempDir dir;
