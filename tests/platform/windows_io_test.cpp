@@ -75,6 +75,26 @@ TEST(WindowsFiles, AbandonedWriterLeavesNoTrace) {
     EXPECT_EQ(dir.entryCount(), 1u);
 }
 
+int failingFlush(int) {
+    errno = EIO;
+    return -1;
+}
+
+// A flush that fails is a failed file: never reported as written, never put in place.
+TEST(WindowsFiles, AFailedFlushKeepsTheEarlierFile) {
+    const test::TempDir dir;
+    test::WriteBytes(dir / "out.mif", "earlier");
+    FileCalls calls;
+    calls.fsync = failingFlush;
+    AtomicFileWriter writer(dir / "out.mif", calls);
+    ASSERT_TRUE(writer.open());
+    writer.write("later");
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ(writer.error().code, EIO);
+    EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
+    EXPECT_EQ(dir.entryCount(), 1u);
+}
+
 // Names arrive as UTF-8 from the wide command line: 输入 has no place in code page 1252.
 TEST(WindowsFiles, NamesBeyondTheAnsiCodePage) {
     const test::TempDir dir;
@@ -96,6 +116,8 @@ TEST(WindowsFiles, NamesBeyondTheAnsiCodePage) {
     ASSERT_TRUE(writer.commit());
     EXPECT_EQ(test::ReadBytes(std::filesystem::path(windows::Widen(output))), "done");
     EXPECT_EQ(dir.entryCount(), 2u);
+    EXPECT_FALSE(SameFile(input, output)); // both exist now: two files, not one
+    EXPECT_FALSE(IsFileOutput(folder));
 }
 
 // NUL is a device: written into, never replaced by a file of that name.
