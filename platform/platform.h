@@ -2,7 +2,8 @@
 
 // The services the engine, the window and the command line call, free of Qt. These headers
 // are the seam to the operating system: they name no system type, and each system's
-// implementation sits in a folder of its own (posix/). platform/qt/ holds the window's side.
+// implementation sits in a folder of its own (posix/ and icu/ on Linux, windows/ on
+// Windows). platform/qt/ holds the window's side.
 //
 // Data flows through them as:
 //   reading:  a file -> ReadWholeFile / ReadTextFile -> LoadTextFile (text_file.h: ASCII
@@ -12,14 +13,17 @@
 //   writing:  bytes -> ByteTarget (byte_sink.h): AtomicFileWriter (a temporary file synced
 //             while written, renamed over the target on commit) or DescriptorTarget (a
 //             descriptor the shell opened, streams.h)
-//   the rest: Clock (the date line), code page 936 both ways (cp936.h), errno values as text
-//             (io_error.h), temporary files removed on a signal (signal_cleanup.h), the
-//             version (version.h)
+//   the rest: Clock (the date line), code page 936 both ways (cp936.h) and the other
+//             character sets (charset.h: ICU, or Windows' code page functions), errno values
+//             as text (io_error.h), the command line's arguments and messages (console.h),
+//             temporary files removed on a signal (signal_cleanup.h), the version (version.h)
 
 #include "ascii.h"
 #include "atomic_file.h"
 #include "byte_sink.h"
+#include "charset.h"
 #include "clock.h"
+#include "console.h"
 #include "cp936.h"
 #include "io_error.h"
 #include "line_ends.h"
