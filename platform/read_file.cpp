@@ -1,16 +1,13 @@
-#include "platform/read_file.h"
+#include "read_file.h"
 
-#include "platform/atomic_file.h"
-#include "platform/memory.h"
-#include "platform/text_file.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "atomic_file.h"
+#include "console.h"
+#include "memory.h"
+#include "system_file.h"
+#include "text_file.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -18,9 +15,11 @@ namespace tarnwick::platform {
 
 namespace {
 
+using system::FileKind;
+
 struct FdCloser {
     int fd;
-    ~FdCloser() { ::close(fd); }
+    ~FdCloser() { system::CloseFile(fd); }
 };
 
 } // namespace
@@ -35,26 +34,22 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
         return std::move(result);
     };
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return failWith(errno, ReadResult::Status::Failed);
-    const FdCloser closer{fd};
-
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return failWith(errno, ReadResult::Status::Failed);
-    if (S_ISDIR(st.st_mode))
+    const system::OpenFile file = system::OpenForReading(path, true);
+    if (file.fd < 0)
+        return failWith(file.error, ReadResult::Status::Failed);
+    const FdCloser closer{file.fd};
+    if (file.kind == FileKind::Directory)
         return failWith(EISDIR, ReadResult::Status::Failed);
-    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+    if (file.kind == FileKind::Pipe)
         return failWith(EINVAL, ReadResult::Status::NotAFile);
-    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > maxBytes)
+    const bool regular = file.kind == FileKind::Regular;
+    if (regular && file.size > maxBytes)
         return failWith(EFBIG, ReadResult::Status::TooLarge);
 
     // One byte beyond the known size lets the read that finds the end land without a
     // reallocation; read until end of file rather than trusting the size, which may change.
     const std::uint64_t limit = maxBytes + 1;
-    std::uint64_t initial =
-        S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) + 1 : 65536;
+    const std::uint64_t initial = regular ? file.size + 1 : 65536;
     const auto initialSize = static_cast<std::size_t>(std::min(initial, limit));
     result.bytes.reserve(initialSize);
     AdviseHugePages(result.bytes.data(), initialSize);
@@ -67,12 +62,10 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
             const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t{filled}, 65536);
             result.bytes.resize(static_cast<std::size_t>(std::min(grown, limit)));
         }
-        const ssize_t got = ::read(fd, result.bytes.data() + filled, result.bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const std::ptrdiff_t got =
+            system::ReadSome(file.fd, result.bytes.data() + filled, result.bytes.size() - filled);
+        if (got < 0)
             return failWith(errno, ReadResult::Status::Failed);
-        }
         if (got == 0)
             break;
         filled += static_cast<std::size_t>(got);
@@ -95,26 +88,21 @@ TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBy
         result.bytes = std::move(whole.bytes);
         return std::move(result);
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
+    const system::OpenFile file = system::OpenForReading(path, true);
+    if (file.fd < 0)
         return readWhole();
-    const FdCloser closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > maxBytes)
+    const FdCloser closer{file.fd};
+    if (file.kind != FileKind::Regular || file.size > maxBytes)
         return readWhole();
 
-    const auto size = static_cast<std::size_t>(st.st_size);
+    const auto size = static_cast<std::size_t>(file.size);
     AsciiWidener widener(room(2 * size));
     const auto piece = std::make_unique_for_overwrite<char[]>(kTextFilePiece);
     std::size_t total = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, piece.get(), kTextFilePiece);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const std::ptrdiff_t got = system::ReadSome(file.fd, piece.get(), kTextFilePiece);
+        if (got < 0)
             return readWhole();
-        }
         if (got == 0)
             break;
         total += static_cast<std::size_t>(got);
@@ -134,9 +122,9 @@ struct InputStream::State {
 
     ~State() {
         if (fd > 0)
-            ::close(fd);
+            system::CloseFile(fd);
         if (spool >= 0)
-            ::close(spool);
+            system::CloseFile(spool);
     }
 
     IoError reason(int code) const { return IoError{name, code, name + ": " + ErrorText(code)}; }
@@ -145,34 +133,13 @@ struct InputStream::State {
                        "cannot keep " + name + " for the second pass: " + ErrorText(code)};
     }
 
-    // An unnamed temporary file that holds what a pipe gave, for the second reading.
-    std::optional<IoError> openSpool() {
-        const char* folder = std::getenv("TMPDIR");
-        if (!folder || !*folder)
-            folder = "/tmp";
-        spool = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (spool < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            // No unnamed files there: a named one, unlinked at once.
-            std::string path = std::string(folder) + "/tarnwick-spool-XXXXXX";
-            spool = ::mkostemp(path.data(), O_CLOEXEC);
-            if (spool >= 0)
-                ::unlink(path.c_str());
-        }
-        if (spool < 0)
-            return cannotKeep(errno);
-        return std::nullopt;
-    }
-
     std::optional<IoError> readFrom(int from, bool keep,
                                     const std::function<bool(std::string_view, bool)>& use) {
         buffer.resize(kPiece);
         for (;;) {
-            const ssize_t got = ::read(from, buffer.data(), buffer.size());
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
+            const std::ptrdiff_t got = system::ReadSome(from, buffer.data(), buffer.size());
+            if (got < 0)
                 return reason(errno);
-            }
             const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
             if (keep)
                 if (const int code = WriteAll(spool, piece))
@@ -184,8 +151,8 @@ struct InputStream::State {
 
     std::string name;
     int fd = -1;
-    int spool = -1;
-    off_t start = -1;
+    int spool = -1; ///< what a pipe gave, kept for the second reading
+    std::int64_t start = -1;
     bool seekable = false;
     int readings = 0;
     std::vector<char> buffer;
@@ -205,17 +172,16 @@ bool InputStream::seekable() const {
 std::optional<IoError> InputStream::open(const std::string& name) {
     State& s = *m_state;
     s.name = name == "-" ? "standard input" : name;
-    s.fd = name == "-" ? 0 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (s.fd < 0)
-        return s.reason(errno);
-    struct stat st {};
-    if (::fstat(s.fd, &st) != 0)
-        return s.reason(errno);
-    if (S_ISDIR(st.st_mode))
+    const system::OpenFile file =
+        name == "-" ? system::OpenStandardInput() : system::OpenForReading(PathOfName(name), false);
+    s.fd = file.fd;
+    if (file.fd < 0)
+        return s.reason(file.error);
+    if (file.kind == FileKind::Directory)
         return s.reason(EISDIR);
     // Standard input may stand past the file's start (a shell that read a line first):
     // every reading starts where it stood.
-    s.start = S_ISREG(st.st_mode) ? ::lseek(s.fd, 0, SEEK_CUR) : -1;
+    s.start = file.kind == FileKind::Regular ? system::Offset(s.fd) : -1;
     s.seekable = s.start >= 0;
     return std::nullopt;
 }
@@ -224,13 +190,16 @@ std::optional<IoError> InputStream::read(const std::function<bool(std::string_vi
     State& s = *m_state;
     if (s.readings++ == 0) {
         const bool keep = !s.seekable;
-        if (keep)
-            if (auto error = s.openSpool())
-                return error;
+        if (keep) {
+            int code = 0;
+            s.spool = system::OpenSpool(code);
+            if (s.spool < 0)
+                return s.cannotKeep(code);
+        }
         return s.readFrom(s.fd, keep, use);
     }
     const int from = s.spool >= 0 ? s.spool : s.fd;
-    if (::lseek(from, s.spool >= 0 ? 0 : s.start, SEEK_SET) < 0)
+    if (!system::SeekTo(from, s.spool >= 0 ? 0 : s.start))
         return s.reason(errno);
     return s.readFrom(from, false, use);
 }
