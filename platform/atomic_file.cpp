@@ -77,4 +77,47 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
         m_syncer->written(m_written);
 }
 
+bool AtomicFileWriter::commit() {
+    if (m_failed || m_fd < 0) {
+        if (!m_failed)
+            fail(m_target, EBADF);
+        return false;
+    }
+    flushBuffer();
+    if (m_failed)
+        return false;
+    if (m_inPlace)
+        return commitInPlace();
+    if (m_syncer) {
+        const int code = m_syncer->finish();
+        m_syncer.reset();
+        if (code != 0) {
+            fail(m_target, code);
+            return false;
+        }
+    }
+    // The data must be on disk before the rename makes it the file: otherwise a power cut
+    // can leave an empty file where a good one was.
+    if (m_calls.fsync(m_fd) != 0) {
+        fail(m_target, errno);
+        return false;
+    }
+    if (!keepTemporary())
+        return false;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (m_calls.close(fd) != 0) {
+        fail(m_target, errno);
+        return false;
+    }
+    if (!renameIntoPlace()) {
+        fail(m_target, errno);
+        return false;
+    }
+    nameTemporary({}); // renamed: nothing left to remove
+    m_committed = true;
+    syncFolder();
+    return true;
+}
+
 } // namespace tarnwick::platform

@@ -91,6 +91,12 @@ private:
     bool openInPlace(unsigned mode);
     bool commitInPlace();
     bool linkUnnamed();
+    // The steps of commit that differ by system: make the temporary file stay once closed
+    // (false after fail()), rename it over the target (false with errno), and make the
+    // rename durable.
+    bool keepTemporary();
+    bool renameIntoPlace();
+    void syncFolder();
     void nameTemporary(std::filesystem::path path);
     void discard();
 
@@ -99,7 +105,8 @@ private:
     FileCalls m_calls;
     std::filesystem::path m_tempPath; ///< empty while the temporary file has no name
     int m_signalSlot = -1;            ///< its entry in the signal cleanup's list
-    bool m_unnamed = false;           ///< opened with no name, linked at commit
+    bool m_unnamed = false; ///< cannot outlive the process: no name (Linux) or marked for deletion
+                            ///< (Windows) until commit
     bool m_createFolder = true;
     bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;

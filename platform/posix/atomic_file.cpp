@@ -166,46 +166,16 @@ bool AtomicFileWriter::open() {
     return true;
 }
 
-bool AtomicFileWriter::commit() {
-    if (m_failed || m_fd < 0) {
-        if (!m_failed)
-            fail(m_target, EBADF);
-        return false;
-    }
-    flushBuffer();
-    if (m_failed)
-        return false;
-    if (m_inPlace)
-        return commitInPlace();
-    if (m_syncer) {
-        const int code = m_syncer->finish();
-        m_syncer.reset();
-        if (code != 0) {
-            fail(m_target, code);
-            return false;
-        }
-    }
-    // The data must be on disk before the rename makes it the file: otherwise a power cut
-    // can leave an empty file where a good one was.
-    if (m_calls.fsync(m_fd) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
-    if (m_unnamed && !linkUnnamed())
-        return false;
-    const int fd = m_fd;
-    m_fd = -1;
-    if (m_calls.close(fd) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
-    if (m_calls.rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
-    nameTemporary({}); // renamed: nothing left to remove
-    m_committed = true;
-    // And the rename itself reaches the disk with the folder.
+bool AtomicFileWriter::keepTemporary() {
+    return !m_unnamed || linkUnnamed();
+}
+
+bool AtomicFileWriter::renameIntoPlace() {
+    return m_calls.rename(m_tempPath.c_str(), m_target.c_str()) == 0;
+}
+
+void AtomicFileWriter::syncFolder() {
+    // The rename itself reaches the disk with the folder.
     const std::filesystem::path folder =
         m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -214,7 +184,6 @@ bool AtomicFileWriter::commit() {
         (void)m_calls.fsync(dirFd);
         ::close(dirFd);
     }
-    return true;
 }
 
 bool AtomicFileWriter::commitInPlace() {

@@ -171,50 +171,24 @@ bool AtomicFileWriter::open() {
     return true;
 }
 
-bool AtomicFileWriter::commit() {
-    if (m_failed || m_fd < 0) {
-        if (!m_failed)
-            fail(m_target, EBADF);
-        return false;
-    }
-    flushBuffer();
-    if (m_failed)
-        return false;
-    if (m_inPlace)
-        return commitInPlace();
-    if (m_syncer) {
-        const int code = m_syncer->finish();
-        m_syncer.reset();
-        if (code != 0) {
-            fail(m_target, code);
-            return false;
-        }
-    }
-    // The data must be on disk before the rename makes it the file.
-    if (m_calls.fsync(m_fd) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
+bool AtomicFileWriter::keepTemporary() {
+    // Takes back the mark for deletion that open() set.
     FILE_DISPOSITION_INFO keep{FALSE};
     if (m_unnamed &&
         !SetFileInformationByHandle(HandleOf(m_fd), FileDispositionInfo, &keep, sizeof keep)) {
         fail(m_target, LastErrno());
         return false;
     }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (m_calls.close(fd) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
-    if (m_calls.rename(windows::Narrow(m_tempPath.wstring()).c_str(),
-                       windows::Narrow(m_target.wstring()).c_str()) != 0) {
-        fail(m_target, errno);
-        return false;
-    }
-    nameTemporary({}); // renamed: nothing left to remove
-    m_committed = true;
     return true;
+}
+
+bool AtomicFileWriter::renameIntoPlace() {
+    return m_calls.rename(windows::Narrow(m_tempPath.wstring()).c_str(),
+                          windows::Narrow(m_target.wstring()).c_str()) == 0;
+}
+
+void AtomicFileWriter::syncFolder() {
+    // MOVEFILE_WRITE_THROUGH returned only once the rename was on disk.
 }
 
 bool AtomicFileWriter::commitInPlace() {
