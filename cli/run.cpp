@@ -124,7 +124,7 @@ void reportGaps(const Options& options, const ReadmemSource& source) {
 void reportDropped(const Options& options, const DroppedDigits& dropped) {
     std::string where = options.input;
     if (options.from != InputFormat::Binary) // raw bytes have no lines
-        where += ":" + std::to_string(dropped.at.line) + ":" + std::to_string(dropped.at.column);
+        where += ':' + std::to_string(dropped.at.line) + ':' + std::to_string(dropped.at.column);
     SayLine(where + ": error: the last " + std::to_string(dropped.count) + " digit" +
             (dropped.count == 1 ? " is" : "s are") + " too few for a word of " +
             std::to_string(dropped.digitsPerWord) + " digits");

@@ -21,8 +21,11 @@ namespace {
 std::filesystem::path temporarySibling(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     static const unsigned salt = std::random_device{}();
-    const auto name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                      "-" + std::to_string(salt) + "-" + std::to_string(counter++);
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string&&.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp-" + std::to_string(::getpid()) + '-' + std::to_string(salt) + '-' +
+            std::to_string(counter++);
     return target.parent_path() / name;
 }
 
