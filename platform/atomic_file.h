@@ -83,7 +83,7 @@ public:
 private:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
     // Small enough that the last sync has little left, large enough that the syncs stay few.
-    static constexpr std::uint64_t kSyncStep = std::uint64_t{16} << 20;
+    static constexpr std::uint64_t kSyncStep = std::uint64_t{4} << 20;
 
     void flushBuffer();
     void writeOut(std::string_view bytes);

@@ -8,7 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace tarnwick::platform {
@@ -20,6 +24,89 @@ using system::FileKind;
 struct FdCloser {
     int fd;
     ~FdCloser() { system::CloseFile(fd); }
+};
+
+// Reads a file one piece ahead, on a thread of its own: the system's copy of the next piece
+// runs beside the caller's work on this one. For regular files only, whose reads always
+// end: a pipe's read could hold the thread past the caller's stop.
+class ReadAhead {
+public:
+    ReadAhead(int fd, std::size_t piece)
+        : m_fd(fd), m_piece(piece), m_buffers{std::make_unique_for_overwrite<char[]>(piece),
+                                              std::make_unique_for_overwrite<char[]>(piece)} {
+        try {
+            m_thread = std::thread(&ReadAhead::run, this);
+        } catch (const std::system_error&) {
+            // No thread to be had: next() reads each piece itself.
+        }
+    }
+    ~ReadAhead() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    /// The next piece: its bytes stay as they are until the following call. `got` is its
+    /// length, 0 at the end, or -1 with errno set.
+    const char* next(std::ptrdiff_t& got) {
+        if (!m_thread.joinable()) {
+            got = system::ReadSome(m_fd, m_buffers[0].get(), m_piece);
+            return m_buffers[0].get();
+        }
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return m_read; });
+        const int taken = m_filling;
+        got = m_got;
+        m_read = false;
+        if (got > 0) { // the one after goes into the other buffer while this one is used
+            m_filling = 1 - taken;
+            m_wanted = true;
+            lock.unlock();
+            m_wake.notify_all();
+        } else if (got < 0) {
+            errno = m_error;
+        }
+        return m_buffers[taken].get();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_wanted; });
+            if (m_stop)
+                return;
+            m_wanted = false;
+            char* into = m_buffers[m_filling].get();
+            lock.unlock();
+            const std::ptrdiff_t got = system::ReadSome(m_fd, into, m_piece);
+            const int error = got < 0 ? errno : 0;
+            lock.lock();
+            m_got = got;
+            m_error = error;
+            m_read = true;
+            m_wake.notify_all();
+        }
+    }
+
+    const int m_fd;
+    const std::size_t m_piece;
+    std::unique_ptr<char[]> m_buffers[2];
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_filling = 0;    ///< the buffer being read into; guarded by m_mutex, as are all below
+    bool m_wanted = true; ///< a read into m_filling is asked for
+    bool m_read = false;  ///< it is done: m_got and m_error tell how it went
+    bool m_stop = false;
+    std::ptrdiff_t m_got = 0;
+    int m_error = 0;
+    std::thread m_thread;
 };
 
 } // namespace
@@ -135,6 +222,18 @@ struct InputStream::State {
 
     std::optional<IoError> readFrom(int from, bool keep,
                                     const std::function<bool(std::string_view, bool)>& use) {
+        if (!keep) { // a regular file: the file itself or the spool
+            ReadAhead ahead(from, kPiece);
+            for (;;) {
+                std::ptrdiff_t got = 0;
+                const char* data = ahead.next(got);
+                if (got < 0)
+                    return reason(errno);
+                if (!use(std::string_view(data, static_cast<std::size_t>(got)), got == 0) ||
+                    got == 0)
+                    return std::nullopt;
+            }
+        }
         buffer.resize(kPiece);
         for (;;) {
             const std::ptrdiff_t got = system::ReadSome(from, buffer.data(), buffer.size());
