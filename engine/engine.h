@@ -16,7 +16,7 @@
 //   -> ComputeLayout -> WordLayout (data width, digits per word, depth)
 //   -> pass 2: the same stripping again -> a WordWriter (MifWriter, CoeWriter, MemWriter):
 //      words cut and lines
-//      formatted straight into a reused 1 MiB ChunkBuffer -> platform::ByteTarget, which
+//      formatted straight into a reused 256 KiB ChunkBuffer -> platform::ByteTarget, which
 //      the caller made (a file replaced atomically on commit, or a descriptor)
 // Convert drives both passes for the window and the command line and returns a
 // ConvertResult; the caller decides what to show. Lengths and positions count UTF-16 code

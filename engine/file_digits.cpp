@@ -38,14 +38,13 @@ bool ByteSource::copy(WordWriter& writer, const GoOn& goOn) {
     FileDigitStream stream(m_encoding);
     std::uint64_t done = 0;
     return read([&](std::string_view piece, bool last) {
-        m_digits.resize(roomFor(piece.size()));
-        block::CharSink sink{m_digits.data()};
+        char* const digits = roomFor(piece.size());
+        block::CharSink sink{digits};
         if (m_rawBytes)
             sink.at = expandBytes(piece, sink.at);
         else
             stream.feedDigits(piece, last, sink);
-        writer.addDigits(
-            std::string_view(m_digits.data(), static_cast<std::size_t>(sink.at - m_digits.data())));
+        writer.addDigits(std::string_view(digits, static_cast<std::size_t>(sink.at - digits)));
         done += piece.size();
         return goOn(done);
     });
@@ -66,16 +65,15 @@ bool ByteSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn
     FileDigitStream stream(m_encoding);
     std::uint64_t done = 0;
     return read([&](std::string_view piece, bool last) {
-        m_digits.resize(roomFor(piece.size()));
-        CheckedSink sink{{m_digits.data()}, tally};
+        char* const digits = roomFor(piece.size());
+        CheckedSink sink{{digits}, tally};
         if (m_rawBytes)
             sink.at = expandBytes(piece, sink.at);
         else
             stream.feedDigits(piece, last, sink, tally.radix());
-        tally.add(static_cast<std::uint64_t>(sink.at - m_digits.data()));
+        tally.add(static_cast<std::uint64_t>(sink.at - digits));
         if (!tally.anyStray())
-            writer.addDigits(std::string_view(m_digits.data(),
-                                              static_cast<std::size_t>(sink.at - m_digits.data())));
+            writer.addDigits(std::string_view(digits, static_cast<std::size_t>(sink.at - digits)));
         done += piece.size();
         return goOn(done);
     });

@@ -12,6 +12,7 @@
 #include "platform/text_decoder.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -156,14 +157,22 @@ public:
     const platform::IoError& error() const override { return m_reader.error(); }
 
 private:
-    /// The most digits a piece of `bytes` bytes frees: two a byte, and two held.
-    static std::size_t roomFor(std::size_t bytes) { return 2 * bytes + 4; }
+    /// Room for the most digits a piece of `bytes` bytes frees (two a byte, and two held). Never
+    /// cleared: only the part a piece fills is ever touched, and paid for in page faults.
+    char* roomFor(std::size_t bytes) {
+        if (2 * bytes + 4 > m_room) {
+            m_room = 2 * bytes + 4;
+            m_digits = std::make_unique_for_overwrite<char[]>(m_room);
+        }
+        return m_digits.get();
+    }
     bool read(const ByteReader::Use& use) { return m_reader.read(use); }
 
     ByteReader& m_reader;
     platform::TextEncoding m_encoding;
     bool m_rawBytes;
-    std::string m_digits; ///< the digits of one piece, for the writer
+    std::unique_ptr<char[]> m_digits; ///< the digits of one piece, for the writer
+    std::size_t m_room = 0;
 };
 
 } // namespace tarnwick

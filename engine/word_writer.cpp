@@ -1,6 +1,7 @@
 #include "word_writer.h"
 
 #include "platform/cp936.h"
+#include "platform/memory.h"
 
 #include <cstring>
 
@@ -8,7 +9,7 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 20;
+constexpr std::size_t kChunk = std::size_t{256} << 10;
 // Room past the end of a line: prefixes and short words are copied in fixed sizes.
 constexpr std::size_t kSlack = 64;
 
@@ -35,6 +36,7 @@ ChunkBuffer::ChunkBuffer(platform::ByteSink& sink, std::size_t expected, std::st
     : m_sink(sink) {
     const std::size_t chunk = std::max(std::min(kChunk, expected), head.size());
     m_out = std::make_unique_for_overwrite<char[]>(chunk + overrun + kSlack);
+    platform::PopulateWritable(m_out.get(), chunk + overrun + kSlack);
     m_flushAt = chunk;
     std::memcpy(m_out.get(), head.data(), head.size());
     m_used = head.size();

@@ -32,7 +32,7 @@ inline constexpr std::string_view kContactLine =
 void AppendBanner(std::string& out, std::string_view comment, std::string_view lineEnd,
                   const platform::Clock& clock);
 
-/// The output of a format: lines formatted straight into a reused chunk of about 1 MiB,
+/// The output of a format: lines formatted straight into a reused chunk of about 256 KiB,
 /// handed to the sink whole. Once the sink has failed nothing more is handed on.
 class ChunkBuffer {
 public:

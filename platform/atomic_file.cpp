@@ -43,11 +43,12 @@ void AtomicFileWriter::fail(const std::filesystem::path& path, int code, std::st
 void AtomicFileWriter::write(std::string_view bytes) {
     if (m_failed || m_fd < 0)
         return;
-    if (m_buffer.size() + bytes.size() > kBufferSize) {
+    // Large pieces go straight out: copied into the buffer they would only cost page faults.
+    if (m_buffer.size() + bytes.size() > kBufferSize || bytes.size() >= kDirectSize) {
         flushBuffer();
         if (m_failed)
             return;
-        if (bytes.size() >= kBufferSize) {
+        if (bytes.size() >= kDirectSize) {
             writeOut(bytes);
             return;
         }

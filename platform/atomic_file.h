@@ -82,6 +82,7 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    static constexpr std::size_t kDirectSize = std::size_t{64} << 10;
     // Small enough that the last sync has little left, large enough that the syncs stay few.
     static constexpr std::uint64_t kSyncStep = std::uint64_t{4} << 20;
 

@@ -9,4 +9,8 @@ namespace tarnwick::platform {
 /// does nothing for small buffers or where the system declines.
 void AdviseHugePages(const void* data, std::size_t size);
 
+/// Maps a buffer's pages in one call before it is filled, where the system can: one call
+/// costs far less than a page fault for each page. A hint only.
+void PopulateWritable(const void* data, std::size_t size);
+
 } // namespace tarnwick::platform

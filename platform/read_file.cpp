@@ -34,6 +34,8 @@ public:
     ReadAhead(int fd, std::size_t piece)
         : m_fd(fd), m_piece(piece), m_buffers{std::make_unique_for_overwrite<char[]>(piece),
                                               std::make_unique_for_overwrite<char[]>(piece)} {
+        PopulateWritable(m_buffers[0].get(), piece);
+        PopulateWritable(m_buffers[1].get(), piece);
         try {
             m_thread = std::thread(&ReadAhead::run, this);
         } catch (const std::system_error&) {
