@@ -4,7 +4,8 @@
 // masks (bit i stands for character i of the block). It covers the common case only and
 // says so; every block it declines goes through the per-character DelimiterStripper, which
 // stays the definition. Two builds: SSE2 (every amd64 CPU has it) and plain C++ over 64-bit
-// words, chosen with TARNWICK_SIMD.
+// words, chosen with TARNWICK_SIMD; the SSE2 build gathers the kept bytes with SSSE3 where
+// the CPU has it.
 
 #include <bit>
 #include <cstdint>
@@ -15,6 +16,20 @@
 #define TARNWICK_BLOCK_SSE2 1
 #else
 #define TARNWICK_BLOCK_SSE2 0
+#endif
+
+// SSSE3's byte shuffle gathers the kept digits eight at a time. Not every amd64 CPU has it:
+// the compiler builds that function alone for it, and it is chosen when the CPU has it.
+#if TARNWICK_BLOCK_SSE2 && defined(__GNUC__) && !defined(__SSSE3__)
+#include <tmmintrin.h>
+#define TARNWICK_BLOCK_SSSE3 1
+#define TARNWICK_SSSE3_TARGET __attribute__((target("ssse3")))
+#elif TARNWICK_BLOCK_SSE2 && defined(__SSSE3__)
+#include <tmmintrin.h>
+#define TARNWICK_BLOCK_SSSE3 1
+#define TARNWICK_SSSE3_TARGET
+#else
+#define TARNWICK_BLOCK_SSSE3 0
 #endif
 
 namespace tarnwick::block {
@@ -38,8 +53,12 @@ struct Counter {
     std::uint64_t count = 0;
 };
 
+/// How far past the last digit a writing pass may store (see Compact).
+inline constexpr std::size_t kOverrun = 8;
+
 /// Where a writing pass puts the digits: straight into a character buffer, which must have
-/// room for them. Used as an emit function, it takes a digit the per-character path frees.
+/// room for them and kOverrun bytes more. Used as an emit function, it takes a digit the
+/// per-character path frees.
 struct CharSink {
     char* at;
     void operator()(char16_t c) { *at++ = static_cast<char>(c); }
@@ -133,7 +152,78 @@ inline Masks classifyWords(const std::uint64_t (&w)[8], std::uint64_t nonAscii) 
 
 #endif
 
+#if TARNWICK_BLOCK_SSSE3
+
+// For each byte of a mask: where its set bits stand (as shuffle indexes, 0x80 for none
+// beyond them), and how many there are.
+struct CompactTables {
+    std::uint64_t shuffle[256];
+    std::uint8_t count[256];
+};
+
+constexpr CompactTables MakeCompactTables() {
+    CompactTables t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned n = 0;
+        std::uint64_t indexes = 0;
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (mask & (1u << bit))
+                indexes |= std::uint64_t{bit} << (8 * n++);
+        for (unsigned k = n; k < 8; ++k)
+            indexes |= std::uint64_t{0x80} << (8 * k);
+        t.shuffle[mask] = indexes;
+        t.count[mask] = static_cast<std::uint8_t>(n);
+    }
+    return t;
+}
+
+inline constexpr CompactTables kCompact = MakeCompactTables();
+
+TARNWICK_SSSE3_TARGET inline char* compactSsse3(const char* text, std::uint64_t keep, char* out) {
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * k));
+        const auto low = static_cast<unsigned>(keep >> (16 * k)) & 0xFF;
+        const auto high = static_cast<unsigned>(keep >> (16 * k + 8)) & 0xFF;
+        const __m128i lowOrder =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompact.shuffle[low]));
+        const __m128i highOrder =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompact.shuffle[high]));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, lowOrder));
+        out += kCompact.count[low];
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                         _mm_shuffle_epi8(_mm_srli_si128(v, 8), highOrder));
+        out += kCompact.count[high];
+    }
+    return out;
+}
+
+inline bool hasSsse3() {
+#if defined(__SSSE3__)
+    return true;
+#else
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+#endif
+}
+
+#endif
+
 } // namespace detail
+
+/// Copies the characters of a 64-byte block whose bits are set in `keep`, in order, to
+/// `out`; returns the end of the copy. May store up to kOverrun bytes past that end.
+inline char* Compact(const char* text, std::uint64_t keep, char* out) {
+#if TARNWICK_BLOCK_SSSE3
+    if (detail::hasSsse3())
+        return detail::compactSsse3(text, keep, out);
+#endif
+    for (; keep != 0; keep &= keep - 1)
+        *out++ = text[std::countr_zero(keep)];
+    return out;
+}
 
 /// Classifies 64 bytes of text in an ASCII-compatible encoding: a byte of 0x80 or more
 /// is `other`.

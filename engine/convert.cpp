@@ -71,7 +71,7 @@ bool TextSource::count(Tally& tally, const GoOn& goOn) {
 bool TextSource::copy(WordWriter& writer, const GoOn& goOn) {
     DelimiterStripper stripper;
     // Every character left is an ASCII digit now.
-    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2);
+    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2 + block::kOverrun);
     for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
         if (!goOn(at))
             return true;

@@ -183,8 +183,12 @@ public:
             char* out = emit.at; // a local pointer: stores through it alias nothing we read
             if (release)
                 *out++ = '0';
-            for (; keep != 0; keep &= keep - 1)
-                *out++ = static_cast<char>(text[std::countr_zero(keep)]);
+            if constexpr (std::is_same_v<Char, char>) {
+                out = block::Compact(text, keep, out);
+            } else {
+                for (; keep != 0; keep &= keep - 1)
+                    *out++ = static_cast<char>(text[std::countr_zero(keep)]);
+            }
             emit.at = out;
         } else {
             if (release)

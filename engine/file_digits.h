@@ -157,11 +157,12 @@ public:
     const platform::IoError& error() const override { return m_reader.error(); }
 
 private:
-    /// Room for the most digits a piece of `bytes` bytes frees (two a byte, and two held). Never
-    /// cleared: only the part a piece fills is ever touched, and paid for in page faults.
+    /// Room for the most digits a piece of `bytes` bytes frees (two a byte, and two held)
+    /// and the fast path's overrun. Never cleared: only the part a piece fills is ever
+    /// touched, and paid for in page faults.
     char* roomFor(std::size_t bytes) {
-        if (2 * bytes + 4 > m_room) {
-            m_room = 2 * bytes + 4;
+        if (2 * bytes + 4 + block::kOverrun > m_room) {
+            m_room = 2 * bytes + 4 + block::kOverrun;
             m_digits = std::make_unique_for_overwrite<char[]>(m_room);
         }
         return m_digits.get();
