@@ -9,7 +9,8 @@
 //   reading:  a file -> ReadWholeFile / ReadTextFile -> LoadTextFile (text_file.h: ASCII
 //             widened as read, anything else through TextDecoder and LineEndNormaliser) ->
 //             the window's text; or InputStream (read_file.h) -> the command line, read
-//             twice (a pipe kept in an unnamed temporary file for the second reading)
+//             twice (a pipe kept in an unnamed temporary file for the second reading), a
+//             file one piece ahead on a thread of its own
 //   writing:  bytes -> ByteTarget (byte_sink.h): AtomicFileWriter (a temporary file synced
 //             while written, renamed over the target on commit) or DescriptorTarget (a
 //             descriptor the shell opened, streams.h)

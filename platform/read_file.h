@@ -48,8 +48,9 @@ public:
 
     /// Calls use(piece, last) for each piece of the input until it returns false; `last` is
     /// true for the empty piece at the end. The first reading starts where the input stood
-    /// (a shell may have read a line before), each later one starts there again. Returns
-    /// why it failed.
+    /// (a shell may have read a line before), each later one starts there again. A file
+    /// (and the kept copy of a pipe) is read a piece ahead on a thread of its own, which
+    /// never calls `use`. Returns why it failed.
     std::optional<IoError> read(const std::function<bool(std::string_view, bool)>& use);
 
 private:
