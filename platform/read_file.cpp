@@ -58,8 +58,9 @@ public:
     /// length, 0 at the end, or -1 with errno set.
     const char* next(std::ptrdiff_t& got) {
         if (!m_thread.joinable()) {
-            got = system::ReadSome(m_fd, m_buffers[0].get(), m_piece);
-            return m_buffers[0].get();
+            char* const into = m_buffers[0].get();
+            got = system::ReadSome(m_fd, into, m_piece);
+            return into;
         }
         std::unique_lock lock(m_mutex);
         m_wake.wait(lock, [this] { return m_read; });
