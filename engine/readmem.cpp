@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <type_traits>
 
 namespace tarnwick {
@@ -432,70 +433,68 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
 
 bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
     const std::size_t d = static_cast<std::size_t>(m_widthBits / BitsPerDigit(m_radix));
+    // Words are laid out in a buffer of fixed size, never cleared or grown: a word at a time
+    // through std::string's resize cost a fill and a call for each one. It is handed on
+    // once it holds kFlush digits, so a word always finds room.
     constexpr std::size_t kFlush = std::size_t{1} << 16;
-    std::string out;
-    out.reserve(kFlush + 2 * kMaxDigitsPerWord);
+    const auto buffer =
+        std::make_unique_for_overwrite<char[]>(kFlush + std::size_t{kMaxDigitsPerWord});
+    std::size_t used = 0;
     std::uint64_t words = 0;
     auto hand = [&] {
-        writer.addDigits(out);
-        out.clear();
+        writer.addDigits(std::string_view(buffer.get(), used));
+        used = 0;
+    };
+    auto added = [&] {
+        used += d;
+        if (used >= kFlush)
+            hand();
     };
     auto onToken = [&](const Token& token) {
         if (token.address()) {
             const std::uint64_t address = addressOf(token).value_or(words);
             for (; words < address; ++words) { // the gap: words of zeros
-                out.append(d, '0');
-                if (out.size() >= kFlush)
-                    hand();
+                std::fill_n(buffer.get() + used, d, '0');
+                added();
             }
             return true;
         }
+        char* const word = buffer.get() + used;
         const std::u16string_view text = token.text;
         if (text.size() <= d) {
             // The common case: as written, after zeros.
-            const std::size_t at = out.size();
-            out.resize(at + d);
-            char* to = out.data() + at + (d - text.size());
+            char* to = word + (d - text.size());
             bool plain = true;
             for (char16_t c : text) {
                 plain = plain && c != u'_';
                 *to++ = static_cast<char>(c);
             }
             if (plain) {
-                std::fill_n(out.data() + at, d - text.size(), '0');
+                std::fill_n(word, d - text.size(), '0');
                 ++words;
-                if (out.size() >= kFlush)
-                    hand();
+                added();
                 return true;
             }
-            out.resize(at);
         }
         // Its significant digits, at most d of them (the width was checked), after zeros.
-        const std::size_t at = out.size();
-        out.append(d, '0');
         std::size_t length = 0;
-        significant(token.text, [&](char16_t c) { out[at + length++] = static_cast<char>(c); });
-        std::copy_backward(out.begin() + static_cast<std::ptrdiff_t>(at),
-                           out.begin() + static_cast<std::ptrdiff_t>(at + length), out.end());
-        std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(at), d - length, '0');
+        significant(token.text, [&](char16_t c) { word[length++] = static_cast<char>(c); });
+        std::copy_backward(word, word + length, word + d);
+        std::fill_n(word, d - length, '0');
         ++words;
-        if (out.size() >= kFlush)
-            hand();
+        added();
         return true;
     };
     // A plain word: digits only, at most d significant ones (the count checked them).
-    auto plainWord = [&](std::string_view word) {
-        const std::size_t at = out.size();
-        out.resize(at + d);
-        char* const to = out.data() + at;
-        if (word.size() >= d) {
-            std::memcpy(to, word.data() + word.size() - d, d);
+    auto plainWord = [&](std::string_view text) {
+        char* const word = buffer.get() + used;
+        if (text.size() >= d) {
+            std::memcpy(word, text.data() + text.size() - d, d);
         } else {
-            std::fill_n(to, d - word.size(), '0');
-            std::memcpy(to + d - word.size(), word.data(), word.size());
+            std::fill_n(word, d - text.size(), '0');
+            std::memcpy(word + d - text.size(), text.data(), text.size());
         }
-        if (out.size() >= kFlush)
-            hand();
+        added();
     };
     std::uint64_t widest = 0;
     Scanner scanner(m_encoding);
