@@ -270,10 +270,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "DEPTH = 3", "\n1011\n0001\n0000\n"},
         CliCase{"DefaultNameFollowsTheFormat", "-t mem IN", "12", 0, "wrote Vetrask.mem", ""},
         // $readmemh files: tokens are words, comments and @ addresses as simulators read them.
-        CliCase{"ReadmemWordsAddressesAndComments", "--from=readmem -t coe -o OUT IN",
-                "// rom\n@2 1_F /* skip\n me */ 3 // end\n", 0,
+        CliCase{"ReadmemWordsAddressesAndComments", "--from=readmem -w 16 -t coe -o OUT IN",
+                "// rom\n@2 1_F /* skip\n me */ 3 0_0_0ab // end\n", 0,
                 "in.txt:2:1: warning: 2 words from @0 filled with zeros\n",
-                "vector=\n00,\n00,\n1F,\n03;\n"},
+                "vector=\n0000,\n0000,\n001F,\n0003,\n00ab;\n"},
         CliCase{"ReadmemUnknownBitsRefusedWhereTheyStand", "--from=readmem -o OUT IN", "12\n 3x\n", 1,
                 "in.txt:2:3: error: 'x' (U+0078) is not a hexadecimal digit (1 such character)\n", ""},
         CliCase{"ReadmemWordWiderThanTheWidth", "--from=readmem -w 8 -o OUT IN", "ff 1FF", 1,
