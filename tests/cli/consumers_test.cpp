@@ -146,5 +146,26 @@ TEST(MemoryFormats, ReadmemSplitAnywhereGivesEveryWord) {
     }
 }
 
+// Plain words of every length up to 17 digits, each the full width: all of each word comes
+// through, in order (short words are copied in two overlapping moves).
+TEST(MemoryFormats, ReadmemFullWidthWordsOfEveryLengthComeThroughWhole) {
+    const test::TempDir dir;
+    const std::string hex = "0123456789abcdef";
+    for (std::size_t d = 1; d <= 17; ++d) {
+        std::string words;
+        for (std::size_t line = 0; line < 40; ++line) {
+            for (std::size_t k = 0; k < d; ++k)
+                words += hex[(line * 7 + k * 3) % 16];
+            words += '\n';
+        }
+        test::WriteBytes(dir / "rom.mem", words);
+        ASSERT_EQ(InDir(dir, kConvert + " -q --from=readmem -t mem -w " + std::to_string(4 * d) +
+                                 " -o out.mem rom.mem"),
+                  0);
+        const std::string out = test::ReadBytes(dir / "out.mem");
+        EXPECT_EQ(out.substr(out.size() - words.size()), words) << d << " digits";
+    }
+}
+
 } // namespace
 } // namespace tarnwick
