@@ -459,6 +459,12 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
     EXPECT_EQ(Shell(dir, "printf 12 | " + convert + " -o /dev/fd/9 2>err.txt"), 3);
     EXPECT_EQ(ReadMessages(dir / "err.txt"),
               "tarnwick-convert: cannot write /dev/fd/9: Bad file descriptor\n");
+    // A file whose reading fails (here at its first byte, as a bad disk would): the reason is
+    // the system's, passed on from the thread that reads ahead, and nothing is written.
+    EXPECT_EQ(Shell(dir, convert + " -o mem.mif /proc/self/mem 2>err.txt"), 3);
+    EXPECT_EQ(ReadMessages(dir / "err.txt"),
+              "tarnwick-convert: /proc/self/mem: Input/output error\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "mem.mif"));
 
     test::WriteBytes(dir / "data.txt", "// header line\n12 34\n");
     ASSERT_EQ(Shell(dir, "{ read -r first; " + convert + " -o rom.mif; } <data.txt"), 0);
