@@ -1,19 +1,19 @@
 #include "support/test_support.h"
 
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <csignal>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <regex>
 #include <vector>
 
@@ -75,7 +75,6 @@ void PrintTo(const CliCase& c, std::ostream* os) {
 
 class ConvertCli : public testing::TestWithParam<CliCase> {};
 
-
 TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     const CliCase& c = GetParam();
     const test::TempDir dir;
@@ -83,8 +82,8 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     std::string args = c.args;
     // A full device of our own when we may make one: a writer that wrongly replaced it
     // must not take the machine's /dev/full with it.
-    const bool ownDevice = ::geteuid() == 0 &&
-                           ::mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const bool ownDevice =
+        ::geteuid() == 0 && ::mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
     for (std::size_t at; (at = args.find("FULL")) != std::string::npos;)
         args.replace(at, 4, ownDevice ? (dir / "full").string() : std::string("/dev/full"));
     for (auto [name, path] : {std::pair{"IN", dir / "in.txt"}, std::pair{"OUT", dir / "out.mif"}})
@@ -92,8 +91,8 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
             args.replace(at, 2 + (name[0] == 'O'), path.string());
     // Standard input through a real pipe, as a build script gives it.
     const std::string command = "cd " + dir.path().string() +
-                                " && cat in.txt | LC_ALL=C.UTF-8 timeout 20 " TARNWICK_CONVERT
-                                " " + args + " >stdout.txt 2>stderr.txt";
+                                " && cat in.txt | LC_ALL=C.UTF-8 timeout 20 " TARNWICK_CONVERT " " +
+                                args + " >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), c.status);
@@ -111,12 +110,11 @@ TEST_P(ConvertCli, ExitStatusMessageAndFile) {
     }
     // Nothing else is left: no temporary file, no folder made for the output.
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_TRUE(entry.path().filename() == "in.txt" || entry.path().filename() == "out.mif" ||
-                    entry.path().filename() == "stdout.txt" ||
-                    entry.path().filename() == "stderr.txt" ||
-                    entry.path().filename() == "Vetrask.mif" ||
-                    entry.path().filename() == "Vetrask.mem" ||
-                    (entry.path().filename() == "full" && entry.is_character_file()))
+        EXPECT_TRUE(
+            entry.path().filename() == "in.txt" || entry.path().filename() == "out.mif" ||
+            entry.path().filename() == "stdout.txt" || entry.path().filename() == "stderr.txt" ||
+            entry.path().filename() == "Vetrask.mif" || entry.path().filename() == "Vetrask.mem" ||
+            (entry.path().filename() == "full" && entry.is_character_file()))
             << entry.path();
 }
 
@@ -136,6 +134,8 @@ std::string Repeated(std::string_view text, int times) {
     return out;
 }
 
+// One row a case, kept as written: the inputs and messages read better unwrapped.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertCli,
     testing::Values(
@@ -298,6 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "in.txt:1:3: error: '@3' skips words after @1", ""},
         CliCase{"Version", "--version", "", 0, "", "tarnwick-convert (Tarnwick) 1.0.0"}),
     [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 // The command line writes the window's bytes: the golden files, date line aside.
 TEST(ConvertCliGolden, SampleMatchesTheWindowsFile) {
@@ -366,11 +367,15 @@ TEST(ConvertCliReproducible, SourceDateEpochFixesTheDateLine) {
     EXPECT_EQ(a, test::ReadBytes(dir / "b.mif"));
     // Windows shows the time as its regional settings say, whatever LC_ALL says.
     if (!kWindows) {
-        EXPECT_NE(a.find("-- Design Date\xA3\xBA" "09/08/0123:59:59\r\n"), std::string::npos);
+        EXPECT_NE(a.find("-- Design Date\xA3\xBA"
+                         "09/08/0123:59:59\r\n"),
+                  std::string::npos);
     }
 
     // A build that sets it wrongly hears of it: no file with today's date.
-    ASSERT_EQ(Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=0 LC_ALL=C " TARNWICK_CONVERT " -q -o zero.mif"), 0);
+    ASSERT_EQ(
+        Shell(dir, "printf 12 | SOURCE_DATE_EPOCH=0 LC_ALL=C " TARNWICK_CONVERT " -q -o zero.mif"),
+        0);
     if (!kWindows) {
         EXPECT_NE(test::ReadBytes(dir / "zero.mif").find("01/01/7000:00:00"), std::string::npos);
     }
@@ -403,8 +408,9 @@ TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
     const std::string convert = "LC_ALL=C.UTF-8 " TARNWICK_CONVERT " --strict -q";
 
     ASSERT_EQ(Shell(dir, convert + " -o whole.mif true4k.c 2>err.txt"), 1);
-    EXPECT_EQ(ReadMessages(dir / "err.txt"),
-              "true4k.c:1:1: error: 'u' (U+0075) is not a hexadecimal digit (38 such characters)\n");
+    EXPECT_EQ(
+        ReadMessages(dir / "err.txt"),
+        "true4k.c:1:1: error: 'u' (U+0075) is not a hexadecimal digit (38 such characters)\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "whole.mif"));
 
     const std::string body = "sed -n '/{/,/}/p' ";
@@ -441,9 +447,9 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
         GTEST_SKIP() << "/proc, descriptors beyond the standard three and hard links are POSIX's";
     const test::TempDir dir;
     const std::string convert = TARNWICK_CONVERT " -q";
-    for (const auto& [name, redirect] : {std::pair{"/dev/stdout", ">>"}, std::pair{"-", ">>"},
-                                         std::pair{"/proc/self/fd/1", ">>"},
-                                         std::pair{"/dev/stderr", "2>>"}}) {
+    for (const auto& [name, redirect] :
+         {std::pair{"/dev/stdout", ">>"}, std::pair{"-", ">>"}, std::pair{"/proc/self/fd/1", ">>"},
+          std::pair{"/dev/stderr", "2>>"}}) {
         SCOPED_TRACE(name);
         test::WriteBytes(dir / "build.log", "earlier line\n");
         ASSERT_EQ(Shell(dir, "printf '12 34' | " + convert + " -o " + name + " " + redirect +
@@ -590,7 +596,8 @@ TEST(ConvertCliSpool, KeptInputFailuresAndStraysFarApart) {
     const test::TempDir dir;
     test::WriteBytes(dir / "big.txt", Repeated("0x12, ", 400000)); // 2.4 MB
     const std::string convert = TARNWICK_CONVERT " -q -o out.mif";
-    EXPECT_EQ(Shell(dir, "(trap '' XFSZ; ulimit -f 1000; cat big.txt | " + convert + ") 2>err.txt"), 3);
+    EXPECT_EQ(Shell(dir, "(trap '' XFSZ; ulimit -f 1000; cat big.txt | " + convert + ") 2>err.txt"),
+              3);
     EXPECT_EQ(ReadMessages(dir / "err.txt"),
               "tarnwick-convert: cannot keep standard input for the second pass: File too large\n");
     EXPECT_EQ(Shell(dir, "cat big.txt | TMPDIR=" + dir.path().string() + "/none " + convert +
@@ -598,7 +605,7 @@ TEST(ConvertCliSpool, KeptInputFailuresAndStraysFarApart) {
               3);
     EXPECT_NE(ReadMessages(dir / "err.txt").find("cannot keep standard input"), std::string::npos);
     EXPECT_EQ(ReadMessages(dir / "err.txt"), "tarnwick-convert: cannot keep standard input for "
-                                                "the second pass: No such file or directory\n");
+                                             "the second pass: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
     ASSERT_EQ(Shell(dir, "cat big.txt | TMPDIR= " + convert), 0);
     EXPECT_NE(test::ReadBytes(dir / "out.mif").find("DEPTH = 400000;"), std::string::npos);

@@ -201,7 +201,8 @@ TEST_F(ConvertToMifTest, StraysInsideLongRunsAreFoundWhereverTheyStand) {
         while (text.size() < 400)
             text += c.run;
         for (char16_t stray : c.strays)
-            for (std::size_t at = text.find(c.digit, 60); at < 300; at = text.find(c.digit, at + 37)) {
+            for (std::size_t at = text.find(c.digit, 60); at < 300;
+                 at = text.find(c.digit, at + 37)) {
                 std::u16string bad = text;
                 bad[at] = stray;
                 const ConvertResult result = Convert(bad, c.radix, 1);

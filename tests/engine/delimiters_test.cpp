@@ -84,10 +84,10 @@ TEST(StripDelimiters, SampleInputLeavesFiveCopiesOfTheDigits) {
 // Random texts of C-array pieces and the characters whose interplay the pass order
 // decides, long enough for blocks, with a block boundary anywhere.
 TEST(StripDelimiters, BothPathsMatchTheLiteralPassesOnRandomTexts) {
-    const std::u16string_view atoms[] = {u"0x1f, ", u"0X0A,", u"ab", u"0", u"x",  u"X",
-                                         u" ",      u",",     u"\r\n", u"\r", u"\n", u"{",
-                                         u"}",      u";",     u"\t",   u"00xx", u"0 x", u"\u5B57",
-                                         u"12345678", u"0\r\nx"};
+    const std::u16string_view atoms[] = {u"0x1f, ", u"0X0A,", u"ab",     u"0",        u"x",
+                                         u"X",      u" ",     u",",      u"\r\n",     u"\r",
+                                         u"\n",     u"{",     u"}",      u";",        u"\t",
+                                         u"00xx",   u"0 x",   u"\u5B57", u"12345678", u"0\r\nx"};
     std::mt19937 rng(20261207);
     for (int round = 0; round < 200'000; ++round) {
         std::u16string text;
@@ -101,8 +101,7 @@ TEST(StripDelimiters, BothPathsMatchTheLiteralPassesOnRandomTexts) {
             std::string shown;
             for (char16_t c : text)
                 shown += c < 0x80 ? static_cast<char>(c) : '?';
-            FAIL() << (exact != literal ? "exact" : "blocks") << " differs for \"" << shown
-                   << "\"";
+            FAIL() << (exact != literal ? "exact" : "blocks") << " differs for \"" << shown << "\"";
         }
     }
 }
@@ -123,7 +122,8 @@ class ComputeLayoutTest : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ComputeLayoutTest, GivesWidthDigitsAndDepth) {
     const LayoutCase& c = GetParam();
-    const WordLayout layout = ComputeLayout(c.radix, test::WidthBits(c.radix, c.widthIndex), c.digits);
+    const WordLayout layout =
+        ComputeLayout(c.radix, test::WidthBits(c.radix, c.widthIndex), c.digits);
     EXPECT_EQ(layout.dataWidth, c.expected.dataWidth);
     EXPECT_EQ(layout.digitsPerWord, c.expected.digitsPerWord);
     EXPECT_EQ(layout.depth, c.expected.depth);
@@ -158,7 +158,8 @@ TEST(ComputeLayout, AgreesWithDoubleDivisionRoundedHalfToEven) {
     for (std::int16_t index = 0; index < 64; ++index) {
         for (std::size_t length = 1; length < 600; ++length) {
             const double exact = static_cast<double>(length) / (index + 1);
-            ASSERT_EQ(ComputeLayout(Bin, test::WidthBits(Bin, index), length).depth, std::nearbyint(exact))
+            ASSERT_EQ(ComputeLayout(Bin, test::WidthBits(Bin, index), length).depth,
+                      std::nearbyint(exact))
                 << "index " << index << " length " << length;
         }
     }

@@ -15,10 +15,31 @@ namespace {
 // Random file bytes: C-array runs long enough for the block path, and what piece and block
 // boundaries can split: "0x", CR LF, GBK pairs, and delimiters between them.
 std::string randomFileBytes(std::mt19937& rng) {
-    static const char* const atoms[] = {"01, 10, 11, 00, ", "0x00, 0x1F, 0xa0, ", "0X0A,\r\n", "ab\n", "0", "x",
-                                        "0x",  "\r",    "\n",   "\r\n", " ",   ",", ";",
-                                        "{",   "}",     "a",    "F",    "1",   "\t", "\xD7\xD6",
-                                        "\xA2\xA0",     "\x81", "X",    "00xx", "0x10, 0x01, "};
+    static const char* const atoms[] = {"01, 10, 11, 00, ",
+                                        "0x00, 0x1F, 0xa0, ",
+                                        "0X0A,\r\n",
+                                        "ab\n",
+                                        "0",
+                                        "x",
+                                        "0x",
+                                        "\r",
+                                        "\n",
+                                        "\r\n",
+                                        " ",
+                                        ",",
+                                        ";",
+                                        "{",
+                                        "}",
+                                        "a",
+                                        "F",
+                                        "1",
+                                        "\t",
+                                        "\xD7\xD6",
+                                        "\xA2\xA0",
+                                        "\x81",
+                                        "X",
+                                        "00xx",
+                                        "0x10, 0x01, "};
     std::string bytes;
     const std::size_t count = rng() % 120;
     const std::size_t kinds = rng() % 2 ? std::size(atoms) : 3;
@@ -54,8 +75,8 @@ TEST(Streaming, FastAndExactPathsInRandomPiecesGiveTheReferenceDigits) {
     std::mt19937 rng(11);
     for (int round = 0; round < 20000; ++round) {
         const std::string bytes = randomFileBytes(rng);
-        const std::u16string expected = reference::StripDelimiters(
-            platform::NormaliseLineEnds(test::DecodeCp936(bytes)));
+        const std::u16string expected =
+            reference::StripDelimiters(platform::NormaliseLineEnds(test::DecodeCp936(bytes)));
         ASSERT_EQ(streamed(bytes, false, rng), expected) << "exact, round " << round;
         ASSERT_EQ(streamed(bytes, true, rng), expected) << "fast, round " << round;
 
@@ -73,8 +94,9 @@ TEST(Streaming, FastAndExactPathsInRandomPiecesGiveTheReferenceDigits) {
                 if (at == bytes.size())
                     break;
             }
-            const auto expectedDigits = static_cast<std::uint64_t>(std::count_if(
-                expected.begin(), expected.end(), [radix](char16_t c) { return IsRadixDigit(c, radix); }));
+            const auto expectedDigits = static_cast<std::uint64_t>(
+                std::count_if(expected.begin(), expected.end(),
+                              [radix](char16_t c) { return IsRadixDigit(c, radix); }));
             ASSERT_EQ(digits, expectedDigits) << "digits, round " << round;
             ASSERT_EQ(strays, expected.size() - expectedDigits) << "strays, round " << round;
         }

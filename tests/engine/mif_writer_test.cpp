@@ -10,7 +10,8 @@ namespace {
 using test::Ascii;
 
 std::string MifBytes(std::string_view digits, RadixMode radix, std::int16_t widthIndex) {
-    const WordLayout layout = ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
+    const WordLayout layout =
+        ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
     test::StringSink sink;
     MifWriter writer(sink, radix, layout, test::FixedClock());
     writer.addDigits(digits);

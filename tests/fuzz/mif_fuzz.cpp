@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (char16_t c : digits)
         valid = valid && IsRadixDigit(c, radix);
     if (valid) {
-        const WordLayout layout = ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
+        const WordLayout layout =
+            ComputeLayout(radix, test::WidthBits(radix, widthIndex), digits.size());
         test::StringSink sink;
         MifWriter writer(sink, radix, layout, FixedClock());
         const std::string ascii(digits.begin(), digits.end());

@@ -1,9 +1,9 @@
 #include "info/info_texts.h"
 #include "info/info_windows.h"
 #include "platform/qt/text_box.h"
+#include "resources/sample_input.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
-#include "resources/sample_input.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -46,8 +46,13 @@ constexpr auto Auto = TextEncoding::Auto;
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextDecoderTest,
     testing::Values(
-        DecodeCase{"Utf8Mark", "\xEF\xBB\xBF" "0x\xE5\xAD\x97", Auto, u"0x\u5B57"},
-        DecodeCase{"Utf16LeMarkAsNotepadSaves", "\xFF\xFE" "1\0\r\0\n\0\x57\x5B\x3D\xD8\x00\xDE"s,
+        DecodeCase{"Utf8Mark",
+                   "\xEF\xBB\xBF"
+                   "0x\xE5\xAD\x97",
+                   Auto, u"0x\u5B57"},
+        DecodeCase{"Utf16LeMarkAsNotepadSaves",
+                   "\xFF\xFE"
+                   "1\0\r\0\n\0\x57\x5B\x3D\xD8\x00\xDE"s,
                    Auto, u"1\r\n\u5B57\U0001F600"},
         DecodeCase{"Utf16BeMark", "\xFE\xFF\0a\x5B\x57"s, Auto, u"a\u5B57"},
         DecodeCase{"Utf8WithoutMark", "ab\n/* \xE9\x9D\x99 */", Auto, u"ab\n/* \u9759 */"},
@@ -56,10 +61,24 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"GbkPrivateUsePairStays", "\xFE\xFE", Auto, u"\uE4C5"},
         DecodeCase{"AsciiAlone", "0x12, 0x34", Auto, u"0x12, 0x34"},
         // Bytes that never start UTF-8, and a continuation byte alone: GBK decides.
-        DecodeCase{"LoneContinuationByteIsGbk", "ab\x80" "12", Auto, test::DecodeCp936("ab\x80" "12")},
-        DecodeCase{"ThirdByteNoContinuationIsGbk", "\xE5\xAD\xC0" "12", Auto,
-                   test::DecodeCp936("\xE5\xAD\xC0" "12")},
-        DecodeCase{"OverlongLeadIsGbk", "\xC1\xBF" "12", Auto, test::DecodeCp936("\xC1\xBF" "12")},
+        DecodeCase{"LoneContinuationByteIsGbk",
+                   "ab\x80"
+                   "12",
+                   Auto,
+                   test::DecodeCp936("ab\x80"
+                                     "12")},
+        DecodeCase{"ThirdByteNoContinuationIsGbk",
+                   "\xE5\xAD\xC0"
+                   "12",
+                   Auto,
+                   test::DecodeCp936("\xE5\xAD\xC0"
+                                     "12")},
+        DecodeCase{"OverlongLeadIsGbk",
+                   "\xC1\xBF"
+                   "12",
+                   Auto,
+                   test::DecodeCp936("\xC1\xBF"
+                                     "12")},
         DecodeCase{"LeadPastU10FFFFIsGbk", "\xF5\x80\x80\x80", Auto,
                    test::DecodeCp936("\xF5\x80\x80\x80")},
         // Detection waits for the first non-ASCII byte, however far in it comes.
@@ -70,7 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"MarkPrefixThatIsNoMark", "\xEF\xBB", Auto, test::DecodeCp936("\xEF\xBB")},
         DecodeCase{"ForcedGbkKeepsTheMarkBytes", "\xEF\xBB\xBF", TextEncoding::Cp936,
                    test::DecodeCp936("\xEF\xBB\xBF")},
-        DecodeCase{"ForcedUtf16LeDropsItsMark", "\xFF\xFE" "a\0"s, TextEncoding::Utf16Le, u"a"},
+        DecodeCase{"ForcedUtf16LeDropsItsMark",
+                   "\xFF\xFE"
+                   "a\0"s,
+                   TextEncoding::Utf16Le, u"a"},
         DecodeCase{"ForcedUtf8BadByteIsReplaced", "a\xFF", TextEncoding::Utf8, u"a\uFFFD"}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
@@ -96,7 +118,8 @@ TEST(AsciiWidener, MatchesDecodingThenLineEndsInAnyPieces) {
         std::size_t longestExpected = 0;
         for (std::size_t start = 0, at;; start = at + 2) {
             at = expected.find(u"\r\n", start);
-            longestExpected = std::max(longestExpected, (at == std::u16string::npos ? expected.size() : at) - start);
+            longestExpected = std::max(longestExpected,
+                                       (at == std::u16string::npos ? expected.size() : at) - start);
             if (at == std::u16string::npos)
                 break;
         }
@@ -135,7 +158,7 @@ TEST(ReadTextFile, WidensAsciiAcrossPiecesAndHandsBackAnythingElse) {
     ASSERT_EQ(result.status, ReadResult::Status::Ok);
     ASSERT_TRUE(result.widened);
     EXPECT_TRUE(text == NormaliseLineEnds(DecodeText(ascii))); // not megabytes in the log
-    EXPECT_EQ(result.longest, kTextFilePiece + 3); // the last line, its final CR aside
+    EXPECT_EQ(result.longest, kTextFilePiece + 3);             // the last line, its final CR aside
 
     std::string gbk = ascii;
     gbk.replace(kTextFilePiece + 100, 2, "\xD7\xD6");

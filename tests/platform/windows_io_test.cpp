@@ -17,7 +17,9 @@ namespace tarnwick::platform {
 namespace {
 
 // Text mode would make "\r\n" "\r\r\n" on writing, and end reading at 0x1A.
-const std::string kBytes = std::string("12\r\n\x1A" "34\n\0\xFF", 9);
+const std::string kBytes = std::string("12\r\n\x1A"
+                                       "34\n\0\xFF",
+                                       9);
 
 std::string ReadAll(InputStream& input) {
     std::string bytes;

@@ -66,8 +66,8 @@ std::string WriteMif(RadixMode radix, const WordLayout& layout,
 std::string ConvertText(std::u16string text, RadixMode radix, std::int16_t widthIndex,
                         const platform::Clock& clock) {
     const std::u16string digits = StripDelimiters(std::move(text));
-    const WordLayout layout = ComputeLayout(radix, widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix),
-                                             digits.size());
+    const WordLayout layout = ComputeLayout(
+        radix, widthIndex < 0 ? 0 : (widthIndex + 1) * BitsPerDigit(radix), digits.size());
     return WriteMif(radix, layout, SplitWords(digits, layout.digitsPerWord, layout.depth), clock);
 }
 

@@ -6,12 +6,12 @@
 #include "platform/cp936.h"
 #include "platform/text_decoder.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
 #include <random>
-#include <cstdlib>
 #include <string>
 #ifdef _WIN32
 #include <process.h>
