@@ -9,7 +9,7 @@
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
-#include "platform/text_file.h"
+#include "text/text_file.h"
 
 #include <sys/resource.h>
 
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
     // As Open loads a file: an ASCII file widened as it is read, anything else decoded.
     std::unique_ptr<char16_t[]> room;
-    const platform::LoadedText read = platform::LoadTextFile(
+    const text::LoadedText read = text::LoadTextFile(
         argv[1], std::numeric_limits<std::uint32_t>::max(), [&room](std::size_t units) {
             room = std::make_unique_for_overwrite<char16_t[]>(units);
             platform::AdviseHugePages(room.get(), units * sizeof(char16_t));

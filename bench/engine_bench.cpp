@@ -2,7 +2,7 @@
 //   build/bench/engine_bench [--benchmark_filter=...]
 
 #include "engine/engine.h"
-#include "platform/cp936.h"
+#include "text/cp936.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,7 +43,7 @@ void BM_DecodeCp936(benchmark::State& state) {
     const std::string bytes = cArrayBytes(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         std::u16string text;
-        platform::Cp936Decoder decoder;
+        text::Cp936Decoder decoder;
         decoder.decode(bytes, text, true);
         benchmark::DoNotOptimize(text);
     }

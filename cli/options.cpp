@@ -85,8 +85,8 @@ std::optional<std::int64_t> parseNumber(const char* text) {
     return value;
 }
 
-std::optional<platform::TextEncoding> parseEncoding(const char* name) {
-    using platform::TextEncoding;
+std::optional<text::TextEncoding> parseEncoding(const char* name) {
+    using text::TextEncoding;
     static const std::pair<const char*, TextEncoding> names[] = {
         {"auto", TextEncoding::Auto},        {"cp936", TextEncoding::Cp936},
         {"gbk", TextEncoding::Cp936},        {"utf-8", TextEncoding::Utf8},

@@ -4,7 +4,7 @@
 
 #include "engine/convert.h"
 #include "engine/digits.h"
-#include "platform/text_decoder.h"
+#include "text/text_decoder.h"
 
 #include <cstdint>
 #include <optional>
@@ -33,7 +33,7 @@ struct Options {
     std::optional<std::int64_t> depth;
     bool strict = false;
     bool quiet = false;
-    platform::TextEncoding encoding = platform::TextEncoding::Auto;
+    text::TextEncoding encoding = text::TextEncoding::Auto;
     std::string input = "-";
 };
 

@@ -5,7 +5,7 @@
 #include "mem_writer.h"
 #include "mif_writer.h"
 
-#include "platform/line_ends.h"
+#include "text/line_ends.h"
 
 #include <limits>
 #include <memory>
@@ -16,7 +16,7 @@ TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
     TextPosition at;
     std::size_t lineStart = 0;
     for (std::size_t i = 0; i + 1 < offset && i + 1 < text.size(); ++i)
-        if (platform::StartsLineBreak(text, i)) {
+        if (text::StartsLineBreak(text, i)) {
             ++at.line;
             lineStart = i + 2;
         }

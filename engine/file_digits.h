@@ -8,8 +8,8 @@
 #include "convert.h"
 #include "delimiters.h"
 
-#include "platform/line_ends.h"
-#include "platform/text_decoder.h"
+#include "text/line_ends.h"
+#include "text/text_decoder.h"
 
 #include <functional>
 #include <memory>
@@ -19,12 +19,12 @@
 namespace tarnwick {
 
 /// A text file's bytes, in pieces, to digit-string characters, as the command line reads
-/// them: decoded (see platform::TextDecoder), line ends made CR LF, then the delimiters
+/// them: decoded (see text::TextDecoder), line ends made CR LF, then the delimiters
 /// removed; the same characters the window gets from the file after Open. One stream serves
 /// one pass: feed() or feedDigits().
 class FileDigitStream {
 public:
-    explicit FileDigitStream(platform::TextEncoding encoding = platform::TextEncoding::Auto)
+    explicit FileDigitStream(text::TextEncoding encoding = text::TextEncoding::Auto)
         : m_decoder(encoding) {}
 
     /// Calls onDigit(c, position) for each digit-string character that `bytes` frees, with
@@ -92,8 +92,8 @@ private:
     }
 
     bool decodesEverything() const {
-        return m_decoder.encoding() == platform::TextEncoding::Utf16Le ||
-               m_decoder.encoding() == platform::TextEncoding::Utf16Be;
+        return m_decoder.encoding() == text::TextEncoding::Utf16Le ||
+               m_decoder.encoding() == text::TextEncoding::Utf16Be;
     }
 
     template <class Emit, class Add>
@@ -120,8 +120,8 @@ private:
             m_normaliser.finish(m_text);
     }
 
-    platform::TextDecoder m_decoder;
-    platform::LineEndNormaliser m_normaliser;
+    text::TextDecoder m_decoder;
+    text::LineEndNormaliser m_normaliser;
     DelimiterStripper m_stripper;
     TaggedDelimiterStripper<TextPosition> m_tagged;
     std::u16string m_decoded;
@@ -146,7 +146,7 @@ public:
 /// with `rawBytes` as raw bytes, each giving two hexadecimal digits (no places).
 class ByteSource final : public DigitSource {
 public:
-    ByteSource(ByteReader& reader, platform::TextEncoding encoding, bool rawBytes)
+    ByteSource(ByteReader& reader, text::TextEncoding encoding, bool rawBytes)
         : m_reader(reader), m_encoding(encoding), m_rawBytes(rawBytes) {}
 
     std::uint64_t size() const override { return 0; }
@@ -170,7 +170,7 @@ private:
     bool read(const ByteReader::Use& use) { return m_reader.read(use); }
 
     ByteReader& m_reader;
-    platform::TextEncoding m_encoding;
+    text::TextEncoding m_encoding;
     bool m_rawBytes;
     std::unique_ptr<char[]> m_digits; ///< the digits of one piece, for the writer
     std::size_t m_room = 0;

@@ -102,7 +102,7 @@ inline void copyShort(char* to, const char* from, std::size_t n) {
 /// and CR LF each end a line, as they do in the command line's other inputs.
 class ReadmemSource::Scanner {
 public:
-    explicit Scanner(platform::TextEncoding encoding) : m_decoder(encoding) {}
+    explicit Scanner(text::TextEncoding encoding) : m_decoder(encoding) {}
 
     /// Calls onToken(token) for each word or address `bytes` completes (with `last`, also the
     /// one at the end), until it returns false; returns false then.
@@ -351,7 +351,7 @@ private:
         return onToken(static_cast<const Token&>(m_token));
     }
 
-    platform::TextDecoder m_decoder;
+    text::TextDecoder m_decoder;
     std::u16string m_text;
     State m_state = State::Blank;
     std::uint64_t m_line = 1;
@@ -364,7 +364,7 @@ private:
     std::uint64_t m_carriedLength = 0;
 };
 
-ReadmemSource::ReadmemSource(ByteReader& reader, platform::TextEncoding encoding, RadixMode radix,
+ReadmemSource::ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix,
                              int widthBits, bool gapsRefused)
     : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits),
       m_gapsRefused(gapsRefused) {}

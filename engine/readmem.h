@@ -42,8 +42,8 @@ struct ReadmemGap {
 /// `gapsRefused` is malformed.
 class ReadmemSource final : public DigitSource {
 public:
-    ReadmemSource(ByteReader& reader, platform::TextEncoding encoding, RadixMode radix,
-                  int widthBits, bool gapsRefused = false);
+    ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix, int widthBits,
+                  bool gapsRefused = false);
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
@@ -64,7 +64,7 @@ private:
     class Scanner;
 
     ByteReader& m_reader;
-    platform::TextEncoding m_encoding;
+    text::TextEncoding m_encoding;
     RadixMode m_radix;
     int m_widthBits;
     bool m_gapsRefused;

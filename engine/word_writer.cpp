@@ -1,7 +1,7 @@
 #include "word_writer.h"
 
-#include "platform/cp936.h"
 #include "platform/memory.h"
+#include "text/cp936.h"
 
 #include <cstring>
 
@@ -27,7 +27,7 @@ void AppendBanner(std::string& out, std::string_view comment, std::string_view l
     line(kContactLine);
     const std::u16string date = clock.Date();
     const std::u16string time = clock.Time();
-    out.append(comment).append(platform::EncodeCp936(u"Design Date\uFF1A" + date + time));
+    out.append(comment).append(text::EncodeCp936(u"Design Date\uFF1A" + date + time));
     out.append(lineEnd);
 }
 

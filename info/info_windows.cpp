@@ -1,8 +1,8 @@
 #include "info_windows.h"
 
 #include "info_texts.h"
-#include "platform/qt/text_box.h"
 #include "resources/artwork.h"
+#include "ui/widgets/text_box.h"
 
 #include <QLabel>
 
@@ -51,8 +51,8 @@ QLabel* createBanner(QWidget* window) {
     return banner;
 }
 
-platform::TextBox* createTextBox(QWidget* window, const Design& design, const QString& text) {
-    auto* box = new platform::TextBox(window);
+ui::TextBox* createTextBox(QWidget* window, const Design& design, const QString& text) {
+    auto* box = new ui::TextBox(window);
     box->setObjectName(QString::fromLatin1(design.textBoxName));
     box->setGeometry(0, 56, 489, 249);
     box->setVerticalScrollBarPolicy(design.scrollBar ? Qt::ScrollBarAlwaysOn
@@ -102,7 +102,7 @@ QWidget* CreateInfoWindow(InfoWindow which) {
     window->setWindowIcon(artwork::AppIcon());
     window->setFixedSize(design.client);
 
-    platform::TextBox* box = createTextBox(window, design, WindowText(which));
+    ui::TextBox* box = createTextBox(window, design, WindowText(which));
     createBanner(window);
     createLogo(window, 1, 0);
     createLogo(window, 0, 424);
@@ -111,7 +111,7 @@ QWidget* CreateInfoWindow(InfoWindow which) {
     return window;
 }
 
-QWidget* ShowInfoWindow(platform::WindowRegistry& windows, InfoWindow which) {
+QWidget* ShowInfoWindow(ui::WindowRegistry& windows, InfoWindow which) {
     return windows.show(WindowName(which), [which] { return CreateInfoWindow(which); });
 }
 

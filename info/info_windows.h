@@ -4,7 +4,7 @@
 // asks ShowInfoWindow for one; the window registry loads it from CreateInfoWindow if it is
 // not open, or shows the open one. Closing a window destroys it and its edits.
 
-#include "platform/qt/window_registry.h"
+#include "ui/services/window_registry.h"
 
 #include <QWidget>
 
@@ -22,6 +22,6 @@ QString WindowText(InfoWindow which);
 QWidget* CreateInfoWindow(InfoWindow which);
 
 /// Loads the window if it is not loaded and shows it modeless, with no owner.
-QWidget* ShowInfoWindow(platform::WindowRegistry& windows, InfoWindow which);
+QWidget* ShowInfoWindow(ui::WindowRegistry& windows, InfoWindow which);
 
 } // namespace tarnwick::info

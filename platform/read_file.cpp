@@ -4,7 +4,6 @@
 #include "console.h"
 #include "memory.h"
 #include "system_file.h"
-#include "text_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -166,45 +165,30 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxByt
     return result;
 }
 
-TextFileRead ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes,
-                          const std::function<char16_t*(std::size_t)>& room) {
-    TextFileRead result;
-    // Anything but a plain ASCII file of known size is read whole and decoded.
-    const auto readWhole = [&] {
-        ReadResult whole = ReadWholeFile(path, maxBytes);
-        result = TextFileRead{};
-        result.status = whole.status;
-        result.error = std::move(whole.error);
-        result.bytes = std::move(whole.bytes);
-        return std::move(result);
-    };
+bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::size_t piece,
+                     const std::function<void(std::uint64_t size)>& begin,
+                     const std::function<bool(std::string_view bytes)>& feed) {
     const system::OpenFile file = system::OpenForReading(path, true);
     if (file.fd < 0)
-        return readWhole();
+        return false;
     const FdCloser closer{file.fd};
     if (file.kind != FileKind::Regular || file.size > maxBytes)
-        return readWhole();
-
-    const auto size = static_cast<std::size_t>(file.size);
-    AsciiWidener widener(room(2 * size));
-    const auto piece = std::make_unique_for_overwrite<char[]>(kTextFilePiece);
-    std::size_t total = 0;
+        return false;
+    begin(file.size);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(piece);
+    std::uint64_t total = 0;
     for (;;) {
-        const std::ptrdiff_t got = system::ReadSome(file.fd, piece.get(), kTextFilePiece);
+        const std::ptrdiff_t got = system::ReadSome(file.fd, buffer.get(), piece);
         if (got < 0)
-            return readWhole();
+            return false;
         if (got == 0)
-            break;
-        total += static_cast<std::size_t>(got);
-        if (total > size ||
-            !widener.feed(std::string_view(piece.get(), static_cast<std::size_t>(got))))
-            return readWhole();
+            return true;
+        total += static_cast<std::uint64_t>(got);
+        // A file that grew while read is not the file of that size.
+        if (total > file.size ||
+            !feed(std::string_view(buffer.get(), static_cast<std::size_t>(got))))
+            return false;
     }
-    result.widened = true;
-    result.length = widener.size();
-    result.longest = widener.longestLine();
-    result.containsNul = widener.containsNul();
-    return result;
 }
 
 struct InputStream::State {

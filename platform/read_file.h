@@ -28,6 +28,15 @@ struct ReadResult {
 /// (NotAFile) rather than read as whatever it holds at that instant.
 ReadResult ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
+/// Reads a regular file of known size, at most `maxBytes`, `piece` bytes at a time: calls
+/// begin(size) once, then feed(bytes) for each piece. False, having fed what it read, when
+/// the file cannot be opened, is not a regular file, is too large, fails to read, grows past
+/// its size or feed() returns false; the caller then reads it another way (ReadWholeFile,
+/// which says why).
+bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::size_t piece,
+                     const std::function<void(std::uint64_t size)>& begin,
+                     const std::function<bool(std::string_view bytes)>& feed);
+
 /// An input the command line reads twice: a file by seeking back to where it stood, anything
 /// else (standard input, a pipe, a device) through an unnamed temporary file that the first
 /// reading fills, so that the second reads the same bytes.

@@ -8,7 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/memory.h"
-#include "platform/text_file.h"
+#include "text/text_file.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,7 +120,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFont(platform::SongFont(10.5));
+    setFont(ui::SongFont(10.5));
     createMenu();
     createControls();
     resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
@@ -151,10 +151,10 @@ void Form1::createControls() {
     setCentralWidget(client);
 
     // A fixed layout: resizing the window moves and resizes nothing.
-    CInput = new platform::TextBox(client);
+    CInput = new ui::TextBox(client);
     CInput->setObjectName(QStringLiteral("CInput"));
     CInput->setGeometry(0, 0, 377, 289);
-    CInput->setFont(platform::SongFont(9));
+    CInput->setFont(ui::SongFont(9));
     CInput->setAccessibleName(QStringLiteral("输入数据"));
     CInput->setText(kSampleInput.toString());
 
@@ -177,7 +177,7 @@ void Form1::createControls() {
         });
     }
 
-    Combo1 = new platform::ComboBox(client);
+    Combo1 = new ui::ComboBox(client);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setGeometry(392, 184, 121, 22);
     Combo1->setEditText(QStringLiteral("请选择长度"));
@@ -186,13 +186,12 @@ void Form1::createControls() {
     Command4 = new QPushButton(QStringLiteral("Tarnwick一键转换"), client);
     Command4->setObjectName(QStringLiteral("Command4"));
     Command4->setGeometry(384, 216, 137, 65);
-    Command4->setFont(platform::SongFont(12));
+    Command4->setFont(ui::SongFont(12));
     Command4->setAutoDefault(false);
     Command4->setDefault(false);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     // Queued: the drop ends before any message box of the load opens.
-    connect(CInput, &platform::TextBox::urlsDropped, this, &Form1::filesDropped,
-            Qt::QueuedConnection);
+    connect(CInput, &ui::TextBox::urlsDropped, this, &Form1::filesDropped, Qt::QueuedConnection);
 
     setTabOrder(CInput, Command4);
     setTabOrder(Command4, Option1[0]);
@@ -232,8 +231,7 @@ void Form1::Command4_Click() {
     if (m_busy)
         return;
     const QScopedValueRollback busy(m_busy, true);
-    std::unique_ptr<platform::Progress> progress =
-        m_services.progress.start(this, kConvertingLabel);
+    std::unique_ptr<ui::Progress> progress = m_services.progress.start(this, kConvertingLabel);
     const QString text = CInput->text();
     ConvertOptions options;
     int widthIndex = -1;
@@ -308,16 +306,16 @@ bool Form1::loadFile(const QString& name) {
     if (m_busy)
         return false;
     const QScopedValueRollback busy(m_busy, true);
-    std::unique_ptr<platform::Progress> progress = m_services.progress.start(this, kLoadingLabel);
+    std::unique_ptr<ui::Progress> progress = m_services.progress.start(this, kLoadingLabel);
     // Read first, off the window's thread: the box keeps its text unless the whole file
     // arrived. An ASCII file is widened straight into the box's string as it is read.
     const std::filesystem::path path(QFile::encodeName(name).toStdString());
-    platform::LoadedText read;
+    text::LoadedText read;
     QString text;
     std::atomic<bool> finished = false;
     std::thread reader([&] {
         try {
-            read = platform::LoadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
+            read = text::LoadTextFile(path, kMaxLoadBytes, [&text](std::size_t units) {
                 text = QString(static_cast<qsizetype>(units), Qt::Uninitialized);
                 char16_t* const room = reinterpret_cast<char16_t*>(text.data());
                 // Faulting in a fresh buffer page by page costs more than filling it.

@@ -12,7 +12,8 @@
 //   Format/Help/Dload/About_Click -> WindowRegistry shows one information window each
 
 #include "platform/clock.h"
-#include "platform/qt/platform_qt.h"
+#include "ui/services/services.h"
+#include "ui/widgets/widgets.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -31,12 +32,12 @@ namespace tarnwick::ui {
 
 /// What the main window needs from outside; tests substitute fakes.
 struct Form1Services {
-    platform::MessageBoxService& messageBox;
-    platform::OpenFileBackend& openFile;
+    ui::MessageBoxService& messageBox;
+    ui::OpenFileBackend& openFile;
     const platform::Clock& clock;
-    platform::WindowRegistry& windows;
-    platform::ProgressService& progress;
-    std::function<QString()> desktopFolder = platform::DesktopFolder;
+    ui::WindowRegistry& windows;
+    ui::ProgressService& progress;
+    std::function<QString()> desktopFolder = ui::DesktopFolder;
 };
 
 /// Files larger than this are refused by the Open command: the text box needs about nine
@@ -57,12 +58,12 @@ public:
     bool loadFile(const QString& name);
 
     // Controls, named as in the window's design.
-    platform::TextBox* CInput = nullptr;
+    ui::TextBox* CInput = nullptr;
     std::array<QRadioButton*, 2> Option1{};
-    platform::ComboBox* Combo1 = nullptr;
+    ui::ComboBox* Combo1 = nullptr;
     QPushButton* Command4 = nullptr;
     QLabel* Image1 = nullptr;
-    platform::CommonDialog CommonDialog1;
+    ui::CommonDialog CommonDialog1;
     QAction* Op = nullptr;
     QAction* Format = nullptr;
     QAction* Help = nullptr;

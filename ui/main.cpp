@@ -1,8 +1,8 @@
 #include "platform/clock.h"
-#include "platform/qt/platform_qt.h"
 #include "resources/artwork.h"
 #include "ui/command_line.h"
 #include "ui/form1.h"
+#include "ui/services/services.h"
 
 #include "platform/signal_cleanup.h"
 #include "platform/version.h"
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     // Ties the running window to its desktop entry, so a dock shows its icon and groups it.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tarnwick"));
     QApplication::setWindowIcon(tarnwick::artwork::AppIcon());
-    tarnwick::platform::InstallChineseQtTranslations(app);
+    tarnwick::ui::InstallChineseQtTranslations(app);
     // SIGINT, SIGTERM and SIGHUP end the event loop, so the window closes as if the user had
     // closed it; during a conversion the signal removes its temporary file first.
     if (const int quitFd = tarnwick::platform::InstallSignalCleanupWithQuitPipe(); quitFd >= 0) {
@@ -82,10 +82,10 @@ int main(int argc, char** argv) {
     }
 
     tarnwick::platform::LocaleClock clock;
-    tarnwick::platform::QtMessageBox messageBox;
-    tarnwick::platform::QtOpenFileBackend openFile;
-    tarnwick::platform::WindowRegistry windows;
-    tarnwick::platform::QtProgress progress;
+    tarnwick::ui::QtMessageBox messageBox;
+    tarnwick::ui::QtOpenFileBackend openFile;
+    tarnwick::ui::WindowRegistry windows;
+    tarnwick::ui::QtProgress progress;
 
     auto* form1 = new tarnwick::ui::Form1({messageBox, openFile, clock, windows, progress});
     form1->setAttribute(Qt::WA_DeleteOnClose);

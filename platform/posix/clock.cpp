@@ -1,7 +1,5 @@
 #include "platform/clock.h"
 
-#include "platform/cp936.h"
-
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>

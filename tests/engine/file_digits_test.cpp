@@ -1,8 +1,8 @@
 #include "engine/engine.h"
-#include "platform/cp936.h"
-#include "platform/line_ends.h"
 #include "support/reference.h"
 #include "support/test_support.h"
+#include "text/cp936.h"
+#include "text/line_ends.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ std::string randomFileBytes(std::mt19937& rng) {
 
 // The bytes in random pieces through one of the stream's two paths.
 std::u16string streamed(const std::string& bytes, bool fast, std::mt19937& rng) {
-    FileDigitStream stream(platform::TextEncoding::Cp936);
+    FileDigitStream stream(text::TextEncoding::Cp936);
     std::u16string digits;
     auto collect = [&digits](char16_t c) { digits += c; };
     auto collectAt = [&digits](char16_t c, const TextPosition&) { digits += c; };
@@ -76,14 +76,14 @@ TEST(Streaming, FastAndExactPathsInRandomPiecesGiveTheReferenceDigits) {
     for (int round = 0; round < 20000; ++round) {
         const std::string bytes = randomFileBytes(rng);
         const std::u16string expected =
-            reference::StripDelimiters(platform::NormaliseLineEnds(test::DecodeCp936(bytes)));
+            reference::StripDelimiters(text::NormaliseLineEnds(test::DecodeCp936(bytes)));
         ASSERT_EQ(streamed(bytes, false, rng), expected) << "exact, round " << round;
         ASSERT_EQ(streamed(bytes, true, rng), expected) << "fast, round " << round;
 
         // The count splits into digits of the radix and strays exactly as the digits do,
         // whichever path freed them: a '2' counted as binary would write a wrong file.
         for (const RadixMode radix : {RadixMode::Hexadecimal, RadixMode::Binary}) {
-            FileDigitStream counting(platform::TextEncoding::Cp936);
+            FileDigitStream counting(text::TextEncoding::Cp936);
             std::uint64_t digits = 0, strays = 0;
             auto one = [&](char16_t c) { ++(IsRadixDigit(c, radix) ? digits : strays); };
             for (std::size_t at = 0; at < bytes.size() || at == 0;) {

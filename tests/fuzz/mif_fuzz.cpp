@@ -5,11 +5,11 @@
 // Byte 0 picks the radix, byte 1 the width index, byte 2 the piece sizes.
 
 #include "engine/engine.h"
-#include "platform/cp936.h"
-#include "platform/line_ends.h"
-#include "platform/text_decoder.h"
 #include "support/reference.h"
 #include "support/test_support.h"
+#include "text/cp936.h"
+#include "text/line_ends.h"
+#include "text/text_decoder.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A file's bytes in random pieces: every line end becomes CR LF first. As GBK, where
     // ASCII bytes are the text, and as UTF-16, where they never are.
-    for (const auto encoding : {platform::TextEncoding::Cp936, platform::TextEncoding::Utf16Le}) {
-        const std::u16string fileDigits = reference::StripDelimiters(
-            platform::NormaliseLineEnds(platform::DecodeText(bytes, encoding)));
+    for (const auto encoding : {text::TextEncoding::Cp936, text::TextEncoding::Utf16Le}) {
+        const std::u16string fileDigits =
+            reference::StripDelimiters(text::NormaliseLineEnds(text::DecodeText(bytes, encoding)));
         FileDigitStream fast(encoding);
         FileDigitStream counting(encoding);
         std::u16string got;

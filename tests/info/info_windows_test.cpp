@@ -1,9 +1,9 @@
 #include "info/info_texts.h"
 #include "info/info_windows.h"
-#include "platform/qt/text_box.h"
 #include "resources/sample_input.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
+#include "ui/widgets/text_box.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -198,7 +198,7 @@ TEST_F(InfoWindowTest, EachWindowHasItsDesign) {
         EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "fixed frame";
         EXPECT_FALSE(window->windowFlags() &
                      (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        auto* box = window->findChild<platform::TextBox*>(QString::fromLatin1(e.box));
+        auto* box = window->findChild<ui::TextBox*>(QString::fromLatin1(e.box));
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->geometry(), QRect(0, 56, 489, 249));
         EXPECT_EQ(box->verticalScrollBarPolicy(),
@@ -220,7 +220,7 @@ TEST_F(InfoWindowTest, EachWindowHasItsDesign) {
 TEST_F(InfoWindowTest, OneWindowOfEachKindAndAFreshTextAfterClose) {
     m_form->Help_Click();
     QWidget* help = m_windows.find(QStringLiteral("Form2"));
-    auto* box = help->findChild<platform::TextBox*>(QStringLiteral("txtEdit"));
+    auto* box = help->findChild<ui::TextBox*>(QStringLiteral("txtEdit"));
     box->setText(QStringLiteral("changed"));
     m_form->Help_Click();
     EXPECT_EQ(m_windows.find(QStringLiteral("Form2")), help);
@@ -234,7 +234,7 @@ TEST_F(InfoWindowTest, OneWindowOfEachKindAndAFreshTextAfterClose) {
     m_form->Help_Click();
     QWidget* fresh = m_windows.find(QStringLiteral("Form2"));
     ASSERT_NE(fresh, nullptr);
-    EXPECT_EQ(fresh->findChild<platform::TextBox*>(QStringLiteral("txtEdit"))->text(), HelpText());
+    EXPECT_EQ(fresh->findChild<ui::TextBox*>(QStringLiteral("txtEdit"))->text(), HelpText());
 }
 
 TEST_F(InfoWindowTest, MainWindowKeepsConvertingWhileInformationWindowsAreOpen) {

@@ -22,7 +22,7 @@ struct FakeServices {
     FakeMessageBox m_messages;
     FakeOpenFile m_openFile;
     FixedClock m_clock;
-    platform::WindowRegistry m_windows;
+    ui::WindowRegistry m_windows;
     FakeProgress m_progress;
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/qt/common_dialog.h"
-#include "platform/qt/message_box.h"
-#include "platform/qt/progress.h"
+#include "ui/services/common_dialog.h"
+#include "ui/services/message_box.h"
+#include "ui/services/progress.h"
 
 #include <QStringList>
 
@@ -11,14 +11,14 @@
 namespace tarnwick::test {
 
 /// Records messages instead of showing them; never blocks.
-class FakeMessageBox final : public platform::MessageBoxService {
+class FakeMessageBox final : public ui::MessageBoxService {
 public:
     void show(QWidget*, const QString& text) override { messages << text; }
     QStringList messages;
 };
 
 /// Answers the next file name (empty means cancel) and records how it was asked.
-class FakeOpenFile final : public platform::OpenFileBackend {
+class FakeOpenFile final : public ui::OpenFileBackend {
 public:
     QString getOpenFileName(QWidget*, const QString& title,
                             const QStringList& nameFilters) override {
@@ -35,10 +35,10 @@ public:
 
 /// Records each task's label; `answer(done, total)` says whether to go on (always, unless
 /// a test sets it).
-class FakeProgress final : public platform::ProgressService {
+class FakeProgress final : public ui::ProgressService {
 public:
     using Answer = std::function<bool(std::uint64_t done, std::uint64_t total)>;
-    std::unique_ptr<platform::Progress> start(QWidget*, const QString& label) override {
+    std::unique_ptr<ui::Progress> start(QWidget*, const QString& label) override {
         labels << label;
         return std::make_unique<Task>(answer);
     }
@@ -46,7 +46,7 @@ public:
     Answer answer = [](std::uint64_t, std::uint64_t) { return true; };
 
 private:
-    struct Task final : platform::Progress {
+    struct Task final : ui::Progress {
         explicit Task(Answer answer) : m_answer(std::move(answer)) {}
         bool step(std::uint64_t done, std::uint64_t total) override {
             return m_answer(done, total);

@@ -1,7 +1,7 @@
 #include "reference.h"
 
 #include "engine/mif_writer.h"
-#include "platform/cp936.h"
+#include "text/cp936.h"
 
 namespace tarnwick::reference {
 
@@ -45,7 +45,7 @@ std::string WriteMif(RadixMode radix, const WordLayout& layout,
     line(kContactLine);
     const std::u16string date = clock.Date();
     const std::u16string time = clock.Time();
-    line(platform::EncodeCp936(u"-- Design Date\uFF1A" + date + time));
+    line(text::EncodeCp936(u"-- Design Date\uFF1A" + date + time));
     line("");
     line("");
     line("WIDTH = " + std::to_string(layout.dataWidth) + ";");
@@ -57,7 +57,7 @@ std::string WriteMif(RadixMode radix, const WordLayout& layout,
     line("CONTENT BEGIN");
     line("");
     for (std::size_t k = 0; k < words.size(); ++k)
-        line("\t" + std::to_string(k) + "\t:\t" + platform::EncodeCp936(words[k]) + ";");
+        line("\t" + std::to_string(k) + "\t:\t" + text::EncodeCp936(words[k]) + ";");
     line("");
     line("END;");
     return out;

@@ -3,8 +3,8 @@
 #include "engine/digits.h"
 #include "platform/byte_sink.h"
 #include "platform/clock.h"
-#include "platform/cp936.h"
-#include "platform/text_decoder.h"
+#include "text/cp936.h"
+#include "text/text_decoder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,7 +35,7 @@ private:
 struct DecodeCase {
     const char* name;
     std::string bytes;
-    platform::TextEncoding encoding;
+    text::TextEncoding encoding;
     std::u16string text;
 };
 
@@ -46,7 +46,7 @@ inline void PrintTo(const DecodeCase& c, std::ostream* os) {
 /// Decodes code page 936 bytes, given whole, to UTF-16.
 inline std::u16string DecodeCp936(std::string_view bytes) {
     std::u16string out;
-    platform::Cp936Decoder decoder;
+    text::Cp936Decoder decoder;
     decoder.decode(bytes, out, true);
     return out;
 }

@@ -370,7 +370,7 @@ TEST_F(Form1Test, AltKeysAtTheFocusedBoxRunMenuCommandsAndNeverType) {
     EXPECT_EQ(m_form.Combo1->currentText(), QStringLiteral("8   Bits Data"));
     EXPECT_EQ(m_form.Combo1->listIndex(), 1);
 
-    auto* helpText = help->findChild<platform::TextBox*>();
+    auto* helpText = help->findChild<ui::TextBox*>();
     const QString before = helpText->text();
     QTest::keyClick(helpText, Qt::Key_A, Qt::AltModifier);
     EXPECT_EQ(helpText->text(), before);

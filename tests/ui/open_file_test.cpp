@@ -1,6 +1,6 @@
-#include "platform/cp936.h"
 #include "resources/sample_input.h"
 #include "support/fake_services.h"
+#include "text/cp936.h"
 #include "ui/form1.h"
 
 #include <sys/stat.h>

@@ -1,0 +1,47 @@
+#include "ui/services/message_box.h"
+#include "ui/services/translations.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace tarnwick::ui {
+namespace {
+
+// The real box, shown offscreen and answered from inside its own event loop.
+TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
+    InstallChineseQtTranslations(*QCoreApplication::instance());
+    QMessageBox* seen = nullptr;
+    QString label;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!seen)
+            return;
+        for (QLabel* l : seen->findChildren<QLabel*>())
+            if (l->objectName() == QStringLiteral("qt_msgbox_label"))
+                label = l->text();
+        for (QAbstractButton* b : seen->findChildren<QAbstractButton*>())
+            buttons << b->text();
+        EXPECT_EQ(seen->windowTitle(), QStringLiteral("Tarnwick"));
+        EXPECT_EQ(seen->icon(), QMessageBox::NoIcon);
+        EXPECT_TRUE(seen->iconPixmap().isNull());
+        seen->button(QMessageBox::Ok)->click();
+    });
+    QtMessageBox().show(nullptr, QStringLiteral("    非法操作，不能操作空字符串！\r\n"
+                                                "请选择文件或者输入需要转换的数据！\r\n"
+                                                "               谢谢！"));
+    ASSERT_NE(seen, nullptr) << "no modal message box appeared";
+    EXPECT_EQ(label, QStringLiteral("    非法操作，不能操作空字符串！\n"
+                                    "请选择文件或者输入需要转换的数据！\n"
+                                    "               谢谢！"));
+    EXPECT_EQ(buttons, QStringList{QStringLiteral("确定")});
+}
+
+} // namespace
+} // namespace tarnwick::ui

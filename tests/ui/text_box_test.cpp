@@ -1,0 +1,252 @@
+#include "ui/services/common_dialog.h"
+#include "ui/widgets/combo_box.h"
+#include "ui/widgets/text_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace tarnwick::ui {
+namespace {
+
+QString Shown(const QString& text) {
+    QString out;
+    for (QChar c : text)
+        out += c.unicode() < 0x20 || c.unicode() > 0x7E
+                   ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'))
+                   : QString(c);
+    return out;
+}
+
+// Types any text, as an input method or a keyboard layout would deliver it.
+void Type(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+TEST(TextBox, EveryStringReadsBackAsSet) {
+    // Rich in everything Qt's document turns into something else.
+    const std::u16string alphabet = u"\r\r\r\n\n\n\u2028\u2029\u00A0\uFDD0\uFDD1\uFFFC\t a0"
+                                    u"\u5B57\u6A21\xD800\xDC00\u240D\u240A\u2400\u2426";
+    const std::u16string withNul(1, u'\0');
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size());
+    std::uniform_int_distribution<int> length(0, 30);
+    TextBox box;
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = length(rng); i > 0; --i) {
+            const std::size_t k = pick(rng);
+            text += k == alphabet.size() ? QChar(u'\0') : QChar(alphabet[k]);
+        }
+        box.setText(text);
+        ASSERT_EQ(box.text(), text)
+            << Shown(text).toStdString() << " came back as " << Shown(box.text()).toStdString();
+    }
+}
+
+TEST(TextBox, EnterAndShiftEnterStoreCrLf) {
+    TextBox box;
+    box.setText(QStringLiteral("ab"));
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, QStringLiteral("c"));
+    QTest::keyClick(&box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(box.text(), QStringLiteral("ab\r\nc\r\n\r\n"));
+}
+
+void UndoAll(TextBox& box) {
+    while (box.document()->isUndoAvailable())
+        box.undo();
+}
+
+void RedoAll(TextBox& box) {
+    while (box.document()->isRedoAvailable())
+        box.redo();
+}
+
+TEST(TextBox, TypingBesideMarksAndUndoRedoKeepTheRule) {
+    TextBox box;
+    box.setText(QStringLiteral("1\n2\r3"));
+    QTextCursor cursor = box.textCursor();
+    cursor.setPosition(2); // just after the LF's glyph
+    box.setTextCursor(cursor);
+    Type(&box, QStringLiteral("\u240Ax"));
+    const QString typed = QStringLiteral("1\n\u240Ax2\r3");
+    EXPECT_EQ(box.text(), typed) << "a typed glyph is a character of its own";
+    UndoAll(box);
+    EXPECT_EQ(box.text(), QStringLiteral("1\n2\r3"));
+    RedoAll(box);
+    EXPECT_EQ(box.text(), typed);
+
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    EXPECT_EQ(box.text(), QStringLiteral("1\n\u240Ax2"));
+    box.undo(); // the deleted glyph comes back as the CR it stands for
+    if (box.text().size() == 6)
+        box.undo();
+    EXPECT_EQ(box.text(), typed);
+}
+
+// An input method's commit that holds a character kept as a glyph is stored as typed, and
+// still ends the composition it was showing.
+TEST(TextBox, InputMethodCommitWithAGlyphEndsThePreedit) {
+    TextBox box;
+    box.show();
+    QInputMethodEvent compose(QStringLiteral("zi"), {});
+    QApplication::sendEvent(&box, &compose);
+    ASSERT_EQ(box.textCursor().block().layout()->preeditAreaText(), QStringLiteral("zi"));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u5B57\uFFFC"));
+    QApplication::sendEvent(&box, &commit);
+    EXPECT_EQ(box.textCursor().block().layout()->preeditAreaText(), QString());
+    EXPECT_EQ(Shown(box.text()), Shown(QStringLiteral("\u5B57\uFFFC")));
+}
+
+TEST(TextBox, LiteralGlyphsInTheTextStayLiteral) {
+    TextBox box;
+    const QString text = QStringLiteral("\u240A\n\u240D\r\n\u2400");
+    box.setText(text);
+    EXPECT_EQ(box.text(), text);
+    box.moveCursor(QTextCursor::End);
+    Type(&box, QStringLiteral("y"));
+    EXPECT_EQ(box.text(), text + u'y');
+}
+
+TEST(TextBox, PasteStoresLineBreaksAsCrLfAndKeepsOtherCharacters) {
+    TextBox box;
+    box.setText(QString());
+    auto* data = new QMimeData; // the clipboard takes it over
+    data->setText(QStringLiteral("a\nb\rc\r\nd\u2029e\u00A0\uFDD0"));
+    QApplication::clipboard()->setMimeData(data);
+    box.paste();
+    QApplication::clipboard()->clear();
+    EXPECT_EQ(box.text(), QStringLiteral("a\r\nb\r\nc\r\nd\u2029e\u00A0\uFDD0"));
+}
+
+TEST(TextBox, CopyGivesTheStoredCharacters) {
+    TextBox box;
+    box.setText(QStringLiteral("x\ny\r\nz"));
+    box.selectAll();
+    box.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("x\ny\r\nz"));
+}
+
+TEST(TextBox, CrLfIsALineBreakAndLoneEndsStayInTheirLine) {
+    TextBox box;
+    box.setText(QStringLiteral("12\r\n34\n56\r78\r\n"));
+    EXPECT_EQ(box.document()->blockCount(), 3);
+    EXPECT_EQ(box.document()->findBlockByNumber(1).text(), QStringLiteral("34\u240A56\u240D78"));
+}
+
+TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
+    TextBox box;
+    box.resize(377, 289);
+    box.show();
+    QString line;
+    for (int i = 0; i < 20000; ++i)
+        line += QChar(u"0123456789abcdef"[(i * 7 + i / 16) % 16]);
+    // No block may approach the line's length: Qt lays a block out whole on every edit.
+    auto longestBlock = [&box] {
+        int longest = 0;
+        for (QTextBlock b = box.document()->firstBlock(); b.isValid(); b = b.next())
+            longest = std::max(longest, b.length() - 1);
+        return longest;
+    };
+    // Keys at the end of one piece or the start of the next act on the one line.
+    const qsizetype end = [&] {
+        box.setText(line);
+        return qsizetype{box.document()->firstBlock().length()} - 1;
+    }();
+    ASSERT_LT(end, line.size());
+    struct Case {
+        const char* name;
+        bool atNextPiece;
+        QList<int> keys;
+        QString expected;
+    };
+    const QList<Case> cases = {
+        {"backspace at the end", false, {Qt::Key_Backspace}, QString(line).remove(end - 1, 1)},
+        {"backspace at the start", true, {Qt::Key_Backspace}, QString(line).remove(end - 1, 1)},
+        {"delete at the end", false, {Qt::Key_Delete}, QString(line).remove(end, 1)},
+        {"delete at the start", true, {Qt::Key_Delete}, QString(line).remove(end, 1)},
+        {"right at the end",
+         false,
+         {Qt::Key_Right, Qt::Key_X},
+         QString(line).insert(end + 1, u'x')},
+        {"left at the start", true, {Qt::Key_Left, Qt::Key_X}, QString(line).insert(end - 1, u'x')},
+        {"enter at the end", false, {Qt::Key_Return}, QString(line).insert(end, u"\r\n")},
+        {"enter at the start", true, {Qt::Key_Return}, QString(line).insert(end, u"\r\n")},
+    };
+    for (const Case& c : cases) {
+        box.setText(line);
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(static_cast<int>(end) + (c.atNextPiece ? 1 : 0));
+        box.setTextCursor(cursor);
+        for (int key : c.keys)
+            QTest::keyClick(&box, static_cast<Qt::Key>(key));
+        EXPECT_EQ(box.text(), c.expected) << c.name;
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(box.text(), line) << c.name << ", undone";
+    }
+
+    // Copy across a piece's end, paste a long line into the middle, select by stored index.
+    box.setText(line);
+    box.selectStored(end - 2, 4);
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), line.mid(end - 2, 4));
+    const QString pasted = line.repeated(3);
+    QApplication::clipboard()->setText(pasted);
+    box.selectStored(100, 0);
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), QString(line).insert(100, pasted));
+    EXPECT_LE(longestBlock(), 8192);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString(9000, u'7'));
+    QApplication::sendEvent(&box, &commit);
+    EXPECT_EQ(box.text(), QString(line).insert(100, pasted + QString(9000, u'7')));
+    EXPECT_LE(longestBlock(), 8192);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), line);
+}
+
+TEST(ComboBox, TypingClearsTheSelectionUntilAnEntryIsChosen) {
+    ComboBox combo;
+    combo.addItems({QStringLiteral("4   Bits Data"), QStringLiteral("8   Bits Data")});
+    combo.selectIndex(1);
+    combo.show();
+    EXPECT_EQ(combo.listIndex(), 1);
+    QTest::keyClicks(combo.lineEdit(), QStringLiteral("12"));
+    EXPECT_EQ(combo.listIndex(), -1);
+    QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(combo.count(), 2) << "Enter never adds an entry";
+    QTest::keyClick(&combo, Qt::Key_Up); // choosing from the list again
+    EXPECT_EQ(combo.listIndex(), 0);
+}
+
+TEST(CommonDialog, FilterBecomesQtNameFiltersWithEveryFileForStarDotStar) {
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*")),
+              (QStringList{QStringLiteral("文本文件(*.txt) (*.txt)"),
+                           QStringLiteral("所有文件(*.*) (*)")}));
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("C|*.c;*.h")),
+              QStringList{QStringLiteral("C (*.c *.h)")});
+    EXPECT_TRUE(CommonDialog::NameFilters(QString()).isEmpty());
+}
+
+} // namespace
+} // namespace tarnwick::ui

@@ -1,0 +1,172 @@
+#include "text_decoder.h"
+
+#include "ascii.h"
+#include "platform/memory.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace tarnwick::text {
+
+namespace {
+
+struct Mark {
+    std::string_view bytes;
+    TextEncoding encoding;
+};
+constexpr std::array<Mark, 3> kMarks{{
+    {"\xEF\xBB\xBF", TextEncoding::Utf8},
+    {"\xFF\xFE", TextEncoding::Utf16Le},
+    {"\xFE\xFF", TextEncoding::Utf16Be},
+}};
+
+platform::Charset charsetOf(TextEncoding encoding) {
+    switch (encoding) {
+    case TextEncoding::Utf16Le:
+        return platform::Charset::Utf16Le;
+    case TextEncoding::Utf16Be:
+        return platform::Charset::Utf16Be;
+    default:
+        return platform::Charset::Utf8;
+    }
+}
+
+// Widens ASCII bytes to UTF-16, appended to `out`.
+void appendAscii(std::string_view ascii, std::u16string& out) {
+    const std::size_t base = out.size();
+    out.resize(base + ascii.size());
+    WidenAscii(ascii.data(), ascii.size(), out.data() + base);
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes, bool mayBeCut) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            if (b == 0xE0)
+                low = 0xA0; // no overlong forms
+            if (b == 0xED)
+                high = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            if (b == 0xF0)
+                low = 0x90;
+            if (b == 0xF4)
+                high = 0x8F; // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k == n)
+                return mayBeCut;
+            const unsigned char t = p[i + k];
+            if (k == 1 ? (t < low || t > high) : (t < 0x80 || t > 0xBF))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+TextDecoder::TextDecoder(TextEncoding encoding) : m_encoding(encoding) {}
+
+void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last) {
+    std::string joined;
+    if (!m_head.empty()) {
+        joined = m_head + std::string(bytes);
+        bytes = joined;
+        m_head.clear();
+    }
+    if (!m_markChecked) {
+        // A mark is at most three bytes; they may arrive in pieces of one.
+        bool waiting = false;
+        for (const Mark& mark : kMarks) {
+            if (m_encoding != TextEncoding::Auto && m_encoding != mark.encoding)
+                continue;
+            if (bytes.substr(0, mark.bytes.size()) == mark.bytes) {
+                m_encoding = mark.encoding;
+                bytes.remove_prefix(mark.bytes.size());
+                waiting = false;
+                break;
+            }
+            if (bytes.size() < mark.bytes.size() && mark.bytes.substr(0, bytes.size()) == bytes)
+                waiting = true;
+        }
+        if (waiting && !last) {
+            m_head.assign(bytes);
+            return;
+        }
+        m_markChecked = true;
+    }
+    if (m_encoding == TextEncoding::Auto) {
+        // ASCII reads the same in every candidate: decode it before anything is decided.
+        const std::size_t ascii = AsciiRun(bytes.data(), bytes.size());
+        appendAscii(bytes.substr(0, ascii), out);
+        bytes.remove_prefix(ascii);
+        if (bytes.empty())
+            return;
+        if (!IsValidUtf8(bytes, !last)) {
+            m_encoding = TextEncoding::Cp936;
+        } else if (bytes.size() < 4 && !IsValidUtf8(bytes, false)) {
+            // Only the start of one character: too little to decide on.
+            m_head.assign(bytes);
+            return;
+        } else {
+            m_encoding = TextEncoding::Utf8;
+        }
+    }
+    decodeDecided(bytes, out, last);
+}
+
+bool TextDecoder::asciiPassesThrough() const {
+    if (!m_markChecked || !m_head.empty() || m_cp936.pending())
+        return false;
+    switch (m_encoding) {
+    case TextEncoding::Auto:
+    case TextEncoding::Cp936:
+        return true;
+    case TextEncoding::Utf8: {
+        return !m_converter || m_converter->idle();
+    }
+    default:
+        return false;
+    }
+}
+
+void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, bool last) {
+    if (m_encoding == TextEncoding::Cp936) {
+        m_cp936.decode(bytes, out, last);
+        return;
+    }
+    if (!m_converter)
+        m_converter = platform::OpenDecoder(charsetOf(m_encoding));
+    m_converter->decode(bytes, last, out);
+}
+
+std::u16string DecodeText(std::string_view bytes, TextEncoding encoding) {
+    std::u16string out;
+    out.reserve(bytes.size() + 4);
+    // Faulting in hundreds of megabytes page by page costs more than decoding them.
+    platform::AdviseHugePages(out.data(), (bytes.size() + 4) * sizeof(char16_t));
+    TextDecoder decoder(encoding);
+    decoder.decode(bytes, out, true);
+    return out;
+}
+
+} // namespace tarnwick::text
