@@ -7,10 +7,12 @@
 #include <getopt.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -26,7 +28,37 @@ int usageError(const std::string& text) {
     return Usage;
 }
 
+// One line a format, from the formats' table: "  name     what it is".
+template <class Row> std::string formatLines(std::span<const Row> rows) {
+    std::string lines;
+    for (const Row& row : rows) {
+        std::string name(row.name);
+        name.resize(std::max<std::size_t>(name.size() + 1, 9), ' ');
+        lines += "                          " + name + std::string(row.help) + "\n";
+    }
+    return lines;
+}
+
 void printHelp() {
+    const std::string to = "  -t, --to=FORMAT       the output's format, " +
+                           std::string(OutputFormats()[0].name) + " by default:\n" +
+                           formatLines(OutputFormats());
+    const std::string from = "      --from=FORMAT     the input's format, " +
+                             std::string(InputFormats()[0].name) + " by default:\n" +
+                             formatLines(InputFormats());
+    std::string outputs;
+    for (const OutputFormatRow& row : OutputFormats())
+        outputs += (outputs.empty()                               ? "Vetrask."
+                    : row.format == OutputFormats().back().format ? " or ."
+                                                                  : ", .") +
+                   std::string(row.extension);
+    std::string aliases;
+    for (const InputFormatRow& row : InputFormats())
+        if (!row.alias.empty()) {
+            std::string flag = "--" + std::string(row.alias);
+            flag.resize(std::max<std::size_t>(flag.size() + 1, 18), ' ');
+            aliases += "      " + flag + "the same as --from=" + std::string(row.name) + "\n";
+        }
     std::printf(
         "Usage: %s [OPTION]... [INPUT]\n"
         "Convert hexadecimal or binary digits (a C array, a digit block, a $readmemh\n"
@@ -36,18 +68,14 @@ void printHelp() {
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
         "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 64 (bin);\n"
         "                        default 8\n"
-        "  -t, --to=FORMAT       mif (default), coe (a coefficient file) or mem (one word\n"
-        "                        a line, as $readmemh and $readmemb read it)\n"
-        "      --from=FORMAT     digits (default: digits among delimiters), readmem (a\n"
-        "                        $readmemh/$readmemb file: words, // and /* */ comments,\n"
-        "                        @ADDR jumps forward, zero-filled) or binary (raw bytes,\n"
-        "                        each two hex digits; hex radix, width a multiple of 8)\n"
-        "  -o, --output=FILE     the output (default Vetrask.mif, .coe or .mem); - for\n"
-        "                        standard output\n"
+        "%s"
+        "%s"
+        "  -o, --output=FILE     the output, - for standard output; default\n"
+        "                        %s, as --to asks\n"
         "      --depth=N         fill the addresses after the data with words of zeros up\n"
         "                        to N; more words than N is an error\n"
         "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
-        "      --binary-input    the same as --from=binary\n"
+        "%s"
         "      --strict          treat every warning as an error: write nothing\n"
         "  -q, --quiet           do not report the file written (warnings still show)\n"
         "      --help            display this help and exit\n"
@@ -58,9 +86,10 @@ void printHelp() {
         "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
         "(remove comments and declarations, or convert a binary with --binary-input).\n"
         "A short last word is a warning; a tail too short for one is an error. With\n"
-        "--from=readmem each word is one token, and the width is the widest word's\n"
-        "unless -w gives it; a wider word, or an address going back, is an error, and\n"
-        "a gap an address leaves is a warning.\n"
+        "--from=readmem each word is one token (// and /* */ comments are skipped), and\n"
+        "the width is the widest word's unless -w gives it; a wider word, or an address\n"
+        "going back, is an error, and a gap an @ADDR leaves is filled with zeros and is a\n"
+        "warning.\n"
         "\n"
         "With auto, a byte-order mark decides the encoding; without one the input is\n"
         "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
@@ -73,7 +102,7 @@ void printHelp() {
         "Exit status: 0 written; 1 nothing to convert, or a character that is not a\n"
         "digit; 2 usage error; 3 input unreadable, output unwritable, or refused\n"
         "(--strict, --depth).\n",
-        kProgram);
+        kProgram, to.c_str(), from.c_str(), outputs.c_str(), aliases.c_str());
 }
 
 std::optional<std::int64_t> parseNumber(const char* text) {
@@ -129,13 +158,13 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     enum {
         DepthOption = 256,
         FromOption,
-        BinaryInputOption,
         StrictOption,
         EncodingOption,
         HelpOption,
-        VersionOption
+        VersionOption,
+        AliasOption, ///< the first of the readers' flags of their own (--binary-input)
     };
-    static const option longOptions[] = {
+    std::vector<option> longOptions = {
         {"radix", required_argument, nullptr, 'r'},
         {"width", required_argument, nullptr, 'w'},
         {"output", required_argument, nullptr, 'o'},
@@ -143,13 +172,21 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         {"from", required_argument, nullptr, FromOption},
         {"quiet", no_argument, nullptr, 'q'},
         {"depth", required_argument, nullptr, DepthOption},
-        {"binary-input", no_argument, nullptr, BinaryInputOption},
         {"strict", no_argument, nullptr, StrictOption},
         {"encoding", required_argument, nullptr, EncodingOption},
         {"help", no_argument, nullptr, HelpOption},
         {"version", no_argument, nullptr, VersionOption},
-        {nullptr, 0, nullptr, 0},
     };
+    const std::span<const InputFormatRow> readers = InputFormats();
+    std::vector<std::string> aliases; // reserved: the options point into them
+    aliases.reserve(readers.size());
+    for (std::size_t i = 0; i < readers.size(); ++i)
+        if (!readers[i].alias.empty()) {
+            aliases.emplace_back(readers[i].alias);
+            longOptions.push_back(
+                {aliases.back().c_str(), no_argument, nullptr, AliasOption + static_cast<int>(i)});
+        }
+    longOptions.push_back({nullptr, 0, nullptr, 0});
     std::vector<char*> args(argv, argv + argc);
     std::string program = kProgram;
     args[0] = program.data();
@@ -161,7 +198,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     std::optional<std::int64_t> width;
     bool outputGiven = false;
     for (;;) {
-        const int c = getopt_long(argc, args.data(), ":r:w:o:t:q", longOptions, nullptr);
+        const int c = getopt_long(argc, args.data(), ":r:w:o:t:q", longOptions.data(), nullptr);
         if (c == -1)
             break;
         switch (c) {
@@ -185,26 +222,18 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             outputGiven = true;
             break;
         case 't':
-            if (std::strcmp(optarg, "mif") == 0)
-                options.format = OutputFormat::Mif;
-            else if (std::strcmp(optarg, "coe") == 0)
-                options.format = OutputFormat::Coe;
-            else if (std::strcmp(optarg, "mem") == 0)
-                options.format = OutputFormat::Mem;
+            if (const OutputFormatRow* row = FindOutputFormat(optarg))
+                options.format = row->format;
             else
-                return usageError(std::string("invalid output format '") + optarg +
-                                  "': use mif, coe or mem");
+                return usageError(std::string("invalid output format '") + optarg + "': use " +
+                                  NamesOf(OutputFormats()));
             break;
         case FromOption:
-            if (std::strcmp(optarg, "digits") == 0)
-                options.from = InputFormat::Digits;
-            else if (std::strcmp(optarg, "readmem") == 0)
-                options.from = InputFormat::Readmem;
-            else if (std::strcmp(optarg, "binary") == 0)
-                options.from = InputFormat::Binary;
+            if (const InputFormatRow* row = FindInputFormat(optarg))
+                options.from = row->format;
             else
-                return usageError(std::string("invalid input format '") + optarg +
-                                  "': use digits, readmem or binary");
+                return usageError(std::string("invalid input format '") + optarg + "': use " +
+                                  NamesOf(InputFormats()));
             break;
         case 'q':
             options.quiet = true;
@@ -215,9 +244,6 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                 *options.depth > static_cast<std::int64_t>(kMaxDigitCount))
                 return usageError(std::string("invalid depth '") + optarg +
                                   "': use a whole number from 0 to 2147483647");
-            break;
-        case BinaryInputOption:
-            options.from = InputFormat::Binary;
             break;
         case StrictOption:
             options.strict = true;
@@ -237,7 +263,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             platform::PrintVersion(kProgram);
             return Written;
         default:
-            return usageError(optionError(c, args[optind - 1], longOptions));
+            if (c >= AliasOption && c < AliasOption + static_cast<int>(readers.size())) {
+                options.from = readers[static_cast<std::size_t>(c - AliasOption)].format;
+                break;
+            }
+            return usageError(optionError(c, args[optind - 1], longOptions.data()));
         }
     }
     if (optind < argc)
@@ -253,15 +283,17 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
     options.width = static_cast<int>(bits);
     options.widthGiven = width.has_value();
-    if (!outputGiven && options.format != OutputFormat::Mif)
-        options.output = options.format == OutputFormat::Coe ? "Vetrask.coe" : "Vetrask.mem";
+    if (!outputGiven)
+        options.output = "Vetrask." + std::string(RowOf(options.format).extension);
     if (platform::SourceDateEpochMalformed())
         return usageError(std::string("invalid SOURCE_DATE_EPOCH '") +
                           std::getenv("SOURCE_DATE_EPOCH") +
                           "': use a whole number of seconds from 0 to 253402300799");
-    if (options.from == InputFormat::Binary && (!hex || options.width % 8 != 0))
-        return usageError("--from=binary (--binary-input) needs the hex radix and a width "
-                          "that is a multiple of 8");
+    const InputFormatRow& from = RowOf(options.from);
+    if (from.wholeBytes && (!hex || options.width % 8 != 0))
+        return usageError("--from=" + std::string(from.name) +
+                          (from.alias.empty() ? "" : " (--" + std::string(from.alias) + ")") +
+                          " needs the hex radix and a width that is a multiple of 8");
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/convert.h"
 #include "engine/digits.h"
+#include "engine/formats.h"
 #include "text/text_decoder.h"
 
 #include <cstdint>
@@ -16,20 +17,13 @@ inline constexpr const char* kProgram = "tarnwick-convert";
 
 enum Exit { Written = 0, NothingToConvert = 1, Usage = 2, Failed = 3 };
 
-/// What the input holds.
-enum class InputFormat {
-    Digits,  ///< digits among delimiters, as the window takes them
-    Readmem, ///< a $readmemh / $readmemb file: words, comments, @ addresses
-    Binary,  ///< raw bytes, two hexadecimal digits each
-};
-
 struct Options {
     RadixMode radix = RadixMode::Hexadecimal;
     int width = 8;
     bool widthGiven = false; ///< -w was given (readmem input otherwise takes its widest word)
     OutputFormat format = OutputFormat::Mif;
     InputFormat from = InputFormat::Digits;
-    std::string output = "Vetrask.mif"; ///< its extension follows --to unless -o names it
+    std::string output; ///< -o; otherwise Vetrask with the extension of --to
     std::optional<std::int64_t> depth;
     bool strict = false;
     bool quiet = false;

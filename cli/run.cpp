@@ -1,6 +1,7 @@
 #include "run.h"
 
-#include "engine/engine.h"
+#include "engine/convert.h"
+#include "engine/formats.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/read_file.h"
@@ -76,63 +77,40 @@ void reportStray(const Options& options, const StrayCharacters& strays, bool cou
             count + hint);
 }
 
-std::string hex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
-void reportMalformed(const Options& options, const Malformation& m) {
-    std::string what;
-    switch (m.kind) {
-    case Malformation::Kind::WordTooWide:
-        what =
-            "the word '" + m.token + "' is wider than " +
-            (options.widthGiven ? std::to_string(options.width)
-                                : std::to_string(kMaxDigitsPerWord * BitsPerDigit(options.radix))) +
-            " bits";
-        break;
-    case Malformation::Kind::AddressBackward:
-        what = "'" + m.token + "' goes back: the next word's address is @" + hex(m.address) +
-               ", and addresses only move forward";
-        break;
-    case Malformation::Kind::BadAddress:
-        what = "'" + m.token + "' is not an address: @ takes a hexadecimal number";
-        break;
-    case Malformation::Kind::Gap:
-        what = "'" + m.token + "' skips words after @" + hex(m.address) +
-               " (--strict: no gaps filled with zeros)";
-        break;
-    }
-    SayLine(placeOf(options, m.at) + ": error: " + what);
-}
-
-// The gaps an @ address left, filled with words of zeros.
-void reportGaps(const Options& options, const ReadmemSource& source) {
-    const ReadmemGap* gap = source.firstGap();
-    if (!gap || options.quiet)
-        return;
-    std::string more;
-    if (source.gapCount() > 1)
-        more = " (" + std::to_string(source.gapCount()) + " gaps, " +
-               std::to_string(source.gapWords()) + " words in all)";
-    SayLine(placeOf(options, gap->at) + ": warning: " + std::to_string(gap->words) + " word" +
-            (gap->words == 1 ? "" : "s") + " from @" + hex(gap->from) + " filled with zeros" +
-            more);
-}
-
 void reportDropped(const Options& options, const DroppedDigits& dropped) {
     std::string where = options.input;
-    if (options.from != InputFormat::Binary) // raw bytes have no lines
+    if (dropped.placed)
         where += ':' + std::to_string(dropped.at.line) + ':' + std::to_string(dropped.at.column);
     SayLine(where + ": error: the last " + std::to_string(dropped.count) + " digit" +
             (dropped.count == 1 ? " is" : "s are") + " too few for a word of " +
             std::to_string(dropped.digitsPerWord) + " digits");
 }
 
+// One warning or refusal, whoever found it: a reader's at its place in the input (as
+// compilers say it), the driver's worded here in the command line's terms.
+void reportDiagnostic(const Options& options, const Diagnostic& d) {
+    const std::string severity = d.isError() ? "error: " : "warning: ";
+    const std::string depth = std::to_string(d.of);
+    switch (d.kind) {
+    case Diagnostic::Kind::ShortLastWord:
+        Say(severity + "the last word is short: " + std::to_string(d.count) + " of " + depth +
+            " digits");
+        return;
+    case Diagnostic::Kind::DeeperThanPadding:
+        Say("the data makes " + (d.count == 0 ? "more than " + depth : std::to_string(d.count)) +
+            " words, more than --depth " + depth + "; nothing written");
+        return;
+    case Diagnostic::Kind::Reader:
+        break;
+    }
+    SayLine((d.place ? placeOf(options, d.place->at) : options.input) + ": " + severity + d.text);
+}
+
 // Says what the conversion came to and returns the exit status.
 int report(const Options& options, const platform::InputStream& input,
            const ConvertResult& result) {
+    for (const Diagnostic& d : result.diagnostics)
+        reportDiagnostic(options, d);
     switch (result.outcome) {
     case ConvertOutcome::ReadFailed:
         Say(result.error.reason);
@@ -141,9 +119,8 @@ int report(const Options& options, const platform::InputStream& input,
         reportStray(options, result.strays, input.seekable());
         return NothingToConvert;
     case ConvertOutcome::EmptyInput:
-        Say("nothing to convert: " + input.name() +
-            (options.from == InputFormat::Readmem ? " holds no words, only comments"
-                                                  : " holds no digits, only delimiters"));
+        Say("nothing to convert: " + input.name() + " holds " +
+            std::string(RowOf(options.from).nothing));
         return NothingToConvert;
     case ConvertOutcome::InputTooLarge:
         Say(input.name() + ": more than 2147483647 digits, more than a MIF file can address");
@@ -152,36 +129,18 @@ int report(const Options& options, const platform::InputStream& input,
         reportDropped(options, result.dropped);
         return NothingToConvert;
     case ConvertOutcome::Malformed:
-        reportMalformed(options, *result.malformation);
         return NothingToConvert;
-    case ConvertOutcome::NoWidthSelected: // the options were checked: cannot happen
-    case ConvertOutcome::Cancelled:
-        return Failed;
-    default:
-        break;
-    }
-    const std::string depth = std::to_string(options.depth.value_or(0));
-    if (result.countStopped) {
-        Say("the data makes more than " + depth + " words, more than --depth " + depth +
-            "; nothing written");
-        return Failed;
-    }
-    const std::uint64_t d = static_cast<std::uint64_t>(result.layout.digitsPerWord);
-    if (d != 0 && result.digitCount % d != 0)
-        Say(std::string(options.strict ? "error: " : "warning: ") + "the last word is short: " +
-            std::to_string(result.digitCount % d) + " of " + std::to_string(d) + " digits");
-    switch (result.outcome) {
     case ConvertOutcome::ShortWordRefused:
         Say("nothing written (--strict)");
         return Failed;
     case ConvertOutcome::DeeperThanPadding:
-        Say("the data makes " + std::to_string(result.layout.depth) + " words, more than --depth " +
-            depth + "; nothing written");
+    case ConvertOutcome::NoWidthSelected: // the options were checked: cannot happen
+    case ConvertOutcome::Cancelled:
         return Failed;
     case ConvertOutcome::WriteFailed:
         Say("cannot write " + outputName(options) + ": " + result.error.reason);
         return Failed;
-    default:
+    case ConvertOutcome::Written:
         break;
     }
     if (!options.quiet)
@@ -206,24 +165,18 @@ int Run(const Options& options) {
         return Failed;
     }
     InputReader reader(input);
-    std::unique_ptr<DigitSource> source;
-    ReadmemSource* readmem = nullptr;
-    if (options.from == InputFormat::Readmem) {
-        auto words =
-            std::make_unique<ReadmemSource>(reader, options.encoding, options.radix,
-                                            options.widthGiven ? options.width : 0, options.strict);
-        readmem = words.get();
-        source = std::move(words);
-    } else {
-        source = std::make_unique<ByteSource>(reader, options.encoding,
-                                              options.from == InputFormat::Binary);
-    }
+    const InputFormatRow& from = RowOf(options.from);
+    ReaderOptions reading;
+    reading.encoding = options.encoding;
+    reading.radix = options.radix;
+    reading.widthBits = options.widthGiven ? options.width : 0;
+    reading.strict = options.strict;
+    const std::unique_ptr<DigitSource> source = from.make(reader, reading);
     ConvertOptions convert;
     convert.format = options.format;
     convert.radix = options.radix;
-    // Readmem words set the width themselves unless -w gives it.
-    convert.widthBits =
-        options.from == InputFormat::Readmem && !options.widthGiven ? 0 : options.width;
+    // A reader that sets the width itself does so unless -w gives it.
+    convert.widthBits = from.widthFromInput && !options.widthGiven ? 0 : options.width;
     if (options.depth)
         convert.paddedDepth = static_cast<std::int32_t>(*options.depth);
     convert.shortWordRefused = options.strict;
@@ -244,11 +197,7 @@ int Run(const Options& options) {
         target = std::move(file);
     }
     const platform::LocaleClock clock;
-    const ConvertResult result = Convert(*source, convert, *target, clock);
-    if (readmem && (result.outcome == ConvertOutcome::Written ||
-                    result.outcome == ConvertOutcome::WriteFailed))
-        reportGaps(options, *readmem);
-    return report(options, input, result);
+    return report(options, input, Convert(*source, convert, *target, clock));
 }
 
 } // namespace tarnwick::cli

@@ -1,112 +1,23 @@
 #include "convert.h"
 
-#include "coe_writer.h"
-#include "delimiters.h"
-#include "mem_writer.h"
-#include "mif_writer.h"
+#include "formats.h"
+#include "word_writer.h"
 
-#include "text/line_ends.h"
-
+#include <algorithm>
 #include <limits>
 #include <memory>
 
 namespace tarnwick {
 
-TextPosition PositionOf(std::u16string_view text, std::size_t offset) {
-    TextPosition at;
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i + 1 < offset && i + 1 < text.size(); ++i)
-        if (text::StartsLineBreak(text, i)) {
-            ++at.line;
-            lineStart = i + 2;
-        }
-    for (std::size_t i = lineStart; i <= offset && i < text.size(); ++i)
-        if (!(i > lineStart && IsLowSurrogate(text[i]) && IsHighSurrogate(text[i - 1])))
-            ++at.column;
-    return at;
+const std::vector<Diagnostic>& DigitSource::diagnostics() const {
+    static const std::vector<Diagnostic> none;
+    return none;
 }
-
-namespace {
-
-// A piece of the text: a multiple of the block scan's size, small enough that a long
-// conversion reports and stops often.
-constexpr std::size_t kPiece = 1 << 16;
-
-// The writer of the format asked for, its header written.
-std::unique_ptr<WordWriter> makeWriter(const ConvertOptions& options, platform::ByteSink& sink,
-                                       const WordLayout& layout, const platform::Clock& clock,
-                                       std::int32_t depth) {
-    switch (options.format) {
-    case OutputFormat::Coe:
-        return std::make_unique<CoeWriter>(sink, options.radix, layout, clock, depth);
-    case OutputFormat::Mem:
-        return std::make_unique<MemWriter>(sink, layout, clock, depth);
-    case OutputFormat::Mif:
-        break;
-    }
-    return std::make_unique<MifWriter>(sink, options.radix, layout, clock, depth);
-}
-
-} // namespace
 
 bool DigitSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
     if (!count(tally, goOn))
         return false;
     return tally.anyStray() || tally.decided() || copy(writer, goOn);
-}
-
-bool TextSource::count(Tally& tally, const GoOn& goOn) {
-    DelimiterStripper stripper;
-    auto put = [&tally](char16_t c) { tally.put(c); };
-    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
-        if (!goOn(at))
-            return true;
-        tally.add(stripper.countBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at),
-                                       true, tally.radix(), put));
-    }
-    stripper.finish(put);
-    return true;
-}
-
-bool TextSource::copy(WordWriter& writer, const GoOn& goOn) {
-    DelimiterStripper stripper;
-    // Every character left is an ASCII digit now.
-    auto digits = std::make_unique_for_overwrite<char[]>(kPiece + 2 + block::kOverrun);
-    for (std::size_t at = 0; at < m_text.size(); at += kPiece) {
-        if (!goOn(at))
-            return true;
-        block::CharSink sink{digits.get()};
-        stripper.feedBlocks(m_text.data() + at, std::min(kPiece, m_text.size() - at), true, sink);
-        writer.addDigits(
-            std::string_view(digits.get(), static_cast<std::size_t>(sink.at - digits.get())));
-    }
-    block::CharSink rest{digits.get()};
-    stripper.finish(rest);
-    writer.addDigits(
-        std::string_view(digits.get(), static_cast<std::size_t>(rest.at - digits.get())));
-    return true;
-}
-
-std::optional<SourcePlace> TextSource::find(const std::function<bool(char16_t)>& isIt, bool toEnd) {
-    // The exact stripper, each character tagged with its index.
-    TaggedDelimiterStripper<std::size_t> stripper;
-    std::optional<SourcePlace> found;
-    std::size_t last = 0;
-    auto check = [&](char16_t c, std::size_t offset) {
-        if (!found && isIt(c)) {
-            found.emplace();
-            found->offset = offset;
-        }
-        last = offset;
-    };
-    for (std::size_t i = 0; i < m_text.size() && (toEnd || !found); ++i)
-        stripper.put(m_text[i], i, check);
-    stripper.finish(check);
-    if (found) {
-        found->at = PositionOf(m_text, found->offset);
-        found->length = last + 1 - found->offset;
-    }
-    return found;
 }
 
 ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
@@ -138,13 +49,14 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     std::unique_ptr<WordWriter> writer;
     bool read = false;
     // A MIF header states the depth, which only the count knows unless it is padded to.
-    const bool headerKnown = options.paddedDepth || options.format != OutputFormat::Mif;
+    const OutputFormatRow& format = RowOf(options.format);
+    const bool headerKnown = options.paddedDepth || !format.statesDepth;
     if (options.onePass && headerKnown && WidthAllowed(radix, widthBits)) {
         if (!target.open())
             return writeFailed();
         WordLayout most = ComputeLayout(radix, widthBits, 1);
         most.depth = options.paddedDepth.value_or(std::numeric_limits<std::int32_t>::max());
-        writer = makeWriter(options, target, most, clock, options.paddedDepth.value_or(0));
+        writer = format.make(target, radix, most, clock, options.paddedDepth.value_or(0));
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
         // More words than the depth holds end the count, unless a stray refuses the input
         // anyway: then the strays are counted on.
@@ -163,8 +75,10 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         read = source.count(tally,
                             [&](std::uint64_t done) { return report(done) && !tally.decided(); });
     }
-    if (!read && source.malformation()) {
-        result.malformation = source.malformation();
+    const std::vector<Diagnostic>& found = source.diagnostics();
+    if (!read &&
+        std::any_of(found.begin(), found.end(), [](const Diagnostic& d) { return d.isError(); })) {
+        result.diagnostics = found;
         return ended(ConvertOutcome::Malformed);
     }
     if (!read)
@@ -183,11 +97,13 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // Where a refused character stands is found only now, by a rescan with places: the
     // first pass stays fast. False when the rescan could not read the input.
     SourcePlace place;
+    bool placed = false;
     auto locate = [&](const std::function<bool(char16_t)>& isIt, bool toEnd) {
-        const std::optional<SourcePlace> found = source.find(isIt, toEnd);
-        if (found)
-            place = *found;
-        return found || source.error().code == 0;
+        const std::optional<SourcePlace> at = source.find(isIt, toEnd);
+        placed = at.has_value();
+        if (at)
+            place = *at;
+        return at || source.error().code == 0;
     };
     if (tally.anyStray()) {
         result.strays = tally.strays();
@@ -199,8 +115,17 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     }
     if (digits > kMaxDigitCount)
         return ended(ConvertOutcome::InputTooLarge);
-    if (result.countStopped)
+    auto deeper = [&](std::uint64_t words) {
+        Diagnostic d;
+        d.kind = Diagnostic::Kind::DeeperThanPadding;
+        d.severity = Diagnostic::Severity::Error;
+        d.count = words;
+        d.of = static_cast<std::uint64_t>(options.paddedDepth.value_or(0));
+        result.diagnostics.push_back(std::move(d));
         return ended(ConvertOutcome::DeeperThanPadding);
+    };
+    if (result.countStopped)
+        return deeper(0);
     const WordLayout layout = ComputeLayout(radix, widthBits, digits);
     if (const std::uint64_t dropped = DroppedDigitCount(layout, digits)) {
         result.dropped.count = dropped;
@@ -208,16 +133,29 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         std::uint64_t seen = 0;
         if (!locate([&seen, kept = digits - dropped](char16_t) { return seen++ == kept; }, true))
             return readFailed();
+        result.dropped.placed = placed;
         result.dropped.at = place.at;
         result.dropped.offset = place.offset;
         result.dropped.length = place.length;
         return ended(ConvertOutcome::DigitsDropped);
     }
     result.layout = layout;
-    if (options.shortWordRefused && digits % static_cast<std::uint64_t>(layout.digitsPerWord))
-        return ended(ConvertOutcome::ShortWordRefused);
+    // The input is convertible: what the reader warned of stands, then the driver's own.
+    result.diagnostics.insert(result.diagnostics.end(), found.begin(), found.end());
+    const auto perWord = static_cast<std::uint64_t>(layout.digitsPerWord);
+    if (const std::uint64_t tail = digits % perWord) {
+        Diagnostic d;
+        d.kind = Diagnostic::Kind::ShortLastWord;
+        d.severity =
+            options.shortWordRefused ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning;
+        d.count = tail;
+        d.of = perWord;
+        result.diagnostics.push_back(std::move(d));
+        if (options.shortWordRefused)
+            return ended(ConvertOutcome::ShortWordRefused);
+    }
     if (options.paddedDepth && *options.paddedDepth < layout.depth)
-        return ended(ConvertOutcome::DeeperThanPadding);
+        return deeper(static_cast<std::uint64_t>(layout.depth));
     result.depth = options.paddedDepth.value_or(layout.depth);
 
     if (writer) {
@@ -225,7 +163,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     } else {
         if (!target.open())
             return writeFailed();
-        writer = makeWriter(options, target, layout, clock, result.depth);
+        writer = format.make(target, radix, layout, clock, result.depth);
         read = source.copy(*writer, [&](std::uint64_t done) {
             return report(source.size() + done) && !target.failed();
         });

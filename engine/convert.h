@@ -1,6 +1,8 @@
 #pragma once
 
+#include "diagnostic.h"
 #include "digits.h"
+#include "source.h"
 
 #include "platform/byte_sink.h"
 #include "platform/clock.h"
@@ -8,21 +10,18 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
-class WordWriter;
-struct Malformation;
-
 /// How one conversion ended.
 enum class ConvertOutcome {
-    EmptyInput,        ///< nothing left after delimiter removal; no file touched
-    NoWidthSelected,   ///< the width is not one the radix allows; no file touched
-    NotADigit,         ///< a character left is not a digit of the radix; no file touched
-    InputTooLarge,     ///< more digits than a layout can count; no file touched
-    DigitsDropped,     ///< the last digits are too few for a word; no file touched
-    Malformed,         ///< the input breaks its format's rules (malformation); no file touched
+    EmptyInput,      ///< nothing left after delimiter removal; no file touched
+    NoWidthSelected, ///< the width is not one the radix allows; no file touched
+    NotADigit,       ///< a character left is not a digit of the radix; no file touched
+    InputTooLarge,   ///< more digits than a layout can count; no file touched
+    DigitsDropped,   ///< the last digits are too few for a word; no file touched
+    Malformed,       ///< the input breaks its format's rules (an error diagnostic); no file touched
     ShortWordRefused,  ///< a short last word, which the options refuse; nothing kept
     DeeperThanPadding, ///< more words than the padded depth; nothing kept
     ReadFailed,        ///< the input could not be read (error says why); nothing kept
@@ -31,7 +30,8 @@ enum class ConvertOutcome {
     Written,           ///< the output was written and committed
 };
 
-/// The memory file formats a conversion writes: each is a WordWriter.
+/// The memory file formats a conversion writes: each is a WordWriter and a row of
+/// OutputFormats() (formats.h).
 enum class OutputFormat {
     Mif, ///< a memory initialisation file (MifWriter)
     Coe, ///< a coefficient file (CoeWriter)
@@ -67,75 +67,15 @@ struct ConvertResult {
     platform::IoError error;      ///< set for ReadFailed and WriteFailed
     StrayCharacters strays;       ///< set for NotADigit: placed where the first stands in the input
     DroppedDigits dropped;        ///< set for DigitsDropped, placed as `strays`
-    const Malformation* malformation = nullptr; ///< set for Malformed; the source holds it
+    /// In the order found: the reader's warnings once the input proved convertible, the
+    /// driver's (a short last word), and the refusal of Malformed, ShortWordRefused and
+    /// DeeperThanPadding as an error.
+    std::vector<Diagnostic> diagnostics;
 };
 
 /// Told how far a conversion has come: `done` of `total` units of work. Returning false
 /// stops it (Cancelled) before the output replaces the earlier one.
 using ConvertProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
-
-/// Where a character of the digit string stood in the input.
-struct SourcePlace {
-    TextPosition at;
-    std::size_t offset = 0; ///< its index in the text, where the source has one
-    std::size_t length = 0; ///< code units from it to the end of the last digit, if asked
-};
-
-/// The first pass's findings: how many digits, and the characters among them that are not
-/// digits of the radix.
-class Tally {
-public:
-    Tally(RadixMode radix, bool countAllStrays) : m_finder(radix), m_countAll(countAllStrays) {}
-
-    /// Takes one digit-string character the per-character path freed.
-    void put(char16_t c) {
-        ++m_digits;
-        m_finder.put(c);
-    }
-    /// Takes a number of digits of the radix that the block path counted.
-    void add(std::uint64_t count) { m_digits += count; }
-    /// Once true, the rest of the input cannot change the outcome.
-    bool decided() const { return (m_finder.any() && !m_countAll) || m_digits > kMaxDigitCount; }
-    bool anyStray() const { return m_finder.any(); }
-    const StrayCharacters& strays() const { return m_finder.strays(); }
-    std::uint64_t digits() const { return m_digits; }
-    RadixMode radix() const { return m_finder.radix(); }
-
-private:
-    StrayFinder m_finder;
-    std::uint64_t m_digits = 0;
-    bool m_countAll;
-};
-
-/// The input of a conversion, read once for each pass: the digit string comes out of it
-/// piece by piece, never whole. Every pass calls goOn(done) between pieces, `done` counting
-/// units of work (of size(), when known); false ends the pass there.
-class DigitSource {
-public:
-    using GoOn = std::function<bool(std::uint64_t done)>;
-
-    virtual ~DigitSource() = default;
-    /// The units of work in one pass, or 0 when not known beforehand.
-    virtual std::uint64_t size() const = 0;
-    /// Counts the digit string into `tally`. False when reading failed (see error()).
-    virtual bool count(Tally& tally, const GoOn& goOn) = 0;
-    /// Hands the digit string, every character of it a digit of the radix now, to `writer`.
-    virtual bool copy(WordWriter& writer, const GoOn& goOn) = 0;
-    /// Counts as count() does and hands the digits to `writer` while no stray was found. This
-    /// reads the input twice (count, then copy); a source that reads it once overrides it.
-    virtual bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn);
-    /// Where the first digit-string character for which isIt(c) is true stands; with
-    /// `toEnd`, also how far the digits reach after it. Nothing when there is none, the
-    /// input has no places (raw bytes) or reading failed.
-    virtual std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt,
-                                            bool toEnd) = 0;
-    /// Why reading failed.
-    virtual const platform::IoError& error() const = 0;
-    /// The width in bits that the input itself sets, once count() has run; 0 for none.
-    virtual int widthBits() const { return 0; }
-    /// Why count() failed when the input broke its format's rules; null otherwise.
-    virtual const Malformation* malformation() const { return nullptr; }
-};
 
 /// One conversion, for the window and the command line alike. Counts and checks the digit
 /// string of `source` in a first pass and refuses, touching nothing, what would not make a
@@ -148,25 +88,5 @@ public:
 ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
                       platform::ByteTarget& target, const platform::Clock& clock,
                       const ConvertProgress& progress = {});
-
-/// The input box's text as a DigitSource: lines end at CR LF, as the box holds them, and
-/// places are the box's lines, columns and indexes. Read in pieces of 64 Ki characters.
-class TextSource final : public DigitSource {
-public:
-    explicit TextSource(std::u16string_view text) : m_text(text) {}
-
-    std::uint64_t size() const override { return m_text.size(); }
-    bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
-    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
-    const platform::IoError& error() const override { return m_error; }
-
-private:
-    std::u16string_view m_text;
-    platform::IoError m_error; ///< a text in memory never fails to read
-};
-
-/// The line and column of text[offset], lines ending at CR LF as the input box shows them.
-TextPosition PositionOf(std::u16string_view text, std::size_t offset);
 
 } // namespace tarnwick

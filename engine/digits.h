@@ -76,6 +76,7 @@ struct StrayCharacters {
 struct DroppedDigits {
     std::uint64_t count = 0;        ///< how many digits are left out
     std::int32_t digitsPerWord = 0; ///< the word they are too few for
+    bool placed = false;            ///< the input has places (raw bytes have none)
     TextPosition at;                ///< where the first of them stands in the input
     std::size_t offset = 0;         ///< its index in the input text, in UTF-16 code units
     std::size_t length = 0;         ///< code units from it to the end of the last digit

@@ -5,8 +5,8 @@
 // A piece boundary anywhere (inside a GBK pair or a UTF-8 sequence, between CR and LF)
 // gives exactly what the whole file gives.
 
-#include "convert.h"
 #include "delimiters.h"
+#include "digits.h"
 
 #include "text/line_ends.h"
 #include "text/text_decoder.h"
@@ -128,52 +128,6 @@ private:
     std::u16string m_text;
     TextPosition m_position;
     bool m_fastReady = false; ///< ASCII bytes may skip decoding and line ends
-};
-
-/// The caller's reading of an input, which a source reads once per pass.
-class ByteReader {
-public:
-    using Use = std::function<bool(std::string_view piece, bool last)>;
-
-    virtual ~ByteReader() = default;
-    /// Calls use(piece, last) for each piece of the input from its start, until it returns
-    /// false; `last` marks the end. False when reading failed (error() says why).
-    virtual bool read(const Use& use) = 0;
-    virtual const platform::IoError& error() const = 0;
-};
-
-/// A file's bytes as a DigitSource: as text (FileDigitStream, places by line and column), or
-/// with `rawBytes` as raw bytes, each giving two hexadecimal digits (no places).
-class ByteSource final : public DigitSource {
-public:
-    ByteSource(ByteReader& reader, text::TextEncoding encoding, bool rawBytes)
-        : m_reader(reader), m_encoding(encoding), m_rawBytes(rawBytes) {}
-
-    std::uint64_t size() const override { return 0; }
-    bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
-    bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
-    std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
-    const platform::IoError& error() const override { return m_reader.error(); }
-
-private:
-    /// Room for the most digits a piece of `bytes` bytes frees (two a byte, and two held)
-    /// and the fast path's overrun. Never cleared: only the part a piece fills is ever
-    /// touched, and paid for in page faults.
-    char* roomFor(std::size_t bytes) {
-        if (2 * bytes + 4 + block::kOverrun > m_room) {
-            m_room = 2 * bytes + 4 + block::kOverrun;
-            m_digits = std::make_unique_for_overwrite<char[]>(m_room);
-        }
-        return m_digits.get();
-    }
-    bool read(const ByteReader::Use& use) { return m_reader.read(use); }
-
-    ByteReader& m_reader;
-    text::TextEncoding m_encoding;
-    bool m_rawBytes;
-    std::unique_ptr<char[]> m_digits; ///< the digits of one piece, for the writer
-    std::size_t m_room = 0;
 };
 
 } // namespace tarnwick

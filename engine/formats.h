@@ -7,7 +7,7 @@
 
 #include "convert.h"
 #include "digits.h"
-#include "file_digits.h"
+#include "source.h"
 #include "word_writer.h"
 
 #include "platform/byte_sink.h"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -93,6 +94,21 @@ inline void copyShort(char* to, const char* from, std::size_t n) {
         two(std::uint16_t{});
     else
         *to = *from;
+}
+
+// A word or address as a message quotes it: its first 80 characters, '?' for any beyond
+// ASCII.
+std::string shownToken(const Token& token) {
+    std::string shown;
+    for (char16_t c : token.text.substr(0, 80))
+        shown += c < 0x80 ? static_cast<char>(c) : '?';
+    return shown;
+}
+
+std::string hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+    return text;
 }
 
 } // namespace
@@ -375,33 +391,45 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                                                : std::uint64_t{kMaxDigitsPerWord};
     std::uint64_t widest = 1;
     std::uint64_t words = 0; // the next word's address
-    m_malformed = false;
-    m_gaps = 0;
-    m_gapWords = 0;
+    m_diagnostics.clear();
+    bool refused = false;
+    std::optional<Diagnostic> firstGap;
+    std::uint64_t gaps = 0;
+    std::uint64_t gapWords = 0;
     Scanner scanner(m_encoding);
-    // A malformed token ends the count; a stray before it is reported instead, being first.
-    auto malformed = [&](Malformation::Kind kind, const Token& token) {
+    // A refused token ends the count; a stray before it is reported instead, being first.
+    auto malformed = [&](const Token& token, const std::string& what) {
         if (!tally.anyStray()) {
-            m_malformed = true;
-            m_malformation = Malformation{kind, token.at, {}, words};
-            for (char16_t c : token.text.substr(0, 80))
-                m_malformation.token += c < 0x80 ? static_cast<char>(c) : '?';
+            refused = true;
+            Diagnostic d;
+            d.severity = Diagnostic::Severity::Error;
+            d.place = SourcePlace{token.at};
+            d.text = what;
+            m_diagnostics.push_back(std::move(d));
         }
         return false;
     };
+    auto shown = [](const Token& token) { return "'" + shownToken(token) + "'"; };
     auto other = [&](const Token& token) {
         if (token.address()) {
             const auto address = addressOf(token);
             if (!address)
-                return malformed(Malformation::Kind::BadAddress, token);
+                return malformed(token,
+                                 shown(token) + " is not an address: @ takes a hexadecimal number");
             if (*address < words)
-                return malformed(Malformation::Kind::AddressBackward, token);
+                return malformed(token, shown(token) + " goes back: the next word's address is @" +
+                                            hex(words) + ", and addresses only move forward");
             if (*address > words && m_gapsRefused)
-                return malformed(Malformation::Kind::Gap, token);
+                return malformed(token, shown(token) + " skips words after @" + hex(words) +
+                                            " (--strict: no gaps filled with zeros)");
             if (*address > words) {
-                if (m_gaps++ == 0)
-                    m_firstGap = ReadmemGap{token.at, words, *address - words};
-                m_gapWords += *address - words;
+                if (gaps++ == 0) {
+                    firstGap.emplace();
+                    firstGap->place = SourcePlace{token.at};
+                    firstGap->count = *address - words;
+                    firstGap->of = words;
+                }
+                gapWords += *address - words;
             }
             words = *address;
             return true;
@@ -416,7 +444,9 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         }
         digits = token.length > kKeep ? token.length : std::max<std::uint64_t>(digits, 1);
         if (!tally.anyStray() && digits > most)
-            return malformed(Malformation::Kind::WordTooWide, token);
+            return malformed(token, "the word " + shown(token) + " is wider than " +
+                                        std::to_string(most * static_cast<std::uint64_t>(step)) +
+                                        " bits");
         widest = std::max(widest, digits);
         ++words;
         return true;
@@ -443,8 +473,17 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                goOn(0);
     });
     widest = std::max(widest, plainWidest);
-    if (!read || m_malformed)
+    if (!read || refused)
         return false;
+    if (firstGap) { // one warning for them all, at the first
+        const std::uint64_t n = firstGap->count;
+        firstGap->text = std::to_string(n) + " word" + (n == 1 ? "" : "s") + " from @" +
+                         hex(firstGap->of) + " filled with zeros";
+        if (gaps > 1)
+            firstGap->text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
+                              " words in all)";
+        m_diagnostics.push_back(std::move(*firstGap));
+    }
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
     m_widthBits = static_cast<int>(d) * step;
     // Words of d digits each; a count beyond what a layout can hold is refused as such.

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "engine/convert.h"
+#include "engine/text_source.h"
 #include "info/info_texts.h"
 #include "info/info_windows.h"
 #include "resources/artwork.h"

@@ -290,8 +290,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "in.txt:300001:1: warning: 2 words from @493E0 filled with zeros\n",
                 "\t299998\t:\t00ab;\r\n\t299999\t:\tabcd;\r\n\t300000\t:\t0000;\r\n"
                 "\t300001\t:\t0000;\r\n\t300002\t:\tffff;\r\n\r\nEND;\r\n"},
-        CliCase{"ReadmemPlainWordsPaddedToTheWidest", "--from=readmem -q -o OUT IN",
-                Repeated("ab\nabcd\n", 150000) + "@493e2 ffff\n", 0, "",
+        CliCase{"ReadmemPlainWordsPaddedToTheWidestQuietStillWarns", "--from=readmem -q -o OUT IN",
+                Repeated("ab\nabcd\n", 150000) + "@493e2 ffff\n", 0,
+                "in.txt:300001:1: warning: 2 words from @493E0 filled with zeros\n",
                 "DEPTH = 300003;\r\n\r\nADDRESS_RADIX = DEC;\r\nDATA_RADIX = HEX;\r\n\r\n"
                 "CONTENT BEGIN\r\n\r\n\t0\t:\t00ab;\r\n\t1\t:\tabcd;\r\n\t2\t:\t00ab;\r\n"},
         CliCase{"ReadmemGapRefusedWhenStrict", "--from=readmem --strict -o OUT IN", "1 @3 2", 1,
