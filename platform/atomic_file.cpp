@@ -2,10 +2,37 @@
 
 #include "durable_sync.h"
 #include "paths.h"
+#include "signal_cleanup.h"
+#include "temporary_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <random>
+#include <system_error>
 
 namespace tarnwick::platform {
+
+namespace {
+
+using system::Guard;
+using system::TargetKind;
+
+std::filesystem::path folderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
+// A name beside the target that no other writer, in this process or another, makes.
+std::filesystem::path temporarySibling(const std::filesystem::path& target) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned salt = std::random_device{}();
+    std::filesystem::path name = ".";
+    name += target.filename();
+    name += ".tmp-" + std::to_string(system::ProcessId()) + '-' + std::to_string(salt) + '-' +
+            std::to_string(counter++);
+    return target.parent_path() / name;
+}
+
+} // namespace
 
 int WriteAll(int fd, std::string_view bytes, const FileCalls& calls) {
     while (!bytes.empty()) {
@@ -78,6 +105,139 @@ void AtomicFileWriter::writeOut(std::string_view bytes) {
         m_syncer->written(m_written);
 }
 
+void AtomicFileWriter::nameTemporary(std::filesystem::path path) {
+    ForgetTemporary(m_signalSlot);
+    m_signalSlot = path.empty() ? -1 : RemoveOnSignal(system::Utf8(path).c_str());
+    m_tempPath = std::move(path);
+}
+
+void AtomicFileWriter::discard() {
+    m_syncer.reset(); // no sync may reach the descriptor once it is closed
+    if (m_fd >= 0) {
+        m_calls.close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        system::Remove(m_tempPath);
+        nameTemporary({});
+    }
+    m_buffer.clear();
+}
+
+bool AtomicFileWriter::openInPlace() {
+    m_fd = system::OpenInPlace(m_given);
+    if (m_fd < 0) {
+        fail(m_given, errno);
+        return false;
+    }
+    m_inPlace = true;
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+bool AtomicFileWriter::open() {
+    const std::filesystem::path folder = folderOf(m_target);
+    // Devices and pipes are written into, never replaced: /dev/null must stay a device.
+    // Asked of the name as given, so /dev/stdout reaches the pipe behind /proc/self/fd.
+    const system::Target given = system::Inspect(m_given);
+    if (given.kind == TargetKind::Socket) {
+        fail(m_given, ENXIO, "is a socket, not a file");
+        return false;
+    }
+    if (given.kind == TargetKind::Device)
+        return openInPlace();
+
+    const system::Target target = system::Inspect(m_target);
+    if (target.kind == TargetKind::Directory) {
+        fail(m_target, EISDIR);
+        return false;
+    }
+    const bool replacing = target.kind == TargetKind::Regular;
+    if (m_createFolder) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            fail(folder, ec.value());
+            return false;
+        }
+    }
+    // A file nobody may write to says "keep me"; the rename at commit would not ask.
+    if (replacing && target.readOnly) {
+        fail(m_target, EACCES);
+        return false;
+    }
+
+    m_fd = system::OpenUnnamed(folder, m_calls);
+    m_guard = Guard::NoName;
+    if (m_fd < 0) {
+        // Listed before it exists, so no moment has it unlisted.
+        nameTemporary(temporarySibling(m_target));
+        m_fd = system::CreateNamed(m_tempPath, target, m_guard);
+        if (m_fd < 0) {
+            const int code = errno;
+            nameTemporary({});
+            fail(folder, code);
+            return false;
+        }
+    }
+    if (replacing) {
+        if (const int code = system::TakeOver(m_fd, target)) {
+            fail(m_target, code);
+            return false;
+        }
+    }
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+bool AtomicFileWriter::linkUnnamed() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path name = temporarySibling(m_target);
+        nameTemporary(name); // listed before it exists, so no moment has it unlisted
+        const int code = system::LinkUnnamed(m_fd, name);
+        if (code == 0)
+            return true;
+        nameTemporary({}); // nothing was linked: no name to remove
+        if (code != EEXIST) {
+            fail(m_target, code);
+            return false;
+        }
+    }
+    fail(m_target, EEXIST);
+    return false;
+}
+
+bool AtomicFileWriter::keepTemporary() {
+    switch (m_guard) {
+    case Guard::Named:
+        return true;
+    case Guard::NoName:
+        return linkUnnamed();
+    case Guard::Marked:
+        break;
+    }
+    if (const int code = system::Unmark(m_fd)) {
+        fail(m_target, code);
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFileWriter::commitInPlace() {
+    if (!system::SyncInPlace(m_fd, m_calls)) {
+        fail(m_given, errno);
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (m_calls.close(fd) != 0) {
+        fail(m_given, errno);
+        return false;
+    }
+    m_committed = true;
+    return true;
+}
+
 bool AtomicFileWriter::commit() {
     if (m_failed || m_fd < 0) {
         if (!m_failed)
@@ -111,13 +271,14 @@ bool AtomicFileWriter::commit() {
         fail(m_target, errno);
         return false;
     }
-    if (!renameIntoPlace()) {
+    if (m_calls.rename(system::Utf8(m_tempPath).c_str(), system::Utf8(m_target).c_str()) != 0) {
         fail(m_target, errno);
         return false;
     }
     nameTemporary({}); // renamed: nothing left to remove
     m_committed = true;
-    syncFolder();
+    // The rename itself reaches the disk with the folder.
+    system::SyncFolder(folderOf(m_target), m_calls);
     return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // Writing a file so that it is either the old one or the whole new one, never half of it.
-// The interface is the system's; the buffering is here, the file handling in posix/ and
-// windows/.
+// The steps are written once (atomic_file.cpp); each system gives only its calls
+// (temporary_file.h, in posix/ and windows/).
 
 #include "byte_sink.h"
 #include "io_error.h"
@@ -17,6 +17,9 @@
 namespace tarnwick::platform {
 
 class DurableWhileWritten;
+namespace system {
+enum class Guard; // temporary_file.h
+}
 
 /// The system's own calls, as FileCalls takes them: write, fsync, close, rename and the
 /// data-only sync. They return what the system call returns, with errno set on failure.
@@ -89,15 +92,10 @@ private:
     void flushBuffer();
     void writeOut(std::string_view bytes);
     void fail(const std::filesystem::path& path, int code, std::string reason = {});
-    bool openInPlace(unsigned mode);
+    bool openInPlace();
     bool commitInPlace();
-    bool linkUnnamed();
-    // The steps of commit that differ by system: make the temporary file stay once closed
-    // (false after fail()), rename it over the target (false with errno), and make the
-    // rename durable.
     bool keepTemporary();
-    bool renameIntoPlace();
-    void syncFolder();
+    bool linkUnnamed();
     void nameTemporary(std::filesystem::path path);
     void discard();
 
@@ -106,8 +104,7 @@ private:
     FileCalls m_calls;
     std::filesystem::path m_tempPath; ///< empty while the temporary file has no name
     int m_signalSlot = -1;            ///< its entry in the signal cleanup's list
-    bool m_unnamed = false; ///< cannot outlive the process: no name (Linux) or marked for deletion
-                            ///< (Windows) until commit
+    system::Guard m_guard{};          ///< how the temporary file is kept from outliving the process
     bool m_createFolder = true;
     bool m_inPlace = false; ///< writing into a device or pipe, not replacing a file
     int m_fd = -1;

@@ -1,8 +1,8 @@
 #pragma once
 
-// Conversions between the character sets text files come in and UTF-16, through each
-// system's own converters: ICU (icu/) where it is, the code page functions on Windows
-// (windows/). Both give the same text for the same bytes, invalid bytes included.
+// Code page 936 both ways, through each system's own converter: ICU (icu/) where it is, the
+// code page functions on Windows (windows/). Both give the same text for the same bytes,
+// invalid bytes included. UTF-8 and UTF-16 need no system: text/unicode.h decodes them.
 
 #include <memory>
 #include <string>
@@ -10,15 +10,7 @@
 
 namespace tarnwick::platform {
 
-/// The character sets a decoder reads.
-enum class Charset {
-    Cp936, ///< code page 936 as Windows has it
-    Utf8,
-    Utf16Le,
-    Utf16Be,
-};
-
-/// Decodes one character set to UTF-16, fed in pieces of any size: a character split between
+/// Decodes a character set to UTF-16, fed in pieces of any size: a character split between
 /// pieces decodes as if it had come whole. Never fails: each maximal invalid sequence becomes
 /// one U+FFFD (a code page 936 lead byte with a byte that cannot trail it is one, and that
 /// byte is decoded on its own; a lone surrogate is one), and a character cut short by the
@@ -32,8 +24,8 @@ public:
     virtual bool idle() const = 0;
 };
 
-/// A decoder for `charset`; never null.
-std::unique_ptr<CharsetDecoder> OpenDecoder(Charset charset);
+/// A decoder for code page 936 as Windows has it; never null.
+std::unique_ptr<CharsetDecoder> OpenCp936Decoder();
 
 /// Encodes UTF-16 text as code page 936. Never fails: a character that the code page lacks,
 /// and a lone surrogate, become '?'.

@@ -1,12 +1,14 @@
 #pragma once
 
-// The few file calls read_file.cpp needs, one set per system (posix/, windows/): the
-// reading itself, the size limits and the second pass are written once, in read_file.cpp.
-// Internal to platform/.
+// The few file calls read_file.cpp and streams.cpp need, one set per system (posix/,
+// windows/): the reading itself, the size limits, the second pass and the parsing of
+// descriptor names are written once. Internal to platform/.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace tarnwick::platform::system {
 
@@ -38,6 +40,9 @@ std::int64_t Offset(int fd);
 /// Moves `fd` to `offset`; false with errno set on failure.
 bool SeekTo(int fd, std::int64_t offset);
 void CloseFile(int fd);
+/// The folders whose entries name descriptors the shell opened (/dev/fd/N), each with its
+/// trailing slash.
+std::vector<std::string> DescriptorFolders();
 /// A temporary file open for reading and writing that the system removes however the
 /// program ends, or -1 with its errno value in `error`.
 int OpenSpool(int& error);

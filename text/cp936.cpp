@@ -81,7 +81,7 @@ void Cp936Decoder::decode(std::string_view bytes, std::u16string& out, bool last
 
 void Cp936Decoder::decodeNonAscii(std::string_view bytes, bool flush, std::u16string& out) {
     if (!m_converter)
-        m_converter = platform::OpenDecoder(platform::Charset::Cp936);
+        m_converter = platform::OpenCp936Decoder();
     m_converter->decode(bytes, flush, out);
 }
 

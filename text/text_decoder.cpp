@@ -2,6 +2,7 @@
 
 #include "ascii.h"
 #include "platform/memory.h"
+#include "unicode.h"
 
 #include <algorithm>
 #include <array>
@@ -23,15 +24,10 @@ constexpr std::array<Mark, 3> kMarks{{
     {"\xFE\xFF", TextEncoding::Utf16Be},
 }};
 
-platform::Charset charsetOf(TextEncoding encoding) {
-    switch (encoding) {
-    case TextEncoding::Utf16Le:
-        return platform::Charset::Utf16Le;
-    case TextEncoding::Utf16Be:
-        return platform::Charset::Utf16Be;
-    default:
-        return platform::Charset::Utf8;
-    }
+std::unique_ptr<platform::CharsetDecoder> decoderOf(TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be)
+        return OpenUtf16Decoder(encoding == TextEncoding::Utf16Be);
+    return OpenUtf8Decoder();
 }
 
 // Widens ASCII bytes to UTF-16, appended to `out`.
@@ -53,33 +49,17 @@ bool IsValidUtf8(std::string_view bytes, bool mayBeCut) {
             ++i;
             continue;
         }
-        std::size_t length;
-        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0)
-                low = 0xA0; // no overlong forms
-            if (b == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0)
-                low = 0x90;
-            if (b == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
-        } else {
+        const Utf8Lead lead = Utf8LeadOf(b);
+        if (lead.length == 0)
             return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
+        for (std::size_t k = 1; k < lead.length; ++k) {
             if (i + k == n)
                 return mayBeCut;
             const unsigned char t = p[i + k];
-            if (k == 1 ? (t < low || t > high) : (t < 0x80 || t > 0xBF))
+            if (k == 1 ? (t < lead.low || t > lead.high) : (t < 0x80 || t > 0xBF))
                 return false;
         }
-        i += length;
+        i += lead.length;
     }
     return true;
 }
@@ -155,7 +135,7 @@ void TextDecoder::decodeDecided(std::string_view bytes, std::u16string& out, boo
         return;
     }
     if (!m_converter)
-        m_converter = platform::OpenDecoder(charsetOf(m_encoding));
+        m_converter = decoderOf(m_encoding);
     m_converter->decode(bytes, last, out);
 }
 

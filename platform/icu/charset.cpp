@@ -12,21 +12,9 @@ namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
-const char* icuName(Charset charset) {
-    switch (charset) {
-    case Charset::Cp936:
-        // With the user-defined and other private-use pairs, 0x80 as the euro sign and
-        // 0xFF as U+F8F5, as Windows has it.
-        return "windows-936-2000";
-    case Charset::Utf8:
-        return "UTF-8";
-    case Charset::Utf16Le:
-        return "UTF-16LE";
-    case Charset::Utf16Be:
-        return "UTF-16BE";
-    }
-    return nullptr;
-}
+// With the user-defined and other private-use pairs, 0x80 as the euro sign and 0xFF as
+// U+F8F5, as Windows has it.
+constexpr const char* kCp936 = "windows-936-2000";
 
 // Appends what one ICU conversion call makes of `in`, given `room` units of room. With room
 // for every unit it cannot fail; if it does, `substitute` stands for each unit of `in`
@@ -51,9 +39,7 @@ void appendConverted(Out& out, In in, std::size_t room, typename Out::value_type
 
 class IcuDecoder final : public CharsetDecoder {
 public:
-    explicit IcuDecoder(Charset charset)
-        : m_charset(charset),
-          m_bytesPerUnit(charset == Charset::Utf16Le || charset == Charset::Utf16Be ? 2 : 1) {}
+    IcuDecoder() = default;
     ~IcuDecoder() override {
         if (m_converter)
             ucnv_close(m_converter);
@@ -65,7 +51,7 @@ public:
         // Opened at the first bytes: ASCII-only files never need it.
         if (!m_converter && !m_openFailed) {
             UErrorCode status = U_ZERO_ERROR;
-            m_converter = ucnv_open(icuName(m_charset), &status);
+            m_converter = ucnv_open(kCp936, &status);
             m_openFailed = U_FAILURE(status);
             if (m_openFailed)
                 m_converter = nullptr;
@@ -77,7 +63,7 @@ public:
         // What the bytes can make at most, and what was held from before.
         UConverter* converter = m_converter;
         appendConverted(
-            out, bytes, bytes.size() / m_bytesPerUnit + 4, kReplacement,
+            out, bytes, bytes.size() + 4, kReplacement,
             [converter, flush](UChar** target, const UChar* limit, const char** source,
                                const char* end, UErrorCode* status) {
                 ucnv_toUnicode(converter, target, limit, source, end, nullptr, flush, status);
@@ -93,8 +79,6 @@ public:
     }
 
 private:
-    Charset m_charset;
-    std::size_t m_bytesPerUnit; ///< the fewest bytes a UTF-16 unit takes
     UConverter* m_converter = nullptr;
     bool m_openFailed = false;
 };
@@ -109,7 +93,7 @@ public:
     void encode(std::u16string_view text, std::string& out) override {
         if (!m_converter && !m_openFailed) {
             UErrorCode status = U_ZERO_ERROR;
-            m_converter = ucnv_open(icuName(Charset::Cp936), &status);
+            m_converter = ucnv_open(kCp936, &status);
             if (U_SUCCESS(status))
                 ucnv_setSubstChars(m_converter, "?", 1, &status);
             m_openFailed = U_FAILURE(status);
@@ -140,8 +124,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<CharsetDecoder> OpenDecoder(Charset charset) {
-    return std::make_unique<IcuDecoder>(charset);
+std::unique_ptr<CharsetDecoder> OpenCp936Decoder() {
+    return std::make_unique<IcuDecoder>();
 }
 
 std::unique_ptr<Cp936Encoding> OpenCp936Encoding() {

@@ -1,4 +1,5 @@
 #include "platform/signal_cleanup.h"
+#include "platform/signal_slots.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -6,33 +7,18 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 namespace tarnwick::platform {
 
 namespace {
 
-constexpr int kSlots = 8;
-constexpr std::size_t kPathRoom = 4096;
-
 // Only lock-free atomics and unlink() are touched in the handler: both are safe there.
-struct Slot {
-    std::atomic<bool> used{false};
-    std::atomic<bool> ready{false}; ///< the path is complete and may be removed
-    char path[kPathRoom];
-};
-
-Slot g_slots[kSlots];
+SignalSlots<char> g_slots;
 std::atomic<void (*)(int)> g_quitWhenIdle{nullptr};
 
 void onSignal(int signal) {
     const int savedErrno = errno;
-    bool removed = false;
-    for (Slot& slot : g_slots)
-        if (slot.ready.exchange(false)) {
-            ::unlink(slot.path);
-            removed = true;
-        }
+    const bool removed = g_slots.removeAll([](const char* path) { ::unlink(path); });
     void (*quit)(int) = g_quitWhenIdle.load();
     if (!removed && quit) {
         quit(signal);
@@ -50,24 +36,11 @@ void onSignal(int signal) {
 } // namespace
 
 int RemoveOnSignal(const char* path) {
-    if (std::strlen(path) >= kPathRoom)
-        return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        bool expected = false;
-        if (g_slots[i].used.compare_exchange_strong(expected, true)) {
-            std::strcpy(g_slots[i].path, path);
-            g_slots[i].ready.store(true);
-            return i;
-        }
-    }
-    return -1;
+    return g_slots.add(path);
 }
 
 void ForgetTemporary(int slot) {
-    if (slot < 0 || slot >= kSlots)
-        return;
-    g_slots[slot].ready.store(false);
-    g_slots[slot].used.store(false);
+    g_slots.forget(slot);
 }
 
 void InstallSignalCleanup(void (*quitWhenIdle)(int signal)) {

@@ -1,11 +1,11 @@
 #include "platform/signal_cleanup.h"
+#include "platform/signal_slots.h"
 
 #include "wide.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
 
 namespace tarnwick::platform {
 
@@ -14,25 +14,11 @@ namespace {
 // Ctrl+C, Ctrl+Break and a closed console window arrive as console control events, on a
 // thread of their own; the temporary files are deleted there. They are open with
 // FILE_SHARE_DELETE, so the deletion is allowed and completes when the process ends.
-constexpr int kSlots = 8;
-constexpr std::size_t kPathRoom = 4096;
-
-struct Slot {
-    std::atomic<bool> used{false};
-    std::atomic<bool> ready{false}; ///< the path is complete and may be removed
-    wchar_t path[kPathRoom];
-};
-
-Slot g_slots[kSlots];
+SignalSlots<wchar_t> g_slots;
 std::atomic<void (*)(int)> g_quitWhenIdle{nullptr};
 
 BOOL WINAPI onControl(DWORD event) {
-    bool removed = false;
-    for (Slot& slot : g_slots)
-        if (slot.ready.exchange(false)) {
-            DeleteFileW(slot.path);
-            removed = true;
-        }
+    const bool removed = g_slots.removeAll([](const wchar_t* path) { DeleteFileW(path); });
     void (*quit)(int) = g_quitWhenIdle.load();
     if (!removed && quit) {
         quit(static_cast<int>(event));
@@ -44,25 +30,11 @@ BOOL WINAPI onControl(DWORD event) {
 } // namespace
 
 int RemoveOnSignal(const char* path) {
-    const std::wstring wide = windows::Widen(path);
-    if (wide.size() >= kPathRoom)
-        return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        bool expected = false;
-        if (g_slots[i].used.compare_exchange_strong(expected, true)) {
-            std::wmemcpy(g_slots[i].path, wide.c_str(), wide.size() + 1);
-            g_slots[i].ready.store(true);
-            return i;
-        }
-    }
-    return -1;
+    return g_slots.add(windows::Widen(path));
 }
 
 void ForgetTemporary(int slot) {
-    if (slot < 0 || slot >= kSlots)
-        return;
-    g_slots[slot].ready.store(false);
-    g_slots[slot].used.store(false);
+    g_slots.forget(slot);
 }
 
 void InstallSignalCleanup(void (*quitWhenIdle)(int signal)) {

@@ -1,6 +1,6 @@
 #include "platform/streams.h"
 
-#include "platform/atomic_file.h"
+#include "platform/system_file.h"
 #include "wide.h"
 
 #include <fcntl.h>
@@ -8,8 +8,8 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <charconv>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace tarnwick::platform {
 
@@ -36,23 +36,14 @@ bool identifyPath(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
 
 } // namespace
 
-int OutputDescriptor(const std::string& name) {
-    // The POSIX names scripts carry over still mean the descriptors the shell opened.
-    if (name == "-" || name == "/dev/stdout")
-        return 1;
-    if (name == "/dev/stderr")
-        return 2;
-    std::string_view rest(name);
-    constexpr std::string_view prefix = "/dev/fd/";
-    if (rest.substr(0, prefix.size()) != prefix)
-        return -1;
-    rest.remove_prefix(prefix.size());
-    int fd = -1;
-    if (rest.empty() || std::from_chars(rest.data(), rest.data() + rest.size(), fd).ptr !=
-                            rest.data() + rest.size())
-        return -1;
-    return fd;
+namespace system {
+
+std::vector<std::string> DescriptorFolders() {
+    // The POSIX name scripts carry over still means the descriptors the shell opened.
+    return {"/dev/fd/"};
 }
+
+} // namespace system
 
 bool IsFileOutput(const std::string& name) {
     if (OutputDescriptor(name) >= 0)
@@ -72,8 +63,6 @@ bool SameFile(const std::string& input, const std::string& output) {
            in.nFileIndexHigh == out.nFileIndexHigh && in.nFileIndexLow == out.nFileIndexLow;
 }
 
-DescriptorTarget::DescriptorTarget(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
-
 bool DescriptorTarget::open() {
     if (HandleOf(m_fd) == INVALID_HANDLE_VALUE) {
         m_error = MakeIoError(m_name, EBADF);
@@ -82,13 +71,6 @@ bool DescriptorTarget::open() {
     // Binary: text mode would write CR CR LF for every CR LF of the file.
     _setmode(m_fd, _O_BINARY);
     return true;
-}
-
-void DescriptorTarget::write(std::string_view bytes) {
-    if (failed())
-        return;
-    if (const int code = WriteAll(m_fd, bytes))
-        m_error = MakeIoError(m_name, code);
 }
 
 } // namespace tarnwick::platform
