@@ -49,17 +49,12 @@ bool IsValidUtf8(std::string_view bytes, bool mayBeCut) {
             ++i;
             continue;
         }
-        const Utf8Lead lead = Utf8LeadOf(b);
-        if (lead.length == 0)
-            return false;
-        for (std::size_t k = 1; k < lead.length; ++k) {
-            if (i + k == n)
-                return mayBeCut;
-            const unsigned char t = p[i + k];
-            if (k == 1 ? (t < lead.low || t > lead.high) : (t < 0x80 || t > 0xBF))
-                return false;
+        const Utf8Scan scan = ScanUtf8(p + i, n - i);
+        if (scan.length != 0 && scan.valid == scan.length) {
+            i += scan.length;
+            continue;
         }
-        i += lead.length;
+        return scan.length != 0 && i + scan.valid == n && mayBeCut;
     }
     return true;
 }

@@ -47,24 +47,17 @@ protected:
                 ++i;
                 continue;
             }
-            const Utf8Lead lead = Utf8LeadOf(b);
             // The longest start of a valid sequence: that much is one U+FFFD if it ends short.
-            std::size_t k = 1;
-            while (k < lead.length && i + k < n) {
-                const unsigned char t = p[i + k];
-                if (k == 1 ? (t < lead.low || t > lead.high) : (t < 0x80 || t > 0xBF))
-                    break;
-                ++k;
-            }
-            if (lead.length != 0 && k == lead.length) {
-                i += lead.length;
+            const Utf8Scan scan = ScanUtf8(p + i, n - i);
+            if (scan.length != 0 && scan.valid == scan.length) {
+                i += scan.length;
                 continue;
             }
-            if (lead.length != 0 && i + k == n)
+            if (scan.length != 0 && i + scan.valid == n)
                 break; // cut by the end of the piece
             appendValidUtf8(bytes.substr(start, i - start), out);
             out += kReplacement;
-            i += k;
+            i += scan.valid;
             start = i;
         }
         appendValidUtf8(bytes.substr(start, i - start), out);

@@ -32,6 +32,25 @@ constexpr Utf8Lead Utf8LeadOf(unsigned char b) {
     return {};
 }
 
+/// How much of the sequence at p[0] (a byte of at least 0x80, n bytes left) keeps to the
+/// ranges: `valid` bytes of its `length` (length 0: p[0] starts nothing valid). A whole
+/// valid sequence has valid == length; valid == n < length may be cut by a piece's end.
+struct Utf8Scan {
+    std::size_t length = 0;
+    std::size_t valid = 1;
+};
+constexpr Utf8Scan ScanUtf8(const unsigned char* p, std::size_t n) {
+    const Utf8Lead lead = Utf8LeadOf(p[0]);
+    std::size_t k = 1;
+    while (k < lead.length && k < n) {
+        const unsigned char t = p[k];
+        if (k == 1 ? (t < lead.low || t > lead.high) : (t < 0x80 || t > 0xBF))
+            break;
+        ++k;
+    }
+    return {lead.length, k};
+}
+
 /// Decodes UTF-8, fed in pieces of any size: each maximal invalid sequence (the longest
 /// start of a valid one, or one byte) becomes one U+FFFD.
 std::unique_ptr<platform::CharsetDecoder> OpenUtf8Decoder();
