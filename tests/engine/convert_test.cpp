@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 #include "platform/atomic_file.h"
+#include "support/memory_io.h"
 #include "support/test_support.h"
 
 #ifndef _WIN32
@@ -271,6 +272,59 @@ TEST_F(ConvertToMifTest, DestinationThatIsAFolderFails) {
     std::filesystem::create_directories(m_output);
     EXPECT_EQ(Convert(u"ab").outcome, ConvertOutcome::WriteFailed);
     EXPECT_EQ(m_dir.entryCount(), 1u);
+}
+
+// A failure in either pass, of the reader or of the target, and in one pass or two: the
+// conversion fails with the reason, and nothing is committed. The first pass reading fine
+// says nothing of the second.
+TEST(ConvertFailures, AFailureInEitherPassCommitsNothing) {
+    std::string input;
+    for (int i = 0; i < 60000; ++i) // outputs of several chunks: several writes
+        input += "0x12, 0x34,\n";
+    struct Failure {
+        const char* name;
+        int reading; ///< the reading of the input that fails (0: none)
+        int write;   ///< the write to the target that fails (0: none)
+        bool commit; ///< the commit fails
+        ConvertOutcome outcome;
+    };
+    const Failure failures[] = {
+        {"first pass reads badly", 1, 0, false, ConvertOutcome::ReadFailed},
+        {"second pass reads badly", 2, 0, false, ConvertOutcome::ReadFailed},
+        {"the first write fails", 0, 1, false, ConvertOutcome::WriteFailed},
+        {"the second write fails", 0, 2, false, ConvertOutcome::WriteFailed},
+        {"the commit fails", 0, 0, true, ConvertOutcome::WriteFailed},
+    };
+    for (const Failure& f : failures)
+        for (const OutputFormat format : {OutputFormat::Mif, OutputFormat::Mem})
+            for (const bool onePass : {false, true}) {
+                SCOPED_TRACE(std::string(f.name) + ", " + std::string(RowOf(format).name) +
+                             (onePass ? ", one pass" : ""));
+                test::StringReader reader(input, 4096);
+                if (f.reading)
+                    reader.failAt(f.reading, 2);
+                test::StringTarget target;
+                if (f.write)
+                    target.failAt(f.write);
+                if (f.commit)
+                    target.failCommit();
+                DigitsSource source(reader, text::TextEncoding::Auto);
+                ConvertOptions options;
+                options.format = format;
+                options.widthBits = 8;
+                options.onePass = onePass;
+                const ConvertResult result = Convert(source, options, target, test::FixedClock());
+                // A header that states no depth is written while the input is read, once.
+                const bool readOnce = onePass && !RowOf(format).statesDepth;
+                if (f.reading == 2 && readOnce) {
+                    EXPECT_EQ(result.outcome, ConvertOutcome::Written);
+                    EXPECT_EQ(reader.readings(), 1);
+                    continue;
+                }
+                EXPECT_EQ(result.outcome, f.outcome);
+                EXPECT_NE(result.error.code, 0);
+                EXPECT_FALSE(target.committed());
+            }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // The conversion written the slow, literal way, each step over the whole text, as the
 // reference the streaming and block paths are held to in tests and fuzzing.
 
+#include "engine/convert.h"
 #include "engine/digits.h"
 #include "platform/clock.h"
 
@@ -24,6 +25,21 @@ std::vector<std::u16string> SplitWords(std::u16string_view digits, std::int32_t 
 /// The MIF file for `words`, line by line: banner, header, content lines, END.
 std::string WriteMif(RadixMode radix, const WordLayout& layout,
                      const std::vector<std::u16string>& words, const platform::Clock& clock);
+
+/// The same words as a coefficient file or a memory file: banner as comments, every word at
+/// full width, padded in front with zeros; lines end with LF.
+std::string WriteCoe(RadixMode radix, const WordLayout& layout,
+                     const std::vector<std::u16string>& words, const platform::Clock& clock);
+std::string WriteMem(const WordLayout& layout, const std::vector<std::u16string>& words,
+                     const platform::Clock& clock);
+
+/// The file of `format` for `words`, after words of zeros up to `paddedDepth` (when deeper).
+std::string Write(OutputFormat format, RadixMode radix, const WordLayout& layout,
+                  std::vector<std::u16string> words, std::int32_t paddedDepth,
+                  const platform::Clock& clock);
+
+/// Raw bytes as the digit string: two lower-case hexadecimal digits a byte, high first.
+std::u16string HexDigitsOf(std::string_view bytes);
 
 /// The whole chain over a text: strip, lay out at `widthIndex`, split, write.
 std::string ConvertText(std::u16string text, RadixMode radix, std::int16_t widthIndex,

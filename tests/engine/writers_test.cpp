@@ -28,6 +28,7 @@ std::string SampleDigits() {
 
 struct GoldenCase {
     const char* name;
+    OutputFormat format;
     std::string digits;
     RadixMode radix;
     std::int16_t widthIndex;
@@ -38,21 +39,46 @@ void PrintTo(const GoldenCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class MifGoldenTest : public testing::TestWithParam<GoldenCase> {};
+class WriterGoldenTest : public testing::TestWithParam<GoldenCase> {};
 
-TEST_P(MifGoldenTest, WritesTheExactBytes) {
+// Each format's writer, made through its row as the driver makes it, fed in pieces that
+// cut words anywhere.
+TEST_P(WriterGoldenTest, WritesTheExactBytes) {
     const GoldenCase& c = GetParam();
-    EXPECT_EQ(MifBytes(c.digits, c.radix, c.widthIndex),
-              test::ReadBytes(test::GoldenDir() / c.goldenFile));
+    const WordLayout layout =
+        ComputeLayout(c.radix, test::WidthBits(c.radix, c.widthIndex), c.digits.size());
+    test::StringSink sink;
+    const auto writer = RowOf(c.format).make(sink, c.radix, layout, test::FixedClock(), 0);
+    for (std::size_t at = 0; at < c.digits.size(); at += 3)
+        writer->addDigits(std::string_view(c.digits).substr(at, 3));
+    writer->finish();
+    EXPECT_EQ(sink.bytes(), test::ReadBytes(test::GoldenDir() / c.goldenFile));
 }
 
+constexpr auto Hex = RadixMode::Hexadecimal;
+constexpr auto Bin = RadixMode::Binary;
+
 INSTANTIATE_TEST_SUITE_P(
-    Golden, MifGoldenTest,
-    testing::Values(
-        GoldenCase{"SampleHex8Bits", SampleDigits(), RadixMode::Hexadecimal, 1, "sample_hex8.mif"},
-        GoldenCase{"SampleBinary8Bits", SampleDigits(), RadixMode::Binary, 7, "sample_bin8.mif"},
-        GoldenCase{"DepthZero", "a", RadixMode::Hexadecimal, 1, "depth0.mif"},
-        GoldenCase{"ShortLastWord", "abc", RadixMode::Hexadecimal, 1, "short_last_word.mif"}),
+    Golden, WriterGoldenTest,
+    testing::Values(GoldenCase{"MifSampleHex8Bits", OutputFormat::Mif, SampleDigits(), Hex, 1,
+                               "sample_hex8.mif"},
+                    GoldenCase{"MifSampleBinary8Bits", OutputFormat::Mif, SampleDigits(), Bin, 7,
+                               "sample_bin8.mif"},
+                    GoldenCase{"MifDepthZero", OutputFormat::Mif, "a", Hex, 1, "depth0.mif"},
+                    GoldenCase{"MifShortLastWord", OutputFormat::Mif, "abc", Hex, 1,
+                               "short_last_word.mif"},
+                    GoldenCase{"CoeSampleHex8Bits", OutputFormat::Coe, SampleDigits(), Hex, 1,
+                               "sample_hex8.coe"},
+                    GoldenCase{"CoeSampleBinary8Bits", OutputFormat::Coe, SampleDigits(), Bin, 7,
+                               "sample_bin8.coe"},
+                    GoldenCase{"CoeShortLastWordPaddedInFront", OutputFormat::Coe, "abc", Hex, 1,
+                               "short_last_word.coe"},
+                    GoldenCase{"MemSampleHex8Bits", OutputFormat::Mem, SampleDigits(), Hex, 1,
+                               "sample_hex8.mem"},
+                    GoldenCase{"MemSampleBinary8Bits", OutputFormat::Mem, SampleDigits(), Bin, 7,
+                               "sample_bin8.mem"},
+                    GoldenCase{"MemShortLastWordPaddedInFront", OutputFormat::Mem, "abc", Hex, 1,
+                               "short_last_word.mem"}),
     [](const testing::TestParamInfo<GoldenCase>& info) { return std::string(info.param.name); });
 
 std::vector<std::string> Lines(const std::string& bytes) {

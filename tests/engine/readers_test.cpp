@@ -1,0 +1,177 @@
+// Every reader through the driver, over inputs in memory cut into pieces of every size: the
+// words each format gives, and what it says of the input, at its place.
+
+#include "engine/engine.h"
+#include "support/memory_io.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace tarnwick {
+namespace {
+
+constexpr auto Hex = RadixMode::Hexadecimal;
+constexpr auto Bin = RadixMode::Binary;
+constexpr auto Written = ConvertOutcome::Written;
+
+struct ReaderCase {
+    const char* name;
+    InputFormat from;
+    RadixMode radix;
+    int widthBits; ///< 0: the input's, where the reader sets it
+    std::string input;
+    ConvertOutcome outcome;
+    std::string words; ///< Written: the words, one a line
+    std::string said;  ///< the diagnostics and refusals, as Said() words them
+    bool strict = false;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string Place(const TextPosition& at) {
+    return std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
+}
+
+// What the result says, one finding a line, in a form short enough to read in a table.
+std::string Said(const ConvertResult& result) {
+    std::string said;
+    for (const Diagnostic& d : result.diagnostics) {
+        const std::string severity = d.isError() ? "error: " : "warning: ";
+        switch (d.kind) {
+        case Diagnostic::Kind::ShortLastWord:
+            said += severity + "short " + std::to_string(d.count) + "/" + std::to_string(d.of);
+            break;
+        case Diagnostic::Kind::DeeperThanPadding:
+            said += severity + "deeper " + std::to_string(d.count) + "/" + std::to_string(d.of);
+            break;
+        case Diagnostic::Kind::Reader:
+            said += (d.place ? Place(d.place->at) : std::string()) + severity + d.text;
+            break;
+        }
+        said += "\n";
+    }
+    if (result.outcome == ConvertOutcome::NotADigit) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(result.strays.first));
+        said += Place(result.strays.at) + "not a digit: " + code + " (" +
+                std::to_string(result.strays.count) + ")\n";
+    }
+    if (result.outcome == ConvertOutcome::DigitsDropped)
+        said += (result.dropped.placed ? Place(result.dropped.at) : std::string("no place: ")) +
+                "dropped " + std::to_string(result.dropped.count) + " of " +
+                std::to_string(result.dropped.digitsPerWord) + "\n";
+    return said;
+}
+
+// The words of a memory file, its comment banner left out.
+std::string Words(const std::string& mem) {
+    std::string words;
+    std::size_t start = 0;
+    for (std::size_t end; (end = mem.find('\n', start)) != std::string::npos; start = end + 1)
+        if (mem.compare(start, 2, "//") != 0)
+            words += mem.substr(start, end + 1 - start);
+    return words;
+}
+
+class ReaderTest : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
+    const ReaderCase& c = GetParam();
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, c.input.size()})
+        for (const bool onePass : {false, true}) {
+            SCOPED_TRACE("pieces of " + std::to_string(piece) + (onePass ? ", one pass" : ""));
+            test::StringReader reader(c.input, std::max<std::size_t>(piece, 1));
+            ReaderOptions reading;
+            reading.radix = c.radix;
+            reading.widthBits = c.widthBits;
+            reading.strict = c.strict;
+            const auto source = RowOf(c.from).make(reader, reading);
+            ConvertOptions options;
+            options.format = OutputFormat::Mem;
+            options.radix = c.radix;
+            options.widthBits = c.widthBits;
+            options.shortWordRefused = c.strict;
+            options.onePass = onePass;
+            test::StringTarget target;
+            const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+            EXPECT_EQ(result.outcome, c.outcome);
+            EXPECT_EQ(Said(result), c.said);
+            EXPECT_EQ(target.committed(), c.outcome == Written);
+            if (c.outcome == Written) {
+                EXPECT_EQ(Words(target.bytes()), c.words);
+            }
+        }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Readers, ReaderTest,
+    testing::Values(
+        ReaderCase{"DigitsCArrayWithLinuxLineEnds", InputFormat::Digits, Hex, 8,
+                   "0x12, 0x34,\n0xab, 0xcd\n", Written, "12\n34\nab\ncd\n", ""},
+        ReaderCase{"DigitsShortLastWordIsWarnedOf", InputFormat::Digits, Hex, 8,
+                   "12 34 567", Written, "12\n34\n56\n07\n", "warning: short 1/2\n"},
+        ReaderCase{"DigitsShortLastWordRefusedWhenStrict", InputFormat::Digits, Hex, 8,
+                   "12 34 567", ConvertOutcome::ShortWordRefused, "", "error: short 1/2\n", true},
+        ReaderCase{"DigitsStrayNamedWhereItStands", InputFormat::Digits, Hex, 8,
+                   "12\r\n3g 4h", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (2)\n"},
+        ReaderCase{"DigitsTailTooShortRefusedAtItsStart", InputFormat::Digits, Hex, 16,
+                   "1234\n5", ConvertOutcome::DigitsDropped, "", "2:1: dropped 1 of 4\n"},
+        ReaderCase{"DigitsUtf16WithItsMark", InputFormat::Digits, Hex, 8,
+                   std::string("\xFF\xFE" "0\0x\0" "1\0" "2\0" ",\0" "3\0" "4\0", 16), Written,
+                   "12\n34\n", ""},
+        ReaderCase{"DigitsOnlyDelimiters", InputFormat::Digits, Hex, 8,
+                   " ,;{}\n", ConvertOutcome::EmptyInput, "", ""},
+        ReaderCase{"DigitsBinaryRadix", InputFormat::Digits, Bin, 4,
+                   "0101 1100", Written, "0101\n1100\n", ""},
+        ReaderCase{"ReadmemWordsGapsAndComments", InputFormat::Readmem, Hex, 0,
+                   "// rom\n@2 1_F /* skip */ 3\n@6 ff\n", Written,
+                   "00\n00\n1F\n03\n00\n00\nff\n",
+                   "2:1: warning: 2 words from @0 filled with zeros (2 gaps, 4 words in all)\n"},
+        ReaderCase{"ReadmemWidthIsTheWidestWords", InputFormat::Readmem, Hex, 0,
+                   "1\nabc\n12\n", Written, "001\nabc\n012\n", ""},
+        ReaderCase{"ReadmemWidthCountsNoUnderscore", InputFormat::Readmem, Hex, 0,
+                   "DEAD_BEEF\n12\n", Written, "DEADBEEF\n00000012\n", ""},
+        ReaderCase{"ReadmemLeadingZerosNeverMakeAWordTooWide", InputFormat::Readmem, Hex, 8,
+                   "0012\n3\n", Written, "12\n03\n", ""},
+        ReaderCase{"ReadmemWordWiderThanTheWidthRefused", InputFormat::Readmem, Hex, 8,
+                   "12 123\n", ConvertOutcome::Malformed, "",
+                   "1:4: error: the word '123' is wider than 8 bits\n"},
+        ReaderCase{"ReadmemAddressGoingBackRefused", InputFormat::Readmem, Hex, 0,
+                   "11\n22\n@0 33\n", ConvertOutcome::Malformed, "",
+                   "3:1: error: '@0' goes back: the next word's address is @2, and addresses only "
+                   "move forward\n"},
+        ReaderCase{"ReadmemAddressThatIsNoNumberRefused", InputFormat::Readmem, Hex, 0,
+                   "12 @zz\n", ConvertOutcome::Malformed, "",
+                   "1:4: error: '@zz' is not an address: @ takes a hexadecimal number\n"},
+        ReaderCase{"ReadmemGapRefusedWhenStrict", InputFormat::Readmem, Hex, 0,
+                   "1 @3 2", ConvertOutcome::Malformed, "",
+                   "1:3: error: '@3' skips words after @1 (--strict: no gaps filled with zeros)\n",
+                   true},
+        ReaderCase{"ReadmemStrayNamedInsideItsWord", InputFormat::Readmem, Hex, 0,
+                   "12\r\n3g\n", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (1)\n"},
+        ReaderCase{"ReadmemOnlyComments", InputFormat::Readmem, Hex, 0,
+                   "// a\n/* b\n c */\n", ConvertOutcome::EmptyInput, "", ""},
+        ReaderCase{"ReadmemEveryLineEnd", InputFormat::Readmem, Hex, 0,
+                   "12\r\n34\r56\n78", Written, "12\n34\n56\n78\n", ""},
+        ReaderCase{"ReadmemBlockCommentClosedByStars", InputFormat::Readmem, Hex, 0,
+                   "/** x **/ 12 /*/ 34 */ 56", Written, "12\n56\n", ""},
+        ReaderCase{"ReadmemBinaryWidthIsTheWidestValue", InputFormat::Readmem, Bin, 0,
+                   "0101\n11\n", Written, "101\n011\n", ""},
+        ReaderCase{"BinaryBytesInOrder", InputFormat::Binary, Hex, 16,
+                   "\x11\x22\x33\x44", Written, "1122\n3344\n", ""},
+        ReaderCase{"BinaryShortLastWordKeepsItsDigits", InputFormat::Binary, Hex, 16,
+                   "\x11\x22\x33", Written, "1122\n0033\n", "warning: short 2/4\n"},
+        ReaderCase{"BinaryTailTooShortHasNoPlace", InputFormat::Binary, Hex, 64,
+                   "\x11\x22\x33", ConvertOutcome::DigitsDropped, "", "no place: dropped 6 of 16\n"},
+        ReaderCase{"BinaryEmptyInput", InputFormat::Binary, Hex, 8,
+                   "", ConvertOutcome::EmptyInput, "", ""}),
+    [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+// clang-format on
+
+} // namespace
+} // namespace tarnwick
