@@ -276,8 +276,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "vector=\n0000,\n0000,\n001F,\n0003,\n00ab;\n"},
         CliCase{"ReadmemUnknownBitsRefusedWhereTheyStand", "--from=readmem -o OUT IN", "12\n 3x\n", 1,
                 "in.txt:2:3: error: 'x' (U+0078) is not a hexadecimal digit (1 such character)\n", ""},
-        CliCase{"ReadmemWordWiderThanTheWidth", "--from=readmem -w 8 -o OUT IN", "ff 1FF", 1,
-                "in.txt:1:4: error: the word '1FF' is wider than 8 bits\n", ""},
         CliCase{"ReadmemAddressGoingBack", "--from=readmem -o OUT IN", "@4 1 @2 2", 1,
                 "in.txt:1:6: error: '@2' goes back: the next word's address is @5", ""},
         // Megabytes of plain words, one a line, then something else: places and addresses

@@ -1,5 +1,3 @@
-#include "ui/services/common_dialog.h"
-#include "ui/widgets/combo_box.h"
 #include "ui/widgets/text_box.h"
 
 #include <QApplication>
@@ -224,29 +222,5 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box.text(), line);
 }
-
-TEST(ComboBox, TypingClearsTheSelectionUntilAnEntryIsChosen) {
-    ComboBox combo;
-    combo.addItems({QStringLiteral("4   Bits Data"), QStringLiteral("8   Bits Data")});
-    combo.selectIndex(1);
-    combo.show();
-    EXPECT_EQ(combo.listIndex(), 1);
-    QTest::keyClicks(combo.lineEdit(), QStringLiteral("12"));
-    EXPECT_EQ(combo.listIndex(), -1);
-    QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(combo.count(), 2) << "Enter never adds an entry";
-    QTest::keyClick(&combo, Qt::Key_Up); // choosing from the list again
-    EXPECT_EQ(combo.listIndex(), 0);
-}
-
-TEST(CommonDialog, FilterBecomesQtNameFiltersWithEveryFileForStarDotStar) {
-    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*")),
-              (QStringList{QStringLiteral("文本文件(*.txt) (*.txt)"),
-                           QStringLiteral("所有文件(*.*) (*)")}));
-    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("C|*.c;*.h")),
-              QStringList{QStringLiteral("C (*.c *.h)")});
-    EXPECT_TRUE(CommonDialog::NameFilters(QString()).isEmpty());
-}
-
 } // namespace
 } // namespace tarnwick::ui

@@ -1,3 +1,4 @@
+#include "ui/services/common_dialog.h"
 #include "ui/services/message_box.h"
 #include "ui/services/translations.h"
 
@@ -41,6 +42,15 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
                                     "请选择文件或者输入需要转换的数据！\n"
                                     "               谢谢！"));
     EXPECT_EQ(buttons, QStringList{QStringLiteral("确定")});
+}
+
+TEST(CommonDialog, FilterBecomesQtNameFiltersWithEveryFileForStarDotStar) {
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*")),
+              (QStringList{QStringLiteral("文本文件(*.txt) (*.txt)"),
+                           QStringLiteral("所有文件(*.*) (*)")}));
+    EXPECT_EQ(CommonDialog::NameFilters(QStringLiteral("C|*.c;*.h")),
+              QStringList{QStringLiteral("C (*.c *.h)")});
+    EXPECT_TRUE(CommonDialog::NameFilters(QString()).isEmpty());
 }
 
 } // namespace
