@@ -92,7 +92,7 @@ inline std::uint64_t DroppedDigitCount(const WordLayout& layout, std::uint64_t d
 }
 
 /// Counts the stray characters of a digit string fed one character at a time, and keeps the
-/// first. `Tag` is whatever the caller knows of where a character stood.
+/// first; where it stood is found later, by a rescan (DigitSource::find).
 class StrayFinder {
 public:
     explicit StrayFinder(RadixMode radix) : m_radix(radix) {}

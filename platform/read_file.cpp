@@ -192,7 +192,9 @@ bool ReadRegularFile(const std::filesystem::path& path, std::uint64_t maxBytes, 
 }
 
 struct InputStream::State {
-    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+    // The bytes one read hands on: large enough that a read costs little, and the first
+    // piece, which decides the encoding, holds what a header or comment brings.
+    static constexpr std::size_t kInputPiece = std::size_t{1} << 20;
 
     ~State() {
         if (fd > 0)
@@ -210,7 +212,7 @@ struct InputStream::State {
     std::optional<IoError> readFrom(int from, bool keep,
                                     const std::function<bool(std::string_view, bool)>& use) {
         if (!keep) { // a regular file: the file itself or the spool
-            ReadAhead ahead(from, kPiece);
+            ReadAhead ahead(from, kInputPiece);
             for (;;) {
                 std::ptrdiff_t got = 0;
                 const char* data = ahead.next(got);
@@ -221,7 +223,7 @@ struct InputStream::State {
                     return std::nullopt;
             }
         }
-        buffer.resize(kPiece);
+        buffer.resize(kInputPiece);
         for (;;) {
             const std::ptrdiff_t got = system::ReadSome(from, buffer.data(), buffer.size());
             if (got < 0)

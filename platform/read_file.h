@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading files: whole (for the window), or as a stream read twice (for the command line).
-// The interface is the system's; the implementation for POSIX systems is in posix/.
+// Written once (read_file.cpp) over the few calls each system gives (system_file.h, in
+// posix/ and windows/).
 
 #include "io_error.h"
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Where the command line writes: a file it replaces, or a descriptor the shell opened.
-// The interface is the system's; the implementation for POSIX systems is in posix/.
+// The names are parsed once (streams.cpp); each system tells files apart and writes
+// descriptors in its own folder (posix/, windows/).
 
 #include "byte_sink.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The main window. The controls hold all state between events; each handler reads them,
-// calls the engine or a platform service, and shows the outcome through the message box
-// service:
+// calls the engine, a platform service or a window service (ui/services), and shows the
+// outcome through the message box service:
 //   Form_Load -> Option1 selected -> Option1_Click fills Combo1
 //   Command4_Click: CInput text (TextSource) + Option1 + Combo1 width -> Convert into an
 //     AtomicFileWriter on the desktop -> message

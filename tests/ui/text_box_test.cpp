@@ -165,7 +165,7 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
             longest = std::max(longest, b.length() - 1);
         return longest;
     };
-    // Keys at the end of one piece or the start of the next act on the one line.
+    // Keys at the end of one segment or the start of the next act on the one line.
     const qsizetype end = [&] {
         box.setText(line);
         return qsizetype{box.document()->firstBlock().length()} - 1;
@@ -173,7 +173,7 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
     ASSERT_LT(end, line.size());
     struct Case {
         const char* name;
-        bool atNextPiece;
+        bool atNextSegment;
         QList<int> keys;
         QString expected;
     };
@@ -193,7 +193,7 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
     for (const Case& c : cases) {
         box.setText(line);
         QTextCursor cursor = box.textCursor();
-        cursor.setPosition(static_cast<int>(end) + (c.atNextPiece ? 1 : 0));
+        cursor.setPosition(static_cast<int>(end) + (c.atNextSegment ? 1 : 0));
         box.setTextCursor(cursor);
         for (int key : c.keys)
             QTest::keyClick(&box, static_cast<Qt::Key>(key));
@@ -202,7 +202,7 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
         EXPECT_EQ(box.text(), line) << c.name << ", undone";
     }
 
-    // Copy across a piece's end, paste a long line into the middle, select by stored index.
+    // Copy across a segment's end, paste a long line into the middle, select by stored index.
     box.setText(line);
     box.selectStored(end - 2, 4);
     QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);

@@ -77,13 +77,13 @@ QTextCharFormat literalFormat() {
     return format;
 }
 
-// Appends `piece` as stored: glyphs become their characters unless they are literal.
-void appendStored(QString& out, QStringView piece, bool literal) {
-    if (literal || !containsGlyph(piece)) {
-        out += piece;
+// Appends `part` as stored: glyphs become their characters unless they are literal.
+void appendStored(QString& out, QStringView part, bool literal) {
+    if (literal || !containsGlyph(part)) {
+        out += part;
         return;
     }
-    for (QChar c : piece)
+    for (QChar c : part)
         out += isGlyph(c) ? QChar(storedFor(c.unicode())) : c;
 }
 
@@ -92,10 +92,10 @@ QString normalisePasted(const QString& text) {
     return QString::fromStdU16String(text::NormaliseLineEnds(text.toStdU16String()));
 }
 
-// A long line's display pieces: about kPiece characters each; a block grows to kMaxPiece
-// before it is cut, and neighbours that fit in kPiece are joined again.
-constexpr qsizetype kPiece = 4096;
-constexpr qsizetype kMaxPiece = 2 * kPiece;
+// A long line's display segments: about kSegment characters each; a block grows to kMaxSegment
+// before it is cut, and neighbours that fit in kSegment are joined again.
+constexpr qsizetype kSegment = 4096;
+constexpr qsizetype kMaxSegment = 2 * kSegment;
 // Marks a block that continues the line of the block before it.
 constexpr int kSoftBreak = QTextFormat::UserProperty + 2;
 
@@ -109,13 +109,13 @@ bool isSoft(const QTextBlock& block) {
     return block.isValid() && block.blockFormat().hasProperty(kSoftBreak);
 }
 
-// Where the piece of a line that starts at `from` ends: the whole rest when it is short,
-// else after a blank or comma near kPiece characters on, so tokens stay whole; never
+// Where the segment of a line that starts at `from` ends: the whole rest when it is short,
+// else after a blank or comma near kSegment characters on, so tokens stay whole; never
 // between the halves of a surrogate pair.
-qsizetype pieceEnd(QStringView text, qsizetype from, qsizetype lineEnd) {
-    if (lineEnd - from <= kMaxPiece)
+qsizetype segmentEnd(QStringView text, qsizetype from, qsizetype lineEnd) {
+    if (lineEnd - from <= kMaxSegment)
         return lineEnd;
-    const qsizetype at = from + kPiece;
+    const qsizetype at = from + kSegment;
     for (qsizetype i = at; i > at - 256; --i) {
         const QChar c = text[i - 1];
         if (c == u' ' || c == u'\t' || c == u',')
@@ -125,10 +125,10 @@ qsizetype pieceEnd(QStringView text, qsizetype from, qsizetype lineEnd) {
 }
 
 // Inserts stored text at a cursor in slices: short lines as they are, long lines in
-// display pieces, characters the document cannot hold as glyphs.
-class PieceInserter {
+// display segments, characters the document cannot hold as glyphs.
+class SegmentInserter {
 public:
-    PieceInserter(QStringView stored, bool knownPlain) : m_text(stored), m_plain(knownPlain) {}
+    SegmentInserter(QStringView stored, bool knownPlain) : m_text(stored), m_plain(knownPlain) {}
 
     bool done() const { return m_at >= m_text.size(); }
     qsizetype at() const { return m_at; }
@@ -140,8 +140,8 @@ public:
         const qsizetype stop = std::min(size, m_at + budget);
         while (m_at < stop) {
             const qsizetype lineEnd = nextBreak(m_at);
-            if (lineEnd - m_lineStart > kMaxPiece) {
-                const qsizetype end = pieceEnd(m_text, m_at, lineEnd);
+            if (lineEnd - m_lineStart > kMaxSegment) {
+                const qsizetype end = segmentEnd(m_text, m_at, lineEnd);
                 insertRun(cursor, m_at, end);
                 m_at = end;
                 if (m_at < lineEnd) {
@@ -153,12 +153,12 @@ public:
                 continue;
             }
             // Whole short lines at once; Qt turns their CR LF into blocks like the one the
-            // cursor is in, so only while that one is not a piece.
+            // cursor is in, so only while that one is not a segment.
             qsizetype end = lineEnd;
             if (!isSoft(cursor.block())) {
                 while (end < size && end < stop) {
                     const qsizetype next = nextBreak(end + 2);
-                    if (next - (end + 2) > kMaxPiece)
+                    if (next - (end + 2) > kMaxSegment)
                         break;
                     end = next;
                 }
@@ -228,14 +228,14 @@ private:
     bool m_soft = false;
 };
 
-// Splits a block longer than kMaxPiece into pieces, from its end so earlier cuts stand.
+// Splits a block longer than kMaxSegment into segments, from its end so earlier cuts stand.
 bool splitLongBlock(const QTextBlock& block) {
-    if (block.length() - 1 <= kMaxPiece)
+    if (block.length() - 1 <= kMaxSegment)
         return false;
     const QString text = block.text();
     QList<qsizetype> cuts;
-    for (qsizetype at = pieceEnd(text, 0, text.size()); at < text.size();
-         at = pieceEnd(text, at, text.size()))
+    for (qsizetype at = segmentEnd(text, 0, text.size()); at < text.size();
+         at = segmentEnd(text, at, text.size()))
         cuts << at;
     QTextCursor cursor(block);
     const int start = block.position();
@@ -258,14 +258,14 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TextBox::setText(const QString& text, bool knownPlain) {
-    m_softBreaks = longestLine(text) > kMaxPiece;
+    m_softBreaks = longestLine(text) > kMaxSegment;
     if (m_softBreaks || (!knownPlain && containsGlyph(text))) {
         QTextDocument* doc = document();
         doc->setUndoRedoEnabled(false);
         setPlainText(QString());
         QTextCursor cursor(doc);
         cursor.beginEditBlock();
-        PieceInserter inserter(text, knownPlain);
+        SegmentInserter inserter(text, knownPlain);
         inserter.insertSome(cursor, text.size());
         cursor.endEditBlock();
         doc->setUndoRedoEnabled(true);
@@ -304,7 +304,7 @@ bool TextBox::loadText(const QString& text, bool knownPlain,
     doc->setUndoRedoEnabled(false);
     setDocument(doc);
     QTextCursor cursor(doc);
-    PieceInserter inserter(text, knownPlain);
+    SegmentInserter inserter(text, knownPlain);
     while (!inserter.done()) {
         if (progress && !progress(inserter.at(), text.size())) {
             setDocument(old);
@@ -396,15 +396,15 @@ QString TextBox::storedText(int from, int to) const {
     return out;
 }
 
-int TextBox::documentPosition(qsizetype stored, bool atPieceStart) const {
+int TextBox::documentPosition(qsizetype stored, bool atSegmentStart) const {
     // Each block's characters store one each; a block break stores CR LF, a soft break
-    // nothing, so one stored index may stand at a piece's end and the next piece's start.
+    // nothing, so one stored index may stand at a segment's end and the next segment's start.
     qsizetype at = 0;
     for (QTextBlock block = document()->firstBlock(); block.isValid(); block = block.next()) {
         const qsizetype length = block.length() - 1;
         const QTextBlock next = block.next();
         if (!next.isValid() || stored < at + length ||
-            (stored == at + length && !(atPieceStart && isSoft(next))))
+            (stored == at + length && !(atSegmentStart && isSoft(next))))
             return block.position() +
                    static_cast<int>(std::clamp<qsizetype>(stored - at, 0, length));
         at += length + (isSoft(next) ? 0 : 2);
@@ -450,18 +450,18 @@ void TextBox::insertTyped(const QString& text) {
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     const QTextBlock first = cursor.block();
-    PieceInserter inserter(text, false);
+    SegmentInserter inserter(text, false);
     inserter.insertSome(cursor, text.size());
     m_softBreaks = m_softBreaks || inserter.insertedSoftBreak();
     cursor.endEditBlock();
     setTextCursor(cursor);
     // The first and last lines joined text that was there: they may need cutting.
-    tidyPieces(first);
-    tidyPieces(textCursor().block());
+    tidySegments(first);
+    tidySegments(textCursor().block());
     ensureCursorVisible();
 }
 
-void TextBox::tidyPieces(QTextBlock block) {
+void TextBox::tidySegments(QTextBlock block) {
     // Joined to the edit before it, so that one Undo takes back both.
     QTextCursor cursor(document());
     bool editing = false;
@@ -477,14 +477,14 @@ void TextBox::tidyPieces(QTextBlock block) {
         cursor.setPosition(second.position(), QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     };
-    if (isSoft(block) && length(block.previous()) + length(block) <= kPiece) {
+    if (isSoft(block) && length(block.previous()) + length(block) <= kSegment) {
         const QTextBlock previous = block.previous();
         joinTo(block);
         block = previous;
     }
-    if (isSoft(block.next()) && length(block) + length(block.next()) <= kPiece)
+    if (isSoft(block.next()) && length(block) + length(block.next()) <= kSegment)
         joinTo(block.next());
-    if (length(block) > kMaxPiece) {
+    if (length(block) > kMaxSegment) {
         edit();
         splitLongBlock(block);
         m_softBreaks = true;
@@ -494,7 +494,7 @@ void TextBox::tidyPieces(QTextBlock block) {
 }
 
 bool TextBox::stepOverSoftBreak(QKeyEvent* event) {
-    // Qt would stop at, or delete, the break between two pieces: step over it first.
+    // Qt would stop at, or delete, the break between two segments: step over it first.
     QTextCursor cursor = textCursor();
     const auto is = [event](QKeySequence::StandardKey key) { return event->matches(key); };
     const bool selecting = is(QKeySequence::SelectPreviousChar) ||
@@ -546,8 +546,8 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         }
         cursor.endEditBlock();
         setTextCursor(cursor);
-        tidyPieces(cursor.block().previous());
-        tidyPieces(textCursor().block());
+        tidySegments(cursor.block().previous());
+        tidySegments(textCursor().block());
         ensureCursorVisible();
         event->accept();
         return;
@@ -567,7 +567,7 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     // Undo and Redo bring back states that were tidy; joining to them would lose Redo.
     if (document()->revision() != revision && !event->matches(QKeySequence::Undo) &&
         !event->matches(QKeySequence::Redo))
-        tidyPieces(textCursor().block());
+        tidySegments(textCursor().block());
 }
 
 void TextBox::inputMethodEvent(QInputMethodEvent* event) {
@@ -576,7 +576,7 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event) {
         const int revision = document()->revision();
         QPlainTextEdit::inputMethodEvent(event);
         if (document()->revision() != revision)
-            tidyPieces(textCursor().block());
+            tidySegments(textCursor().block());
         return;
     }
     QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());

@@ -21,11 +21,11 @@ namespace tarnwick::ui {
 /// CR LF; pasted or dropped text keeps its characters, its line breaks stored as CR LF like
 /// typed ones. Dropped or pasted URLs are handed on through urlsDropped().
 ///
-/// A line longer than a few thousand characters is held in display pieces, blocks joined by
-/// soft breaks that store nothing, so that an edit lays out one piece and not the whole
+/// A line longer than a few thousand characters is held in display segments, blocks joined by
+/// soft breaks that store nothing, so that an edit lays out one segment and not the whole
 /// line (Qt lays out a block whole, in time that grows faster than its length). The box
-/// wraps its lines anyway; a piece ends after a blank where one is near, so only the row
-/// that ends a piece may be shorter than the rows around it. Keys step, delete and break
+/// wraps its lines anyway; a segment ends after a blank where one is near, so only the row
+/// that ends a segment may be shorter than the rows around it. Keys step, delete and break
 /// lines across a soft break as if it were not there.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
@@ -69,8 +69,8 @@ private:
     void insertTyped(const QString& text);
     void resetTypingFormat();
     bool stepOverSoftBreak(QKeyEvent* event);
-    void tidyPieces(QTextBlock block);
-    int documentPosition(qsizetype stored, bool atPieceStart) const;
+    void tidySegments(QTextBlock block);
+    int documentPosition(qsizetype stored, bool atSegmentStart) const;
 
     void remember(const QString& text);
     void forget();
