@@ -66,7 +66,7 @@ void printHelp() {
         "With no INPUT, or when INPUT is -, read standard input.\n"
         "\n"
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
-        "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 64 (bin);\n"
+        "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 256 (bin);\n"
         "                        default 8\n"
         "%s"
         "%s"
@@ -77,6 +77,8 @@ void printHelp() {
         "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
         "%s"
         "      --strict          treat every warning as an error: write nothing\n"
+        "      --unknown=error|zero  x, z and ? digits in readmem words: refused (default)\n"
+        "                        or read as 0\n"
         "  -q, --quiet           do not report the file written (warnings still show)\n"
         "      --help            display this help and exit\n"
         "      --version         output version information and exit\n"
@@ -86,10 +88,10 @@ void printHelp() {
         "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
         "(remove comments and declarations, or convert a binary with --binary-input).\n"
         "A short last word is a warning; a tail too short for one is an error. With\n"
-        "--from=readmem each word is one token (// and /* */ comments are skipped), and\n"
-        "the width is the widest word's unless -w gives it; a wider word, or an address\n"
-        "going back, is an error, and a gap an @ADDR leaves is filled with zeros and is a\n"
-        "warning.\n"
+        "--from=readmem the words are read as Icarus Verilog and Verilator read them (//\n"
+        "and /* */ comments skipped); the width is the widest value's unless -w gives it,\n"
+        "and a wider word is an error. A gap an @ADDR leaves is filled with zeros, and an\n"
+        "@ADDR going back loads the later word over the earlier: both are warnings.\n"
         "\n"
         "With auto, a byte-order mark decides the encoding; without one the input is\n"
         "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
@@ -159,6 +161,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         DepthOption = 256,
         FromOption,
         StrictOption,
+        UnknownOption,
         EncodingOption,
         HelpOption,
         VersionOption,
@@ -173,6 +176,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         {"quiet", no_argument, nullptr, 'q'},
         {"depth", required_argument, nullptr, DepthOption},
         {"strict", no_argument, nullptr, StrictOption},
+        {"unknown", required_argument, nullptr, UnknownOption},
         {"encoding", required_argument, nullptr, EncodingOption},
         {"help", no_argument, nullptr, HelpOption},
         {"version", no_argument, nullptr, VersionOption},
@@ -248,6 +252,15 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         case StrictOption:
             options.strict = true;
             break;
+        case UnknownOption:
+            if (std::strcmp(optarg, "zero") == 0)
+                options.unknownAsZero = true;
+            else if (std::strcmp(optarg, "error") == 0)
+                options.unknownAsZero = false;
+            else
+                return usageError(std::string("invalid --unknown '") + optarg +
+                                  "': use error or zero");
+            break;
         case EncodingOption: {
             const auto encoding = parseEncoding(optarg);
             if (!encoding)
@@ -280,7 +293,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     if (!WidthAllowed(options.radix, bits))
         return usageError(
             "invalid width '" + std::to_string(bits) +
-            "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 64"));
+            "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 256"));
     options.width = static_cast<int>(bits);
     options.widthGiven = width.has_value();
     if (!outputGiven)

@@ -26,6 +26,7 @@ struct Options {
     std::string output; ///< -o; otherwise Vetrask with the extension of --to
     std::optional<std::int64_t> depth;
     bool strict = false;
+    bool unknownAsZero = false; ///< --unknown=zero
     bool quiet = false;
     text::TextEncoding encoding = text::TextEncoding::Auto;
     std::string input = "-";

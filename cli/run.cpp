@@ -130,7 +130,7 @@ int report(const Options& options, const platform::InputStream& input,
         return NothingToConvert;
     case ConvertOutcome::Malformed:
         return NothingToConvert;
-    case ConvertOutcome::ShortWordRefused:
+    case ConvertOutcome::WarningRefused:
         Say("nothing written (--strict)");
         return Failed;
     case ConvertOutcome::DeeperThanPadding:
@@ -170,7 +170,7 @@ int Run(const Options& options) {
     reading.encoding = options.encoding;
     reading.radix = options.radix;
     reading.widthBits = options.widthGiven ? options.width : 0;
-    reading.strict = options.strict;
+    reading.unknownAsZero = options.unknownAsZero;
     const std::unique_ptr<DigitSource> source = from.make(reader, reading);
     ConvertOptions convert;
     convert.format = options.format;
@@ -179,7 +179,7 @@ int Run(const Options& options) {
     convert.widthBits = from.widthFromInput && !options.widthGiven ? 0 : options.width;
     if (options.depth)
         convert.paddedDepth = static_cast<std::int32_t>(*options.depth);
-    convert.shortWordRefused = options.strict;
+    convert.warningsRefused = options.strict;
     // A file can be counted to its end; a pipe or device stops at the first stray, since
     // it may never end.
     convert.countAllStrays = input.seekable();

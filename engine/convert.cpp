@@ -146,13 +146,14 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     if (const std::uint64_t tail = digits % perWord) {
         Diagnostic d;
         d.kind = Diagnostic::Kind::ShortLastWord;
-        d.severity =
-            options.shortWordRefused ? Diagnostic::Severity::Error : Diagnostic::Severity::Warning;
         d.count = tail;
         d.of = perWord;
         result.diagnostics.push_back(std::move(d));
-        if (options.shortWordRefused)
-            return ended(ConvertOutcome::ShortWordRefused);
+    }
+    if (options.warningsRefused && !result.diagnostics.empty()) {
+        for (Diagnostic& d : result.diagnostics)
+            d.severity = Diagnostic::Severity::Error;
+        return ended(ConvertOutcome::WarningRefused);
     }
     if (options.paddedDepth && *options.paddedDepth < layout.depth)
         return deeper(static_cast<std::uint64_t>(layout.depth));

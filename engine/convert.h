@@ -22,7 +22,7 @@ enum class ConvertOutcome {
     InputTooLarge,   ///< more digits than a layout can count; no file touched
     DigitsDropped,   ///< the last digits are too few for a word; no file touched
     Malformed,       ///< the input breaks its format's rules (an error diagnostic); no file touched
-    ShortWordRefused,  ///< a short last word, which the options refuse; nothing kept
+    WarningRefused,  ///< a warning (a short last word, a gap...) the options refuse; nothing kept
     DeeperThanPadding, ///< more words than the padded depth; nothing kept
     ReadFailed,        ///< the input could not be read (error says why); nothing kept
     Cancelled,         ///< the progress callback asked to stop; the earlier file is unchanged
@@ -48,7 +48,9 @@ struct ConvertOptions {
     /// Words of zeros fill the addresses after the data up to this depth; more words than
     /// this are refused (DeeperThanPadding).
     std::optional<std::int32_t> paddedDepth;
-    bool shortWordRefused = false; ///< refuse a short last word rather than write it short
+    /// Refuse the input when anything is warned of (a short last word, a reader's warning),
+    /// rather than write it: each warning becomes an error.
+    bool warningsRefused = false;
     /// Count every stray character to the end of the input; otherwise stop at the first (an
     /// input that may never end, such as a pipe or a device).
     bool countAllStrays = true;
@@ -68,7 +70,7 @@ struct ConvertResult {
     StrayCharacters strays;       ///< set for NotADigit: placed where the first stands in the input
     DroppedDigits dropped;        ///< set for DigitsDropped, placed as `strays`
     /// In the order found: the reader's warnings once the input proved convertible, the
-    /// driver's (a short last word), and the refusal of Malformed, ShortWordRefused and
+    /// driver's (a short last word), and the refusal of Malformed, WarningRefused and
     /// DeeperThanPadding as an error.
     std::vector<Diagnostic> diagnostics;
 };

@@ -13,19 +13,27 @@ enum class RadixMode {
     Binary,      ///< one digit is 1 bit
 };
 
-/// The widest word in input digits, in either radix: 256 bits in hexadecimal, 64 in binary.
-inline constexpr int kMaxDigitsPerWord = 64;
+/// The widest word, in bits, in either radix.
+inline constexpr int kMaxWidthBits = 256;
 
 /// The bits one digit of `radix` carries.
 constexpr int BitsPerDigit(RadixMode radix) {
     return radix == RadixMode::Hexadecimal ? 4 : 1;
 }
 
-/// Whether words of `bits` can be made from digits of `radix`: whole digits, 1 to
-/// kMaxDigitsPerWord of them (4 to 256 bits in steps of 4 in hexadecimal, 1 to 64 in binary).
+/// The most digits of `radix` a word holds: 64 hexadecimal, 256 binary.
+constexpr int MaxDigitsPerWord(RadixMode radix) {
+    return kMaxWidthBits / BitsPerDigit(radix);
+}
+
+/// The most digits a word holds in any radix, for buffers that take any word.
+inline constexpr int kMaxDigitsPerWord = MaxDigitsPerWord(RadixMode::Binary);
+
+/// Whether words of `bits` can be made from digits of `radix`: whole digits, 1 to 256 bits
+/// (in steps of 4 in hexadecimal).
 constexpr bool WidthAllowed(RadixMode radix, std::int64_t bits) {
     const int step = BitsPerDigit(radix);
-    return bits >= step && bits <= std::int64_t{kMaxDigitsPerWord} * step && bits % step == 0;
+    return bits >= step && bits <= kMaxWidthBits && bits % step == 0;
 }
 
 /// True for the halves of a character beyond U+FFFF in UTF-16.

@@ -35,7 +35,7 @@ const InputFormatRow kInputFormats[] = {
      "no words, only comments", true, false,
      [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
          return std::make_unique<ReadmemSource>(reader, o.encoding, o.radix, o.widthBits,
-                                                o.strict);
+                                                o.unknownAsZero);
      }},
     {InputFormat::Binary, "binary", "binary-input", "raw bytes, each two hexadecimal digits",
      "no digits, only delimiters", false, true,

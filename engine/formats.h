@@ -33,8 +33,8 @@ enum class InputFormat {
 struct ReaderOptions {
     text::TextEncoding encoding = text::TextEncoding::Auto;
     RadixMode radix = RadixMode::Hexadecimal;
-    int widthBits = 0;   ///< the width asked for; 0 where the input may set it
-    bool strict = false; ///< what would be a warning is refused
+    int widthBits = 0;          ///< the width asked for; 0 where the input may set it
+    bool unknownAsZero = false; ///< x, z and ? digits (readmem) read as 0, not refused
 };
 
 struct InputFormatRow {

@@ -9,30 +9,36 @@
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace tarnwick {
 
 namespace {
 
-// How much of a word or address is kept to check and place its characters: far more than
-// the widest word, so only a word that is too wide anyway is ever cut.
-constexpr std::size_t kKeep = 256;
+// How much of a word or address is kept, past its leading zeros, to check and place its
+// characters: far more than the widest word (256 binary digits, with a '_' between each),
+// so only a word that is too wide anyway is ever cut.
+constexpr std::size_t kKeep = 1024;
 
+// Blanks between words, as both simulators take them; a vertical tab is not one.
 bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\v';
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
 }
 
-// A word or an address, as the scanner hands it on.
+// A word, an address, or a '/' that starts no comment, as the scanner hands it on.
 struct Token {
     TextPosition at;
-    std::u16string_view text; ///< its first kKeep characters
-    std::uint64_t length = 0; ///< all of its characters
+    std::u16string_view text;  ///< its first kKeep characters, past its leading zeros
+    std::uint64_t length = 0;  ///< its characters past its leading zeros
+    std::uint64_t skipped = 0; ///< the leading zeros and '_' left out (after an @'s '@')
+    bool slash = false;        ///< a lone '/'
     bool address() const { return !text.empty() && text[0] == u'@'; }
 };
 
-// The column of text[i], a token's character, with the token standing at `at`.
+// The column of text[i], a word's character, with the word standing at `at`.
 TextPosition placeOf(const Token& token, std::size_t i) {
     TextPosition at = token.at;
+    at.column += token.skipped;
     for (std::size_t k = 1; k <= i; ++k)
         if (!IsLowSurrogate(token.text[k]))
             ++at.column;
@@ -140,9 +146,9 @@ public:
                 while (j < n && isTokenChar(p[j]))
                     ++j;
                 if (j < n && (isBlank(p[j]) || p[j] == u'/' || p[j] == u'@')) {
-                    m_token.at = TextPosition{m_line, m_column + 1};
-                    m_token.text = std::u16string_view(p + i, j - i).substr(0, kKeep);
-                    m_token.length = j - i;
+                    startToken(TextPosition{m_line, m_column + 1});
+                    keep(std::u16string_view(p + i, j - i));
+                    finishToken();
                     m_column += j - i;
                     m_afterCr = false;
                     if (!onToken(static_cast<const Token&>(m_token)))
@@ -175,25 +181,23 @@ public:
         }
         if (!last)
             return true;
-        if (m_state == State::Slash) { // a lone '/' at the very end belongs to a word
-            startToken(m_slashAt);
-            m_carried = u"/";
-            m_carriedLength = 1;
-            m_state = State::Token;
-            m_tokenStart = n;
+        if (m_state == State::Slash) { // a lone '/' at the very end
+            m_state = State::Blank;
+            return onToken(slashToken());
         }
         return endToken(n, onToken);
     }
 
     /// As feed(), with a piece of plain words (ASCII digits of `radix` between spaces, tabs
     /// and LF, none with more than `most` significant digits, nothing open from before)
-    /// taken straight from its bytes: they add to `words` and `widest`, and each goes to
-    /// plainWord(word) unless that is null. A word cut by the piece's end, and any other
-    /// piece, go through feed(). Most $readmemh files are such words, one a line.
-    template <class PlainWord, class OnToken>
+    /// taken straight from its bytes: beforeWords() is called first, then they add to
+    /// `words` and `widest`, and each goes to plainWord(word) unless that is null. A word
+    /// cut by the piece's end, and any other piece, go through feed(). Most $readmemh files
+    /// are such words, one a line.
+    template <class BeforeWords, class PlainWord, class OnToken>
     bool feedPlain(std::string_view bytes, bool last, RadixMode radix, std::uint64_t most,
-                   std::uint64_t& words, std::uint64_t& widest, PlainWord&& plainWord,
-                   OnToken&& onToken) {
+                   std::uint64_t& words, std::uint64_t& widest, BeforeWords&& beforeWords,
+                   PlainWord&& plainWord, OnToken&& onToken) {
         // What an earlier piece left open (a word cut by its end, a comment) is finished the
         // long way, up to the first separator.
         std::size_t begin = 0;
@@ -241,6 +245,8 @@ public:
         }
         if (wide > most)
             return feed(bytes, last, onToken); // the long way names the word
+        if (count > 0)
+            beforeWords();
         if constexpr (!std::is_same_v<std::remove_cvref_t<PlainWord>, std::nullptr_t>) {
             for (std::size_t i = 0; i < end;) {
                 while (i < end && isSeparator(bytes[i]))
@@ -258,6 +264,9 @@ public:
         m_column = lines > 0 ? end - lineStart : m_column + end;
         return feed(bytes.substr(end), last, onToken);
     }
+
+    /// Whether the file began with a byte-order mark.
+    bool markFound() const { return m_decoder.markFound(); }
 
 private:
     enum class State { Blank, Token, Slash, LineComment, BlockComment, BlockStar };
@@ -285,8 +294,8 @@ private:
 
     template <class OnToken> bool put(char16_t c, std::size_t i, OnToken& onToken) {
         switch (m_state) {
-        case State::LineComment:
-            if (c == u'\n' || c == u'\r')
+        case State::LineComment: // to LF only: a lone CR ends no comment
+            if (c == u'\n')
                 m_state = State::Blank;
             return true;
         case State::BlockComment:
@@ -301,13 +310,9 @@ private:
                 m_state = c == u'/' ? State::LineComment : State::BlockComment;
                 return true;
             }
-            // Not a comment: the '/' starts a word, which goes on with this character.
-            startToken(m_slashAt);
-            m_carried = u"/";
-            m_carriedLength = 1;
-            m_tokenStart = i;
+            // Not a comment: a '/' no simulator reads.
             m_state = State::Blank;
-            return plain(c, i, onToken, true);
+            return onToken(slashToken());
         default:
             return plain(c, i, onToken, m_state == State::Token);
         }
@@ -338,33 +343,68 @@ private:
     TextPosition here() const { return TextPosition{m_line, m_column}; }
 
     void startToken(const TextPosition& at) {
+        m_token = Token{};
         m_token.at = at;
         m_carried.clear();
         m_carriedLength = 0;
+        m_leading = true;
+        m_skippedZero = false;
     }
 
-    // Keeps what the piece holds of an open token, up to kKeep characters.
-    void carry(std::size_t end) {
-        const std::u16string_view part(m_text.data() + m_tokenStart, end - m_tokenStart);
-        m_carried.append(part.substr(0, kKeep - std::min(kKeep, m_carried.size())));
+    // Adds `part`, the open token's next characters, to what is kept of it: a word's
+    // leading zeros and '_' (an address's, after its '@') are counted, not kept, so however
+    // many there are, the digits that matter are kept.
+    void keep(std::u16string_view part) {
+        std::size_t k = 0;
+        if (m_carriedLength == 0 && !part.empty() && part[0] == u'@') {
+            m_carried += u'@';
+            k = 1;
+        }
         m_carriedLength += part.size();
+        if (m_leading) {
+            const std::size_t from = k;
+            while (k < part.size() && (part[k] == u'0' || part[k] == u'_')) {
+                m_skippedZero = m_skippedZero || part[k] == u'0';
+                ++k;
+            }
+            m_token.skipped += k - from;
+            m_leading = k == part.size();
+        }
+        m_carried.append(part.substr(k, kKeep - std::min(kKeep, m_carried.size())));
+    }
+
+    // Keeps what the piece holds of an open token.
+    void carry(std::size_t end) {
+        keep(std::u16string_view(m_text.data() + m_tokenStart, end - m_tokenStart));
+    }
+
+    // The token as kept: nothing but zeros is one zero (a word of '_' alone too).
+    const Token& finishToken() {
+        const bool address = !m_carried.empty() && m_carried[0] == u'@';
+        if (m_leading && (m_skippedZero || !address)) {
+            m_carried += u'0';
+            m_token.skipped -= m_token.skipped > 0 ? 1 : 0;
+        }
+        m_token.text = m_carried;
+        m_token.length = m_carriedLength - m_token.skipped;
+        return m_token;
+    }
+
+    const Token& slashToken() {
+        startToken(m_slashAt);
+        m_carried = u"/";
+        m_token.text = m_carried;
+        m_token.length = 1;
+        m_token.slash = true;
+        return m_token;
     }
 
     template <class OnToken> bool endToken(std::size_t end, OnToken& onToken) {
         if (m_state != State::Token)
             return true;
         m_state = State::Blank;
-        const std::u16string_view part(m_text.data() + m_tokenStart, end - m_tokenStart);
-        if (m_carriedLength == 0) {
-            m_token.text = part.substr(0, kKeep);
-            m_token.length = part.size();
-        } else {
-            m_carried.append(part.substr(0, kKeep - std::min(kKeep, m_carried.size())));
-            m_token.text = m_carried;
-            m_token.length = m_carriedLength + part.size();
-            m_carriedLength = 0;
-        }
-        return onToken(static_cast<const Token&>(m_token));
+        keep(std::u16string_view(m_text.data() + m_tokenStart, end - m_tokenStart));
+        return onToken(finishToken());
     }
 
     text::TextDecoder m_decoder;
@@ -375,71 +415,139 @@ private:
     bool m_afterCr = false;
     TextPosition m_slashAt;
     Token m_token;
-    std::size_t m_tokenStart = 0; ///< where the open token starts in this piece
-    std::u16string m_carried;     ///< what earlier pieces held of it
-    std::uint64_t m_carriedLength = 0;
+    std::size_t m_tokenStart = 0;      ///< where the open token starts in this piece
+    std::u16string m_carried;          ///< what is kept of it
+    std::uint64_t m_carriedLength = 0; ///< all its characters so far
+    bool m_leading = true;             ///< only leading zeros and '_' so far
+    bool m_skippedZero = false;        ///< a '0' among them
+};
+
+namespace {
+
+// With addresses going back, every word is held until the end: at most this many digits.
+constexpr std::uint64_t kImageLimit = std::uint64_t{256} << 20;
+
+// A digit of unknown value, as $writememh writes one for bits never set.
+bool isUnknownDigit(char16_t c) {
+    return c == u'x' || c == u'X' || c == u'z' || c == u'Z' || c == u'?';
+}
+
+std::string wordsText(std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " word" : " words");
+}
+
+std::string placeText(const TextPosition& at) {
+    return std::to_string(at.line) + ":" + std::to_string(at.column);
+}
+
+Diagnostic warning(std::optional<TextPosition> at, std::string text) {
+    Diagnostic d;
+    if (at)
+        d.place = SourcePlace{*at};
+    d.text = std::move(text);
+    return d;
+}
+
+} // namespace
+
+/// Where the words go, the same in every pass: an @ takes effect only when a word follows
+/// it, as the simulators load them.
+struct ReadmemSource::Walk {
+    std::uint64_t next = 0; ///< the next word's address
+    std::uint64_t top = 0;  ///< one past the highest address a word was given, as of the last move
+    std::optional<std::uint64_t> pending; ///< an @ no word has followed yet
+    TextPosition pendingAt;
+    std::string pendingText;
+
+    /// Before a word: moves to the pending address, telling onMove(from, to, at).
+    template <class OnMove> void arrive(OnMove&& onMove) {
+        if (!pending)
+            return;
+        top = std::max(top, next);
+        onMove(next, *pending, pendingAt);
+        next = *pending;
+        pending.reset();
+    }
+    std::uint64_t end() const { return std::max(top, next); }
 };
 
 ReadmemSource::ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix,
-                             int widthBits, bool gapsRefused)
+                             int widthBits, bool unknownAsZero)
     : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits),
-      m_gapsRefused(gapsRefused) {}
+      m_unknownAsZero(unknownAsZero) {}
+
+char ReadmemSource::digitOf(char16_t c) const {
+    return m_unknownAsZero && isUnknownDigit(c) ? '0' : static_cast<char>(c);
+}
 
 bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     const int step = BitsPerDigit(m_radix);
     const std::uint64_t most = m_widthBits > 0 ? static_cast<std::uint64_t>(m_widthBits / step)
-                                               : std::uint64_t{kMaxDigitsPerWord};
+                                               : std::uint64_t(MaxDigitsPerWord(m_radix));
     std::uint64_t widest = 1;
-    std::uint64_t words = 0; // the next word's address
+    Walk walk;
     m_diagnostics.clear();
+    m_image = false;
     bool refused = false;
-    std::optional<Diagnostic> firstGap;
-    std::uint64_t gaps = 0;
-    std::uint64_t gapWords = 0;
+    // The skips forward, for a file whose addresses never go back.
+    std::optional<TextPosition> firstGapAt;
+    std::uint64_t firstGapFrom = 0, firstGapWords = 0, gaps = 0, gapWords = 0;
+    std::optional<TextPosition> backAt; // the first @ that goes back before a word
+    std::string backText;
+    std::uint64_t unknown = 0;
+    std::optional<TextPosition> firstUnknown;
     Scanner scanner(m_encoding);
+    auto shown = [](const Token& token) { return "'" + shownToken(token) + "'"; };
     // A refused token ends the count; a stray before it is reported instead, being first.
     auto malformed = [&](const Token& token, const std::string& what) {
         if (!tally.anyStray()) {
             refused = true;
-            Diagnostic d;
+            Diagnostic d = warning(token.at, what);
             d.severity = Diagnostic::Severity::Error;
-            d.place = SourcePlace{token.at};
-            d.text = what;
             m_diagnostics.push_back(std::move(d));
         }
         return false;
     };
-    auto shown = [](const Token& token) { return "'" + shownToken(token) + "'"; };
+    auto arrive = [&] {
+        walk.arrive([&](std::uint64_t from, std::uint64_t to, const TextPosition& at) {
+            if (to > from) {
+                if (gaps++ == 0) {
+                    firstGapAt = at;
+                    firstGapFrom = from;
+                    firstGapWords = to - from;
+                }
+                gapWords += to - from;
+            } else if (to < from && !backAt) {
+                backAt = at;
+                backText = walk.pendingText;
+            }
+        });
+    };
     auto other = [&](const Token& token) {
+        if (token.slash)
+            return malformed(token, "'/' starts no comment: only // and /* */ may stand here");
         if (token.address()) {
             const auto address = addressOf(token);
             if (!address)
                 return malformed(token,
                                  shown(token) + " is not an address: @ takes a hexadecimal number");
-            if (*address < words)
-                return malformed(token, shown(token) + " goes back: the next word's address is @" +
-                                            hex(words) + ", and addresses only move forward");
-            if (*address > words && m_gapsRefused)
-                return malformed(token, shown(token) + " skips words after @" + hex(words) +
-                                            " (--strict: no gaps filled with zeros)");
-            if (*address > words) {
-                if (gaps++ == 0) {
-                    firstGap.emplace();
-                    firstGap->place = SourcePlace{token.at};
-                    firstGap->count = *address - words;
-                    firstGap->of = words;
-                }
-                gapWords += *address - words;
-            }
-            words = *address;
+            walk.pending = *address;
+            walk.pendingAt = token.at;
+            walk.pendingText = shown(token);
             return true;
         }
+        arrive();
         std::uint64_t digits = 0; // significant ones
-        for (char16_t c : token.text) {
+        for (std::size_t i = 0; i < token.text.size(); ++i) {
+            const char16_t c = token.text[i];
             if (c == u'_')
                 continue;
-            if (!IsRadixDigit(c, m_radix))
+            if (m_unknownAsZero && isUnknownDigit(c)) {
+                if (unknown++ == 0)
+                    firstUnknown = placeOf(token, i);
+            } else if (!IsRadixDigit(c, m_radix)) {
                 tally.put(c);
+            }
             digits += digits > 0 || c != u'0';
         }
         digits = token.length > kKeep ? token.length : std::max<std::uint64_t>(digits, 1);
@@ -447,52 +555,178 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
             return malformed(token, "the word " + shown(token) + " is wider than " +
                                         std::to_string(most * static_cast<std::uint64_t>(step)) +
                                         " bits");
-        widest = std::max(widest, digits);
-        ++words;
+        // A word with a stray refuses the input anyway; its width must not refuse it first.
+        widest = std::max(widest, std::min(digits, most));
+        ++walk.next;
         return true;
     };
     // Most tokens are plain words: digits of the radix only, counted here; anything else
     // (an address, `_`, a stray, a word too wide) goes the long way.
     std::uint64_t plainWidest = 1;
     auto onToken = [&](const Token& token) {
+        if (token.slash || token.length > kKeep)
+            return other(token);
         std::uint64_t digits = 0;
         for (char16_t c : token.text) {
-            if (!IsRadixDigit(c, m_radix) || token.length > kKeep)
+            if (!IsRadixDigit(c, m_radix))
                 return other(token);
             digits += digits > 0 || c != u'0';
         }
         if (digits > most)
             return other(token);
+        arrive();
         plainWidest = std::max(plainWidest, digits);
-        ++words;
+        ++walk.next;
         return true;
     };
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        return scanner.feedPlain(piece, last, m_radix, most, words, plainWidest, nullptr,
-                                 onToken) &&
+        return scanner.feedPlain(piece, last, m_radix, most, walk.next, plainWidest, arrive,
+                                 nullptr, onToken) &&
                goOn(0);
     });
     widest = std::max(widest, plainWidest);
     if (!read || refused)
         return false;
-    if (firstGap) { // one warning for them all, at the first
-        const std::uint64_t n = firstGap->count;
-        firstGap->text = std::to_string(n) + " word" + (n == 1 ? "" : "s") + " from @" +
-                         hex(firstGap->of) + " filled with zeros";
-        if (gaps > 1)
-            firstGap->text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
-                              " words in all)";
-        m_diagnostics.push_back(std::move(*firstGap));
-    }
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
     m_widthBits = static_cast<int>(d) * step;
+    const std::uint64_t depth = walk.end();
+    m_depth = depth;
+    if (!tally.anyStray()) {
+        if (scanner.markFound())
+            m_diagnostics.push_back(warning(TextPosition{1, 1},
+                                            "the file starts with a byte-order mark, which "
+                                            "simulators do not read; it is not a word here"));
+        if (backAt) {
+            // The image is held whole: an address going back may overwrite any word.
+            if (depth > kImageLimit / d) {
+                Diagnostic d2 = warning(backAt, backText +
+                                                    " goes back, so every word is held "
+                                                    "until the end, and " +
+                                                    wordsText(depth) + " of " + std::to_string(d) +
+                                                    " digits pass the 256 MiB held at most");
+                d2.severity = Diagnostic::Severity::Error;
+                m_diagnostics.push_back(std::move(d2));
+                return false;
+            }
+            m_image = true;
+            if (!warnOfImage(depth, goOn))
+                return false;
+        } else if (gaps > 0) {
+            std::string text =
+                wordsText(firstGapWords) + " from @" + hex(firstGapFrom) + " filled with zeros";
+            if (gaps > 1)
+                text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
+                        " words in all)";
+            m_diagnostics.push_back(warning(firstGapAt, std::move(text)));
+        }
+        if (walk.pending)
+            m_diagnostics.push_back(warning(walk.pendingAt, walk.pendingText +
+                                                                " is followed by no word: it "
+                                                                "moves nothing and adds none"));
+        if (unknown > 0)
+            m_diagnostics.push_back(
+                warning(firstUnknown, std::to_string(unknown) + " unknown digit" +
+                                          (unknown == 1 ? "" : "s") +
+                                          " (x, z or ?) read as 0 (--unknown=zero)"));
+    }
     // Words of d digits each; a count beyond what a layout can hold is refused as such.
-    tally.add(words > kMaxDigitCount / d ? kMaxDigitCount + 1 : words * d);
+    tally.add(depth > kMaxDigitCount / d ? kMaxDigitCount + 1 : depth * d);
     return true;
+}
+
+bool ReadmemSource::warnOfImage(std::uint64_t depth, const GoOn& goOn) {
+    // Which addresses were given a word, and the first given twice.
+    std::vector<bool> given(depth);
+    std::uint64_t again = 0, againAddress = 0;
+    TextPosition againAt;
+    Walk walk;
+    auto onToken = [&](const Token& token) {
+        if (token.address()) {
+            walk.pending = addressOf(token).value_or(walk.next);
+            walk.pendingAt = token.at;
+            return true;
+        }
+        walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
+        if (given[walk.next] && again++ == 0) {
+            againAt = token.at;
+            againAddress = walk.next;
+        }
+        given[walk.next] = true;
+        ++walk.next;
+        return true;
+    };
+    Scanner scanner(m_encoding);
+    if (!m_reader.read([&](std::string_view piece, bool last) {
+            return scanner.feed(piece, last, onToken) && goOn(0);
+        }))
+        return false;
+
+    std::uint64_t gaps = 0, gapWords = 0, firstFrom = 0, firstWords = 0;
+    for (std::uint64_t a = 0; a < depth;) {
+        if (given[a]) {
+            ++a;
+            continue;
+        }
+        const std::uint64_t from = a;
+        while (a < depth && !given[a])
+            ++a;
+        if (gaps++ == 0) {
+            firstFrom = from;
+            firstWords = a - from;
+        }
+        gapWords += a - from;
+    }
+    if (gaps > 0) {
+        std::string text =
+            wordsText(firstWords) + " from @" + hex(firstFrom) + " filled with zeros";
+        if (gaps > 1)
+            text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
+                    " words in all)";
+        m_diagnostics.push_back(warning(std::nullopt, std::move(text)));
+    }
+    if (again == 0)
+        return true;
+    // Where the word it replaced stood: the first word at that address.
+    std::optional<TextPosition> firstAt;
+    Walk first;
+    auto find = [&](const Token& token) {
+        if (token.address()) {
+            first.pending = addressOf(token).value_or(first.next);
+            return true;
+        }
+        first.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
+        if (first.next == againAddress) {
+            firstAt = token.at;
+            return false;
+        }
+        ++first.next;
+        return true;
+    };
+    Scanner rescan(m_encoding);
+    if (!m_reader.read(
+            [&](std::string_view piece, bool last) { return rescan.feed(piece, last, find); }))
+        return false;
+    m_diagnostics.push_back(
+        warning(againAt, "the word for @" + hex(againAddress) + " was given before, at " +
+                             (firstAt ? placeText(*firstAt) : std::string("?")) +
+                             ": the later word wins, as simulators load it (" + wordsText(again) +
+                             " given again)"));
+    return true;
+}
+
+// Lays out a word of `text` as `d` digits: zeros, then its significant digits (the width was
+// checked), each unknown digit a 0 where that was asked.
+void ReadmemSource::layWord(char* word, std::u16string_view text, std::size_t d) const {
+    std::size_t length = 0;
+    significant(text, [&](char16_t c) { word[length++] = digitOf(c); });
+    std::copy_backward(word, word + length, word + d);
+    std::fill_n(word, d - length, '0');
 }
 
 bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
     const std::size_t d = static_cast<std::size_t>(m_widthBits / BitsPerDigit(m_radix));
+    if (m_image)
+        return copyImage(writer, goOn, d);
     // Words are laid out in a buffer of fixed size, never cleared or grown: a word at a time
     // through std::string's resize cost a fill and a call for each one. It is handed on
     // once it holds kFlush digits, so a word always finds room.
@@ -500,7 +734,7 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
     const auto buffer =
         std::make_unique_for_overwrite<char[]>(kFlush + std::size_t{kMaxDigitsPerWord});
     std::size_t used = 0;
-    std::uint64_t words = 0;
+    Walk walk;
     auto hand = [&] {
         writer.addDigits(std::string_view(buffer.get(), used));
         used = 0;
@@ -510,38 +744,36 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
         if (used >= kFlush)
             hand();
     };
-    auto onToken = [&](const Token& token) {
-        if (token.address()) {
-            const std::uint64_t address = addressOf(token).value_or(words);
-            for (; words < address; ++words) { // the gap: words of zeros
+    auto arrive = [&] {
+        walk.arrive([&](std::uint64_t from, std::uint64_t to, const TextPosition&) {
+            for (; from < to; ++from) { // the gap: words of zeros
                 std::fill_n(buffer.get() + used, d, '0');
                 added();
             }
+        });
+    };
+    auto onToken = [&](const Token& token) {
+        if (token.address()) {
+            walk.pending = addressOf(token).value_or(walk.next);
             return true;
         }
+        arrive();
         char* const word = buffer.get() + used;
         const std::u16string_view text = token.text;
-        if (text.size() <= d) {
+        bool plain = text.size() <= d;
+        if (plain) {
             // The common case: as written, after zeros.
             char* to = word + (d - text.size());
-            bool plain = true;
             for (char16_t c : text) {
                 plain = plain && c != u'_';
-                *to++ = static_cast<char>(c);
+                *to++ = digitOf(c);
             }
-            if (plain) {
+            if (plain)
                 std::fill_n(word, d - text.size(), '0');
-                ++words;
-                added();
-                return true;
-            }
         }
-        // Its significant digits, at most d of them (the width was checked), after zeros.
-        std::size_t length = 0;
-        significant(token.text, [&](char16_t c) { word[length++] = static_cast<char>(c); });
-        std::copy_backward(word, word + length, word + d);
-        std::fill_n(word, d - length, '0');
-        ++words;
+        if (!plain)
+            layWord(word, text, d);
+        ++walk.next;
         added();
         return true;
     };
@@ -561,24 +793,51 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
     std::uint64_t widest = 0;
     Scanner scanner(m_encoding);
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        scanner.feedPlain(piece, last, m_radix, d, words, widest, plainWord, onToken);
+        scanner.feedPlain(piece, last, m_radix, d, walk.next, widest, arrive, plainWord, onToken);
         return goOn(0);
     });
     hand();
     return read;
 }
 
+bool ReadmemSource::copyImage(WordWriter& writer, const GoOn& goOn, std::size_t d) {
+    // Every address in order, the later word for one given twice; zeros where none was.
+    std::string image(static_cast<std::size_t>(m_depth) * d, '0');
+    Walk walk;
+    auto onToken = [&](const Token& token) {
+        if (token.address()) {
+            walk.pending = addressOf(token).value_or(walk.next);
+            return true;
+        }
+        walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
+        layWord(image.data() + walk.next * d, token.text, d);
+        ++walk.next;
+        return true;
+    };
+    Scanner scanner(m_encoding);
+    if (!m_reader.read([&](std::string_view piece, bool last) {
+            return scanner.feed(piece, last, onToken) && goOn(0);
+        }))
+        return false;
+    constexpr std::size_t kSlice = std::size_t{1} << 16;
+    for (std::size_t at = 0; at < image.size(); at += kSlice)
+        writer.addDigits(std::string_view(image).substr(at, kSlice));
+    return true;
+}
+
 std::optional<SourcePlace> ReadmemSource::find(const std::function<bool(char16_t)>& isIt,
                                                bool /*toEnd*/) {
     std::optional<SourcePlace> found;
     auto onToken = [&](const Token& token) {
-        if (token.address())
+        if (token.address() || token.slash)
             return true;
-        for (std::size_t i = 0; i < token.text.size() && !found; ++i)
-            if (token.text[i] != u'_' && isIt(token.text[i])) {
+        for (std::size_t i = 0; i < token.text.size() && !found; ++i) {
+            const char16_t c = token.text[i];
+            if (c != u'_' && !(m_unknownAsZero && isUnknownDigit(c)) && isIt(c)) {
                 found.emplace();
                 found->at = placeOf(token, i);
             }
+        }
         return !found;
     };
     Scanner scanner(m_encoding);

@@ -4,7 +4,8 @@
 //   bytes -> TextDecoder -> ReadmemSource::Scanner: tokens between blanks and line ends (LF,
 //   CR and CR LF), `//` and `/* */` comments skipped, `_` inside numbers ignored
 //   -> each word left-padded with zeros to the full width; `@ADDR` (hexadecimal) moves to
-//      that word address, forward only, the gap filled with words of zeros
+//      that word address before the next word, a gap filled with words of zeros; going back,
+//      the words are laid out in an image in memory first
 // so the driver cuts the same words back out of the digits.
 
 #include "source.h"
@@ -18,14 +19,20 @@
 namespace tarnwick {
 
 /// A $readmemh (hexadecimal radix) or $readmemb (binary) file as a DigitSource
-/// (--from=readmem). The width is `widthBits` when given (a word with more significant digits
-/// is an error), otherwise the widest word's. A gap an @ address leaves is filled with words
-/// of zeros and warned of once, or with `gapsRefused` is an error. An @ address going back,
-/// or one that is no hexadecimal number, is an error.
+/// (--from=readmem), read as Icarus Verilog and Verilator read it. The width is `widthBits`
+/// when given (a word with more significant digits is an error; leading zeros never count),
+/// otherwise the widest value's. An @ address takes effect when a word follows it; a gap it
+/// leaves is filled with words of zeros and warned of once. An @ going back is loaded as
+/// the simulators load it, the later word winning, with a warning naming both places: the
+/// image is then held in memory (at most 256 MiB of digits), while a file that only moves
+/// forward streams in constant memory. An @ that is no hexadecimal number, a '/' that starts
+/// no comment, and any character that is not a blank, a digit or '_' (a vertical tab
+/// included) are errors at their place; x, z and ? digits too, unless `unknownAsZero` reads
+/// each as 0 (warned of once). A byte-order mark is a warning.
 class ReadmemSource final : public DigitSource {
 public:
     ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix, int widthBits,
-                  bool gapsRefused = false);
+                  bool unknownAsZero = false);
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
@@ -37,12 +44,20 @@ public:
 
 private:
     class Scanner;
+    struct Walk;
+
+    bool warnOfImage(std::uint64_t depth, const GoOn& goOn);
+    bool copyImage(WordWriter& writer, const GoOn& goOn, std::size_t digitsPerWord);
+    void layWord(char* word, std::u16string_view text, std::size_t digitsPerWord) const;
+    char digitOf(char16_t c) const;
 
     ByteReader& m_reader;
     text::TextEncoding m_encoding;
     RadixMode m_radix;
     int m_widthBits;
-    bool m_gapsRefused;
+    bool m_unknownAsZero;
+    bool m_image = false;      ///< an address goes back: copy() lays out the image in memory
+    std::uint64_t m_depth = 0; ///< the words the memory holds, once count() has run
     std::vector<Diagnostic> m_diagnostics;
 };
 

@@ -77,6 +77,7 @@ void TextDecoder::decode(std::string_view bytes, std::u16string& out, bool last)
             if (bytes.substr(0, mark.bytes.size()) == mark.bytes) {
                 m_encoding = mark.encoding;
                 bytes.remove_prefix(mark.bytes.size());
+                m_markFound = true;
                 waiting = false;
                 break;
             }

@@ -39,6 +39,8 @@ public:
 
     /// The encoding in use: Auto until the bytes have decided it.
     TextEncoding encoding() const { return m_encoding; }
+    /// Whether the bytes began with a byte-order mark (which is not text).
+    bool markFound() const { return m_markFound; }
 
     /// True when the next bytes, if ASCII, decode as themselves with nothing held from
     /// before: a caller may then take ASCII bytes as text without decoding them. Never true
@@ -50,6 +52,7 @@ private:
 
     TextEncoding m_encoding;
     bool m_markChecked = false;
+    bool m_markFound = false;
     std::string m_head; ///< the first bytes, held until they show whether a mark is there
     Cp936Decoder m_cp936;
     std::unique_ptr<platform::CharsetDecoder> m_converter; ///< for UTF-8 and UTF-16

@@ -102,7 +102,9 @@ QString reasonText(const std::string& reason) {
     return QString::fromLocal8Bit(reason);
 }
 
-// The width list's entries: one digit, two digits, ... up to the widest word.
+// The width list's entries, as designed for both radixes: one digit, two digits, ... 64.
+constexpr int kWidthEntries = 64;
+
 int widthOfEntry(RadixMode radix, int index) {
     return (index + 1) * BitsPerDigit(radix);
 }
@@ -217,12 +219,12 @@ void Form1::Option1_Click(std::int16_t /*Index*/) {
     // Reads both buttons, as the handler always has, rather than trusting the index.
     Combo1->clear();
     if (Option1[0]->isChecked()) {
-        for (int i = 0; i < kMaxDigitsPerWord; ++i)
+        for (int i = 0; i < kWidthEntries; ++i)
             Combo1->addItem(entryText(widthOfEntry(RadixMode::Hexadecimal, i)));
         Combo1->selectIndex(1);
     }
     if (Option1[1]->isChecked()) {
-        for (int i = 0; i < kMaxDigitsPerWord; ++i)
+        for (int i = 0; i < kWidthEntries; ++i)
             Combo1->addItem(entryText(widthOfEntry(RadixMode::Binary, i)));
         Combo1->selectIndex(7);
     }
@@ -285,7 +287,7 @@ void Form1::Command4_Click() {
         break;
     case ConvertOutcome::Cancelled: // the user stopped it: nothing to say
         break;
-    case ConvertOutcome::ShortWordRefused: // the window asks for none of these
+    case ConvertOutcome::WarningRefused: // the window asks for none of these
     case ConvertOutcome::DeeperThanPadding:
     case ConvertOutcome::Malformed:
     case ConvertOutcome::ReadFailed:

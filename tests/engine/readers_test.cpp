@@ -23,9 +23,10 @@ struct ReaderCase {
     int widthBits; ///< 0: the input's, where the reader sets it
     std::string input;
     ConvertOutcome outcome;
-    std::string words; ///< Written: the words, one a line
-    std::string said;  ///< the diagnostics and refusals, as Said() words them
-    bool strict = false;
+    std::string words;        ///< Written: the words, one a line
+    std::string said;         ///< the diagnostics and refusals, as Said() words them
+    bool strict = false;      ///< every warning refused
+    bool unknownZero = false; ///< x, z and ? read as 0
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -88,13 +89,13 @@ TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
             ReaderOptions reading;
             reading.radix = c.radix;
             reading.widthBits = c.widthBits;
-            reading.strict = c.strict;
+            reading.unknownAsZero = c.unknownZero;
             const auto source = RowOf(c.from).make(reader, reading);
             ConvertOptions options;
             options.format = OutputFormat::Mem;
             options.radix = c.radix;
             options.widthBits = c.widthBits;
-            options.shortWordRefused = c.strict;
+            options.warningsRefused = c.strict;
             options.onePass = onePass;
             test::StringTarget target;
             const ConvertResult result = Convert(*source, options, target, test::FixedClock());
@@ -116,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DigitsShortLastWordIsWarnedOf", InputFormat::Digits, Hex, 8,
                    "12 34 567", Written, "12\n34\n56\n07\n", "warning: short 1/2\n"},
         ReaderCase{"DigitsShortLastWordRefusedWhenStrict", InputFormat::Digits, Hex, 8,
-                   "12 34 567", ConvertOutcome::ShortWordRefused, "", "error: short 1/2\n", true},
+                   "12 34 567", ConvertOutcome::WarningRefused, "", "error: short 1/2\n", true},
         ReaderCase{"DigitsStrayNamedWhereItStands", InputFormat::Digits, Hex, 8,
                    "12\r\n3g 4h", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (2)\n"},
         ReaderCase{"DigitsTailTooShortRefusedAtItsStart", InputFormat::Digits, Hex, 16,
@@ -141,17 +142,63 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ReadmemWordWiderThanTheWidthRefused", InputFormat::Readmem, Hex, 8,
                    "12 123\n", ConvertOutcome::Malformed, "",
                    "1:4: error: the word '123' is wider than 8 bits\n"},
-        ReaderCase{"ReadmemAddressGoingBackRefused", InputFormat::Readmem, Hex, 0,
-                   "11\n22\n@0 33\n", ConvertOutcome::Malformed, "",
-                   "3:1: error: '@0' goes back: the next word's address is @2, and addresses only "
-                   "move forward\n"},
+        ReaderCase{"ReadmemAddressGoingBackLoadsTheLaterWord", InputFormat::Readmem, Hex, 0,
+                   "11\n22\n33\n@1\n99\n", Written, "11\n99\n33\n",
+                   "5:1: warning: the word for @1 was given before, at 2:1: the later word wins, "
+                   "as simulators load it (1 word given again)\n"},
+        ReaderCase{"ReadmemGoingBackGapsAreTheImagesOwn", InputFormat::Readmem, Hex, 0,
+                   "@4 11 @0 22 33 44 55 @6 66", Written, "22\n33\n44\n55\n11\n00\n66\n",
+                   "warning: 1 word from @5 filled with zeros\n"},
+        ReaderCase{"ReadmemLineCommentRunsToLineFeedOnly", InputFormat::Readmem, Hex, 0,
+                   "11 // c\r22\n33\r\n", Written, "11\n33\n", ""},
+        ReaderCase{"ReadmemCarriageReturnsEndNoComment", InputFormat::Readmem, Hex, 0,
+                   "// header\r11\r22\r", ConvertOutcome::EmptyInput, "", ""},
+        ReaderCase{"ReadmemAddressWithNoWordMovesNothing", InputFormat::Readmem, Hex, 0,
+                   "11\n@4\n", Written, "11\n",
+                   "2:1: warning: '@4' is followed by no word: it moves nothing and adds none\n"},
+        ReaderCase{"ReadmemOnlyTheLastOfTwoAddressesCounts", InputFormat::Readmem, Hex, 0,
+                   "11 @5 @2 22", Written, "11\n00\n22\n",
+                   "1:7: warning: 1 word from @1 filled with zeros\n"},
+        ReaderCase{"ReadmemLoneSlashRefused", InputFormat::Readmem, Hex, 0,
+                   "11 / 22\n", ConvertOutcome::Malformed, "",
+                   "1:4: error: '/' starts no comment: only // and /* */ may stand here\n"},
+        ReaderCase{"ReadmemSlashBeforeAnAddressRefused", InputFormat::Readmem, Hex, 0,
+                   "11 /@3 33\n", ConvertOutcome::Malformed, "",
+                   "1:4: error: '/' starts no comment: only // and /* */ may stand here\n"},
+        ReaderCase{"ReadmemSlashAtTheEndRefused", InputFormat::Readmem, Hex, 0,
+                   "11 /", ConvertOutcome::Malformed, "",
+                   "1:4: error: '/' starts no comment: only // and /* */ may stand here\n"},
+        ReaderCase{"ReadmemVerticalTabIsNoBlank", InputFormat::Readmem, Hex, 0,
+                   "11\v22\n", ConvertOutcome::NotADigit, "", "1:3: not a digit: U+000B (1)\n"},
+        ReaderCase{"ReadmemFormFeedIsABlank", InputFormat::Readmem, Hex, 0,
+                   "11\f22", Written, "11\n22\n", ""},
+        ReaderCase{"ReadmemByteOrderMarkIsWarnedOf", InputFormat::Readmem, Hex, 0,
+                   "\xEF\xBB\xBF" "11\n22\n", Written, "11\n22\n",
+                   "1:1: warning: the file starts with a byte-order mark, which simulators do not "
+                   "read; it is not a word here\n"},
+        ReaderCase{"ReadmemHundredsOfLeadingZeros", InputFormat::Readmem, Hex, 8,
+                   std::string(300, '0') + "12\n_0_0_1\n", Written, "12\n01\n", ""},
+        ReaderCase{"ReadmemBinaryWordsOf256Bits", InputFormat::Readmem, Bin, 0,
+                   "1" + std::string(255, '0') + "\n1\n", Written,
+                   "1" + std::string(255, '0') + "\n" + std::string(255, '0') + "1\n", ""},
+        ReaderCase{"ReadmemWideWordWithAStrayNamesTheStray", InputFormat::Readmem, Hex, 0,
+                   "12 g" + std::string(70, '1'), ConvertOutcome::NotADigit, "",
+                   "1:4: not a digit: U+0067 (1)\n"},
+        ReaderCase{"ReadmemUnknownDigitsRefused", InputFormat::Readmem, Hex, 0,
+                   "1x 2z\n", ConvertOutcome::NotADigit, "", "1:2: not a digit: U+0078 (2)\n"},
+        ReaderCase{"ReadmemUnknownDigitsReadAsZeroWhenAsked", InputFormat::Readmem, Hex, 0,
+                   "1x 2z\n3? X1 g\n", ConvertOutcome::NotADigit, "", "2:7: not a digit: U+0067 (1)\n",
+                   false, true},
+        ReaderCase{"ReadmemUnknownDigitsReadAsZero", InputFormat::Readmem, Hex, 0,
+                   "1x 2z\n3? X1\n", Written, "10\n20\n30\n01\n",
+                   "1:2: warning: 4 unknown digits (x, z or ?) read as 0 (--unknown=zero)\n",
+                   false, true},
         ReaderCase{"ReadmemAddressThatIsNoNumberRefused", InputFormat::Readmem, Hex, 0,
                    "12 @zz\n", ConvertOutcome::Malformed, "",
                    "1:4: error: '@zz' is not an address: @ takes a hexadecimal number\n"},
         ReaderCase{"ReadmemGapRefusedWhenStrict", InputFormat::Readmem, Hex, 0,
-                   "1 @3 2", ConvertOutcome::Malformed, "",
-                   "1:3: error: '@3' skips words after @1 (--strict: no gaps filled with zeros)\n",
-                   true},
+                   "1 @3 2", ConvertOutcome::WarningRefused, "",
+                   "1:3: error: 2 words from @1 filled with zeros\n", true},
         ReaderCase{"ReadmemStrayNamedInsideItsWord", InputFormat::Readmem, Hex, 0,
                    "12\r\n3g\n", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (1)\n"},
         ReaderCase{"ReadmemOnlyComments", InputFormat::Readmem, Hex, 0,

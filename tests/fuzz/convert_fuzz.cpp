@@ -2,9 +2,10 @@
 // (tests/support/reference.h): the per-character path and the block fast path on the box's
 // text and on a file's bytes cut into random pieces, and then the whole driver, Convert,
 // with every reader and every writer, in one pass or two, with or without a padded depth.
-// Byte 0 picks the radix (bit 0), the reader (bits 1-2), the writer (bits 3-4), one pass
-// (bit 5), a padded depth (bit 6) and UTF-16 for text (bit 7); byte 1 the width index,
-// byte 2 the piece sizes.
+// Byte 0 picks the radix (bit 0), the reader (bits 1-2: digits, readmem, binary, the box),
+// the writer (bits 3-4), one pass (bit 5), a padded depth (bit 6) and UTF-16 for text
+// (bit 7); byte 1 the width index (bits 0-5), x, z and ? as 0 (bit 6) and, for readmem, the
+// width from the words (bit 7); byte 2 the piece sizes.
 
 #include "engine/engine.h"
 #include "support/memory_io.h"
@@ -90,25 +91,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the reference's.
     const int readerBits = data[0] >> 1 & 3; // 3: the window's box
     const bool box = readerBits == 3;
-    const InputFormat from = readerBits == 2 ? InputFormat::Binary : InputFormat::Digits;
+    const InputFormat from = readerBits == 2   ? InputFormat::Binary
+                             : readerBits == 1 ? InputFormat::Readmem
+                                               : InputFormat::Digits;
+    const bool unknownAsZero = data[1] & 0x40;
+    const bool widthFromWords = from == InputFormat::Readmem && (data[1] & 0x80);
     const OutputFormat to = OutputFormats()[(data[0] >> 3 & 3) % OutputFormats().size()].format;
     const bool onePass = data[0] & 0x20;
     const bool padded = data[0] & 0x40;
     const auto encoding =
         (data[0] & 0x80) ? text::TextEncoding::Utf16Le : text::TextEncoding::Cp936;
-    const int widthBits = test::WidthBits(radix, widthIndex);
+    const int widthBits = widthFromWords ? 0 : test::WidthBits(radix, widthIndex);
     if (from == InputFormat::Binary && (radix != RadixMode::Hexadecimal || widthBits % 8 != 0))
         return 0; // the command line refuses these options
-    const std::u16string expected = box ? digits
-                                    : from == InputFormat::Binary
-                                        ? reference::HexDigitsOf(bytes)
-                                        : reference::StripDelimiters(text::NormaliseLineEnds(
-                                              text::DecodeText(bytes, encoding)));
+    reference::ReadmemImage image;
+    std::u16string expected;
+    if (box) {
+        expected = digits;
+    } else if (from == InputFormat::Binary) {
+        expected = reference::HexDigitsOf(bytes);
+    } else if (from == InputFormat::Readmem) {
+        image = reference::ReadReadmem(text::DecodeText(bytes, encoding), radix, widthBits,
+                                       unknownAsZero);
+        if (image.outcome == reference::ReadmemImage::Outcome::TooLarge)
+            return 0;
+        for (const std::u16string& word : image.words)
+            expected += word;
+    } else {
+        expected =
+            reference::StripDelimiters(text::NormaliseLineEnds(text::DecodeText(bytes, encoding)));
+    }
     seed = seed * 1103515245u + 12345u;
     test::StringReader reader(bytes, 1 + (seed >> 16) % 97);
     ReaderOptions reading;
     reading.encoding = encoding;
     reading.radix = radix;
+    reading.widthBits = widthBits;
+    reading.unknownAsZero = unknownAsZero;
     const std::unique_ptr<DigitSource> source =
         box ? std::make_unique<TextSource>(text) : RowOf(from).make(reader, reading);
     ConvertOptions options;
@@ -116,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.radix = radix;
     options.widthBits = widthBits;
     options.onePass = onePass;
-    const WordLayout layout = ComputeLayout(radix, widthBits, expected.size());
+    const int layoutBits = from == InputFormat::Readmem && !box ? image.widthBits : widthBits;
+    const WordLayout layout = ComputeLayout(radix, layoutBits, expected.size());
     const std::int32_t paddedDepth = layout.depth + static_cast<std::int32_t>(seed % 5);
     if (padded)
         options.paddedDepth = paddedDepth;
@@ -126,7 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool allDigits = true;
     for (char16_t c : expected)
         allDigits = allDigits && IsRadixDigit(c, radix);
-    if (expected.empty()) {
+    using Read = reference::ReadmemImage::Outcome;
+    if (from == InputFormat::Readmem && !box && image.outcome != Read::Words) {
+        check(result.outcome == (image.outcome == Read::Stray     ? ConvertOutcome::NotADigit
+                                 : image.outcome == Read::Refused ? ConvertOutcome::Malformed
+                                                                  : ConvertOutcome::EmptyInput));
+    } else if (expected.empty()) {
         check(result.outcome == ConvertOutcome::EmptyInput);
     } else if (!allDigits) {
         check(result.outcome == ConvertOutcome::NotADigit);

@@ -3,6 +3,9 @@
 #include "engine/mif_writer.h"
 #include "text/cp936.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tarnwick::reference {
 
 std::u16string StripDelimiters(std::u16string text) {
@@ -129,6 +132,120 @@ std::u16string HexDigitsOf(std::string_view bytes) {
         digits += u"0123456789abcdef"[b & 15];
     }
     return digits;
+}
+
+ReadmemImage ReadReadmem(std::u16string_view text, RadixMode radix, int widthBits,
+                         bool unknownAsZero) {
+    using Outcome = ReadmemImage::Outcome;
+    ReadmemImage image;
+    const int step = BitsPerDigit(radix);
+    const std::size_t most =
+        static_cast<std::size_t>(widthBits > 0 ? widthBits / step : MaxDigitsPerWord(radix));
+    auto blank = [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
+    };
+    auto unknown = [](char16_t c) {
+        return c == u'x' || c == u'X' || c == u'z' || c == u'Z' || c == u'?';
+    };
+    std::vector<std::pair<std::uint64_t, std::u16string>> placed;
+    std::uint64_t next = 0;
+    bool pending = false; // an @ no word has followed yet
+    std::uint64_t pendingAddress = 0;
+    std::size_t widest = 1;
+    for (std::size_t i = 0; i < text.size();) {
+        if (blank(text[i])) {
+            ++i;
+            continue;
+        }
+        if (text[i] == u'/') {
+            if (text.substr(i, 2) == u"//") {
+                i = std::min(text.find(u'\n', i), text.size());
+            } else if (text.substr(i, 2) == u"/*") {
+                const std::size_t end = text.find(u"*/", i + 2);
+                i = end == std::u16string_view::npos ? text.size() : end + 2;
+            } else {
+                image.outcome = Outcome::Refused;
+                return image;
+            }
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < text.size() && !blank(text[j]) && text[j] != u'/' && text[j] != u'@')
+            ++j;
+        const std::u16string_view token = text.substr(i, j - i);
+        i = j;
+        if (token[0] == u'@') {
+            std::size_t lead = 1;
+            while (lead < token.size() && (token[lead] == u'0' || token[lead] == u'_'))
+                ++lead;
+            std::uint64_t value = 0;
+            bool any =
+                lead > 1 && token.substr(1, lead - 1).find(u'0') != std::u16string_view::npos;
+            if (token.size() - lead > 1023) { // what the reader keeps of an address
+                image.outcome = Outcome::Refused;
+                return image;
+            }
+            for (char16_t c : token.substr(1)) {
+                if (c == u'_')
+                    continue;
+                if (!IsRadixDigit(c, RadixMode::Hexadecimal) || value >> 60 != 0) {
+                    image.outcome = Outcome::Refused;
+                    return image;
+                }
+                value = value << 4 | (c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10);
+                any = true;
+            }
+            if (!any) {
+                image.outcome = Outcome::Refused;
+                return image;
+            }
+            pending = true;
+            pendingAddress = value;
+            continue;
+        }
+        std::u16string digits;
+        for (char16_t c : token) {
+            if (c == u'_')
+                continue;
+            if (!IsRadixDigit(c, radix) && !(unknownAsZero && unknown(c))) {
+                image.outcome = Outcome::Stray;
+                return image;
+            }
+            if (!digits.empty() || c != u'0')
+                digits += unknown(c) ? u'0' : c;
+        }
+        // The reader keeps 1024 characters of a word past its leading zeros: more is too wide.
+        std::size_t kept = 0;
+        while (kept < token.size() && (token[kept] == u'0' || token[kept] == u'_'))
+            ++kept;
+        if (digits.empty())
+            digits = u"0";
+        if (digits.size() > most || token.size() - kept > 1024) {
+            image.outcome = Outcome::Refused;
+            return image;
+        }
+        if (pending)
+            next = pendingAddress;
+        pending = false;
+        placed.emplace_back(next++, digits);
+        widest = std::max(widest, digits.size());
+    }
+    if (placed.empty())
+        return image;
+    std::uint64_t depth = 0;
+    for (const auto& [address, digits] : placed)
+        depth = std::max(depth, address + 1);
+    const std::size_t d = widthBits > 0 ? most : widest;
+    image.widthBits = static_cast<int>(d) * step;
+    if (depth > (std::uint64_t{1} << 20) / d) {
+        image.outcome = Outcome::TooLarge;
+        return image;
+    }
+    image.words.assign(static_cast<std::size_t>(depth), std::u16string(d, u'0'));
+    for (const auto& [address, digits] : placed)
+        image.words[address].replace(d - digits.size(), digits.size(), digits);
+    image.outcome = Outcome::Words;
+    return image;
 }
 
 std::string ConvertText(std::u16string text, RadixMode radix, std::int16_t widthIndex,

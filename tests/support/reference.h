@@ -41,6 +41,25 @@ std::string Write(OutputFormat format, RadixMode radix, const WordLayout& layout
 /// Raw bytes as the digit string: two lower-case hexadecimal digits a byte, high first.
 std::u16string HexDigitsOf(std::string_view bytes);
 
+/// A $readmemh/$readmemb text as Icarus Verilog and Verilator load it, written literally:
+/// blanks (space, TAB, CR, LF, FF) between words, `//` comments to LF, `/* */` comments,
+/// `@ADDR` taking effect at the next word, the later word winning at an address given
+/// twice, '_' ignored, x, z and ? read as 0 when asked.
+struct ReadmemImage {
+    enum class Outcome {
+        Words,    ///< `words` holds the memory, every word of `widthBits`
+        Empty,    ///< no word at all
+        Stray,    ///< a character that is no digit comes first
+        Refused,  ///< a lone '/', a bad address or a word too wide comes first
+        TooLarge, ///< more than a mebibyte of digits: not laid out here
+    };
+    Outcome outcome = Outcome::Empty;
+    int widthBits = 0;
+    std::vector<std::u16string> words;
+};
+ReadmemImage ReadReadmem(std::u16string_view text, RadixMode radix, int widthBits,
+                         bool unknownAsZero);
+
 /// The whole chain over a text: strip, lay out at `widthIndex`, split, write.
 std::string ConvertText(std::u16string text, RadixMode radix, std::int16_t widthIndex,
                         const platform::Clock& clock);
