@@ -19,6 +19,8 @@ namespace {
 // characters: far more than the widest word (256 binary digits, with a '_' between each),
 // so only a word that is too wide anyway is ever cut.
 constexpr std::size_t kKeep = 1024;
+// How much of a word or address a message quotes.
+constexpr std::size_t kShown = 80;
 
 // Blanks between words, as both simulators take them; a vertical tab is not one.
 bool isBlank(char16_t c) {
@@ -28,10 +30,11 @@ bool isBlank(char16_t c) {
 // A word, an address, or a '/' that starts no comment, as the scanner hands it on.
 struct Token {
     TextPosition at;
-    std::u16string_view text;  ///< its first kKeep characters, past its leading zeros
-    std::uint64_t length = 0;  ///< its characters past its leading zeros
-    std::uint64_t skipped = 0; ///< the leading zeros and '_' left out (after an @'s '@')
-    bool slash = false;        ///< a lone '/'
+    std::u16string_view text;    ///< its first kKeep characters, past its leading zeros
+    std::uint64_t length = 0;    ///< its characters past its leading zeros
+    std::uint64_t skipped = 0;   ///< the leading zeros and '_' left out (after an @'s '@')
+    std::u16string_view written; ///< its first kShown characters as written, for messages
+    bool slash = false;          ///< a lone '/'
     bool address() const { return !text.empty() && text[0] == u'@'; }
 };
 
@@ -106,7 +109,7 @@ inline void copyShort(char* to, const char* from, std::size_t n) {
 // ASCII.
 std::string shownToken(const Token& token) {
     std::string shown;
-    for (char16_t c : token.text.substr(0, 80))
+    for (char16_t c : token.written)
         shown += c < 0x80 ? static_cast<char>(c) : '?';
     return shown;
 }
@@ -346,6 +349,7 @@ private:
         m_token = Token{};
         m_token.at = at;
         m_carried.clear();
+        m_written.clear();
         m_carriedLength = 0;
         m_leading = true;
         m_skippedZero = false;
@@ -360,6 +364,7 @@ private:
             m_carried += u'@';
             k = 1;
         }
+        m_written.append(part.substr(0, kShown - std::min(kShown, m_written.size())));
         m_carriedLength += part.size();
         if (m_leading) {
             const std::size_t from = k;
@@ -386,6 +391,7 @@ private:
             m_token.skipped -= m_token.skipped > 0 ? 1 : 0;
         }
         m_token.text = m_carried;
+        m_token.written = m_written;
         m_token.length = m_carriedLength - m_token.skipped;
         return m_token;
     }
@@ -393,7 +399,9 @@ private:
     const Token& slashToken() {
         startToken(m_slashAt);
         m_carried = u"/";
+        m_written = u"/";
         m_token.text = m_carried;
+        m_token.written = m_written;
         m_token.length = 1;
         m_token.slash = true;
         return m_token;
@@ -417,6 +425,7 @@ private:
     Token m_token;
     std::size_t m_tokenStart = 0;      ///< where the open token starts in this piece
     std::u16string m_carried;          ///< what is kept of it
+    std::u16string m_written;          ///< its first characters, as written
     std::uint64_t m_carriedLength = 0; ///< all its characters so far
     bool m_leading = true;             ///< only leading zeros and '_' so far
     bool m_skippedZero = false;        ///< a '0' among them
@@ -498,14 +507,15 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     std::optional<TextPosition> firstUnknown;
     Scanner scanner(m_encoding);
     auto shown = [](const Token& token) { return "'" + shownToken(token) + "'"; };
-    // A refused token ends the count; a stray before it is reported instead, being first.
+    // A refused token ends the count; a stray before it is reported instead, being first,
+    // and the strays are counted on.
     auto malformed = [&](const Token& token, const std::string& what) {
-        if (!tally.anyStray()) {
-            refused = true;
-            Diagnostic d = warning(token.at, what);
-            d.severity = Diagnostic::Severity::Error;
-            m_diagnostics.push_back(std::move(d));
-        }
+        if (tally.anyStray())
+            return true;
+        refused = true;
+        Diagnostic d = warning(token.at, what);
+        d.severity = Diagnostic::Severity::Error;
+        m_diagnostics.push_back(std::move(d));
         return false;
     };
     auto arrive = [&] {
