@@ -480,6 +480,25 @@ struct ReadmemSource::Walk {
     std::uint64_t end() const { return std::max(top, next); }
 };
 
+// Every word of the file with the address it lands at, token by token (no plain fast path:
+// these passes are for files whose addresses go back): onWord(token, address) until it
+// returns false, or goOn() does. False when reading failed.
+template <class OnWord> bool ReadmemSource::walkWords(const GoOn& goOn, OnWord&& onWord) {
+    Walk walk;
+    auto onToken = [&](const Token& token) {
+        if (token.address()) {
+            walk.pending = addressOf(token).value_or(walk.next);
+            return true;
+        }
+        walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
+        return onWord(token, walk.next++);
+    };
+    Scanner scanner(m_encoding);
+    return m_reader.read([&](std::string_view piece, bool last) {
+        return scanner.feed(piece, last, onToken) && goOn(0);
+    });
+}
+
 ReadmemSource::ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix,
                              int widthBits, bool unknownAsZero)
     : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits),
@@ -649,25 +668,13 @@ bool ReadmemSource::warnOfImage(std::uint64_t depth, const GoOn& goOn) {
     std::vector<bool> given(depth);
     std::uint64_t again = 0, againAddress = 0;
     TextPosition againAt;
-    Walk walk;
-    auto onToken = [&](const Token& token) {
-        if (token.address()) {
-            walk.pending = addressOf(token).value_or(walk.next);
-            walk.pendingAt = token.at;
+    if (!walkWords(goOn, [&](const Token& token, std::uint64_t address) {
+            if (given[address] && again++ == 0) {
+                againAt = token.at;
+                againAddress = address;
+            }
+            given[address] = true;
             return true;
-        }
-        walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
-        if (given[walk.next] && again++ == 0) {
-            againAt = token.at;
-            againAddress = walk.next;
-        }
-        given[walk.next] = true;
-        ++walk.next;
-        return true;
-    };
-    Scanner scanner(m_encoding);
-    if (!m_reader.read([&](std::string_view piece, bool last) {
-            return scanner.feed(piece, last, onToken) && goOn(0);
         }))
         return false;
 
@@ -698,23 +705,11 @@ bool ReadmemSource::warnOfImage(std::uint64_t depth, const GoOn& goOn) {
         return true;
     // Where the word it replaced stood: the first word at that address.
     std::optional<TextPosition> firstAt;
-    Walk first;
-    auto find = [&](const Token& token) {
-        if (token.address()) {
-            first.pending = addressOf(token).value_or(first.next);
-            return true;
-        }
-        first.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
-        if (first.next == againAddress) {
-            firstAt = token.at;
-            return false;
-        }
-        ++first.next;
-        return true;
-    };
-    Scanner rescan(m_encoding);
-    if (!m_reader.read(
-            [&](std::string_view piece, bool last) { return rescan.feed(piece, last, find); }))
+    if (!walkWords(goOn, [&](const Token& token, std::uint64_t address) {
+            if (address == againAddress)
+                firstAt = token.at;
+            return !firstAt;
+        }))
         return false;
     m_diagnostics.push_back(
         warning(againAt, "the word for @" + hex(againAddress) + " was given before, at " +
@@ -813,20 +808,9 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
 bool ReadmemSource::copyImage(WordWriter& writer, const GoOn& goOn, std::size_t d) {
     // Every address in order, the later word for one given twice; zeros where none was.
     std::string image(static_cast<std::size_t>(m_depth) * d, '0');
-    Walk walk;
-    auto onToken = [&](const Token& token) {
-        if (token.address()) {
-            walk.pending = addressOf(token).value_or(walk.next);
+    if (!walkWords(goOn, [&](const Token& token, std::uint64_t address) {
+            layWord(image.data() + address * d, token.text, d);
             return true;
-        }
-        walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
-        layWord(image.data() + walk.next * d, token.text, d);
-        ++walk.next;
-        return true;
-    };
-    Scanner scanner(m_encoding);
-    if (!m_reader.read([&](std::string_view piece, bool last) {
-            return scanner.feed(piece, last, onToken) && goOn(0);
         }))
         return false;
     constexpr std::size_t kSlice = std::size_t{1} << 16;

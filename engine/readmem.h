@@ -46,6 +46,7 @@ private:
     class Scanner;
     struct Walk;
 
+    template <class OnWord> bool walkWords(const GoOn& goOn, OnWord&& onWord);
     bool warnOfImage(std::uint64_t depth, const GoOn& goOn);
     bool copyImage(WordWriter& writer, const GoOn& goOn, std::size_t digitsPerWord);
     void layWord(char* word, std::u16string_view text, std::size_t digitsPerWord) const;
