@@ -298,6 +298,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"ReadmemGapRefusedWhenStrict", "--from=readmem --strict -o OUT IN", "1 @3 2", 3,
                 "in.txt:1:3: error: 2 words from @1 filled with zeros\n"
                 "tarnwick-convert: nothing written (--strict)\n", ""},
+        // Long options as two words, as well as with '='.
+        CliCase{"FormatsAsTwoWords", "--to coe --from readmem -o OUT IN", "@1 ab", 0,
+                "in.txt:1:1: warning: 1 word from @0 filled with zeros", "memory_initialization_vector=\n00,\nab;\n"},
         CliCase{"Version", "--version", "", 0, "", "tarnwick-convert (Tarnwick) 1.0.0"}),
     [](const testing::TestParamInfo<CliCase>& info) { return std::string(info.param.name); });
 // clang-format on

@@ -377,6 +377,12 @@ TEST(AtomicFileWriter, DevicesAndPipesAreWrittenInPlaceSocketsRefused) {
         toNull.write("gone");
         EXPECT_TRUE(toNull.commit());
         EXPECT_TRUE(std::filesystem::is_character_file(dir / "null"));
+        // A device that cannot sync is no failure; one whose sync fails lost the bytes.
+        AtomicFileWriter failing(dir / "null", {::write, fsyncFails, ::close, ::rename});
+        ASSERT_TRUE(failing.open());
+        failing.write("lost");
+        EXPECT_FALSE(failing.commit());
+        EXPECT_EQ(failing.error().code, EIO);
     }
     EXPECT_EQ(dir.entryCount(), root ? 4u : 1u); // no temporary file beside any of them
 
