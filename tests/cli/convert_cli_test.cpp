@@ -187,7 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "DEPTH = 3;\r\n\r\nADDRESS_RADIX = DEC;\r\nDATA_RADIX = HEX;"
                 "\r\n\r\nCONTENT BEGIN\r\n\r\n\t0\t:\tabc;\r\n\t1\t:\t000;\r\n"
                 "\t2\t:\t000;\r\n\r\nEND;\r\n"},
-        CliCase{"DepthTooSmall", "--depth 1 -o OUT", "0x01,0x02", 3, "more than --depth 1", ""},
+        CliCase{"DepthTooSmall", "--depth 1 -o OUT", "0x01,0x02", 3,
+                "the data makes more than 1 words, more than --depth 1; nothing written", ""},
         // Standard output cannot take back what it was given: a stray megabytes in must be
         // refused before a byte is written.
         CliCase{"DepthToStandardOutputRefusedBeforeAByte", "--depth 4000000 -o -",

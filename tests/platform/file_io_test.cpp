@@ -128,6 +128,12 @@ TEST(AtomicFileWriter, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
     // Group-writable and set-group-id, as in a shared project folder: the umask would give
     // neither to a new file.
     ASSERT_EQ(::chmod(real.c_str(), 02664), 0);
+    // Another user's file, where we may give it one: the new file is theirs too.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(real.c_str(), 4321, 4321), 0);
+        ASSERT_EQ(::chmod(real.c_str(), 02664), 0); // the chown cleared set-group-id
+    }
     std::filesystem::create_symlink("project/rom.mif", dir / "out.mif");
 
     const mode_t old = ::umask(022);
@@ -140,6 +146,10 @@ TEST(AtomicFileWriter, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 02664u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4321u);
+    }
     EXPECT_EQ(dir.entryCount(), 2u);
 }
 
