@@ -135,6 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "2:1: warning: 2 words from @0 filled with zeros (2 gaps, 4 words in all)\n"},
         ReaderCase{"ReadmemWidthIsTheWidestWords", InputFormat::Readmem, Hex, 0,
                    "1\nabc\n12\n", Written, "001\nabc\n012\n", ""},
+        ReaderCase{"ReadmemWidthFromAPlainPieceAfterTheFirst", InputFormat::Readmem, Hex, 0,
+                   "1\n2\n3\n4\n0abc\n", Written, "001\n002\n003\n004\nabc\n", ""},
         ReaderCase{"ReadmemWidthCountsNoUnderscore", InputFormat::Readmem, Hex, 0,
                    "DEAD_BEEF\n12\n", Written, "DEADBEEF\n00000012\n", ""},
         ReaderCase{"ReadmemLeadingZerosNeverMakeAWordTooWide", InputFormat::Readmem, Hex, 8,
