@@ -96,6 +96,11 @@ void reportDiagnostic(const Options& options, const Diagnostic& d) {
         Say(severity + "the last word is short: " + std::to_string(d.count) + " of " + depth +
             " digits");
         return;
+    case Diagnostic::Kind::FilledLastWord:
+        Say(severity + "the last word holds " + std::to_string(d.count) + " of " + depth +
+            " input words; the rest is filled with " +
+            (options.radix == RadixMode::Hexadecimal ? "0x" : "0b") + d.text + " (--fill)");
+        return;
     case Diagnostic::Kind::DeeperThanPadding:
         Say("the data makes " + (d.count == 0 ? "more than " + depth : std::to_string(d.count)) +
             " words, more than --depth " + depth + "; nothing written");

@@ -28,7 +28,7 @@ bool BinarySource::count(Tally& tally, const GoOn& goOn) {
     });
 }
 
-bool BinarySource::copy(WordWriter& writer, const GoOn& goOn) {
+bool BinarySource::copy(DigitSink& writer, const GoOn& goOn) {
     std::uint64_t done = 0;
     return m_reader.read([&](std::string_view piece, bool) {
         char* const digits = m_room.reserve(2 * piece.size());
@@ -39,7 +39,7 @@ bool BinarySource::copy(WordWriter& writer, const GoOn& goOn) {
     });
 }
 
-bool BinarySource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+bool BinarySource::countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) {
     // Every byte makes two digits of the radix: counting is copying.
     std::uint64_t done = 0;
     return m_reader.read([&](std::string_view piece, bool) {

@@ -12,8 +12,8 @@ public:
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
-    bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
+    bool copy(DigitSink& writer, const GoOn& goOn) override;
+    bool countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>&, bool) override {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "convert.h"
 
 #include "formats.h"
+#include "word_order.h"
 #include "word_writer.h"
 
 #include <algorithm>
@@ -14,11 +15,68 @@ const std::vector<Diagnostic>& DigitSource::diagnostics() const {
     return none;
 }
 
-bool DigitSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+bool DigitSource::countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) {
     if (!count(tally, goOn))
         return false;
     return tally.anyStray() || tally.decided() || copy(writer, goOn);
 }
+
+bool WidthsFit(RadixMode radix, int widthBits, int inputWidthBits) {
+    if (!WidthAllowed(radix, widthBits))
+        return false;
+    if (inputWidthBits == 0 || inputWidthBits == widthBits)
+        return true;
+    const int narrow = std::min(widthBits, inputWidthBits);
+    const int wide = std::max(widthBits, inputWidthBits);
+    return WidthAllowed(radix, inputWidthBits) && wide % narrow == 0;
+}
+
+namespace {
+
+// One input word's value as its digits, the most significant first.
+std::string digitsOf(std::uint64_t value, RadixMode radix, std::size_t digits) {
+    const int bits = BitsPerDigit(radix);
+    std::string out(digits, '0');
+    for (std::size_t i = digits; i > 0 && value != 0; --i, value >>= bits)
+        out[i - 1] = "0123456789abcdef"[value & ((1u << bits) - 1)];
+    return out;
+}
+
+// How the input's words become memory words, once both widths are known.
+struct Regrouping {
+    std::size_t unit = 0;  ///< digits of the narrower word
+    std::size_t group = 0; ///< digits of the wider
+    std::size_t inputWord = 0;
+    ByteOrder order = ByteOrder::Big;
+    std::string fill; ///< one input word
+
+    Regrouping(RadixMode radix, int widthBits, int inputWidthBits, ByteOrder byteOrder,
+               std::uint64_t fillValue)
+        : order(byteOrder) {
+        const auto digits = [radix](int bits) {
+            return static_cast<std::size_t>(bits / BitsPerDigit(radix));
+        };
+        unit = digits(std::min(widthBits, inputWidthBits));
+        group = digits(std::max(widthBits, inputWidthBits));
+        inputWord = digits(inputWidthBits);
+        fill = digitsOf(fillValue, radix, inputWord);
+    }
+    // The words that pad the data: one group of the fill, in memory words.
+    std::string padding() const {
+        std::string group_;
+        for (std::size_t at = 0; at < group; at += inputWord)
+            group_ += fill;
+        if (order == ByteOrder::Little && inputWord == group) { // a word split: low part first
+            std::string reversed;
+            for (std::size_t u = group; u > 0; u -= unit)
+                reversed.append(group_, u - unit, unit);
+            return reversed;
+        }
+        return group_;
+    }
+};
+
+} // namespace
 
 ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
                       platform::ByteTarget& target, const platform::Clock& clock,
@@ -51,12 +109,36 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // A MIF header states the depth, which only the count knows unless it is padded to.
     const OutputFormatRow& format = RowOf(options.format);
     const bool headerKnown = options.paddedDepth || !format.statesDepth;
-    if (options.onePass && headerKnown && WidthAllowed(radix, widthBits)) {
+    auto regroupingFor = [&](int bits, ByteOrder order) -> std::optional<Regrouping> {
+        if (options.inputWidthBits == 0)
+            return std::nullopt;
+        return Regrouping(radix, bits, options.inputWidthBits, order, options.fill);
+    };
+    std::optional<Regrouping> regrouping;
+    std::unique_ptr<WordOrder> order;
+    // The writer pads with the fill; a WordOrder before it where the widths differ.
+    auto regroup = [](WordWriter& to, const Regrouping& r, DigitSink*& sink) {
+        to.setPadding(r.padding());
+        if (r.unit == r.group)
+            return std::unique_ptr<WordOrder>();
+        auto made = std::make_unique<WordOrder>(to, r.unit, r.group, r.order, r.fill);
+        sink = made.get();
+        return made;
+    };
+    // The input may state its byte order, known only once it is read: then two passes.
+    const bool orderKnown =
+        options.byteOrder || options.inputWidthBits == 0 || options.inputWidthBits == widthBits;
+    if (options.onePass && headerKnown && orderKnown &&
+        WidthsFit(radix, widthBits, options.inputWidthBits)) {
         if (!target.open())
             return writeFailed();
         WordLayout most = ComputeLayout(radix, widthBits, 1);
         most.depth = options.paddedDepth.value_or(std::numeric_limits<std::int32_t>::max());
         writer = format.make(target, radix, most, clock, options.paddedDepth.value_or(0));
+        regrouping = regroupingFor(widthBits, options.byteOrder.value_or(ByteOrder::Big));
+        DigitSink* sink = writer.get();
+        if (regrouping)
+            order = regroup(*writer, *regrouping, sink);
         const std::uint64_t d = static_cast<std::uint64_t>(most.digitsPerWord);
         // More words than the depth holds end the count, unless a stray refuses the input
         // anyway: then the strays are counted on.
@@ -64,7 +146,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             return options.paddedDepth && !tally.anyStray() &&
                    tally.digits() / d > static_cast<std::uint64_t>(*options.paddedDepth);
         };
-        read = source.countAndCopy(tally, *writer, [&](std::uint64_t done) {
+        read = source.countAndCopy(tally, *sink, [&](std::uint64_t done) {
             result.countStopped = tooMany();
             return report(done) && !tally.decided() && !result.countStopped && !target.failed();
         });
@@ -91,8 +173,11 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     result.digitCount = digits;
     if (digits == 0)
         return ended(ConvertOutcome::EmptyInput);
-    if (!WidthAllowed(radix, widthBits))
+    if (!WidthsFit(radix, widthBits, options.inputWidthBits))
         return ended(ConvertOutcome::NoWidthSelected);
+    if (!writer)
+        regrouping = regroupingFor(
+            widthBits, options.byteOrder.value_or(source.byteOrder().value_or(ByteOrder::Big)));
 
     // Where a refused character stands is found only now, by a rescan with places: the
     // first pass stays fast. False when the rescan could not read the input.
@@ -126,7 +211,13 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     };
     if (result.countStopped)
         return deeper(0);
-    const WordLayout layout = ComputeLayout(radix, widthBits, digits);
+    // A short last word of input words is filled after them, each at its own address.
+    const std::uint64_t filledDigits =
+        regrouping ? (digits + regrouping->group - 1) / regrouping->group * regrouping->group
+                   : digits;
+    if (filledDigits > kMaxDigitCount)
+        return ended(ConvertOutcome::InputTooLarge);
+    const WordLayout layout = ComputeLayout(radix, widthBits, filledDigits);
     if (const std::uint64_t dropped = DroppedDigitCount(layout, digits)) {
         result.dropped.count = dropped;
         result.dropped.digitsPerWord = layout.digitsPerWord;
@@ -143,7 +234,14 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     // The input is convertible: what the reader warned of stands, then the driver's own.
     result.diagnostics.insert(result.diagnostics.end(), found.begin(), found.end());
     const auto perWord = static_cast<std::uint64_t>(layout.digitsPerWord);
-    if (const std::uint64_t tail = digits % perWord) {
+    if (filledDigits != digits) {
+        Diagnostic d;
+        d.kind = Diagnostic::Kind::FilledLastWord;
+        d.count = (digits % perWord) / regrouping->inputWord;
+        d.of = perWord / regrouping->inputWord;
+        d.text = regrouping->fill;
+        result.diagnostics.push_back(std::move(d));
+    } else if (const std::uint64_t tail = digits % perWord) {
         Diagnostic d;
         d.kind = Diagnostic::Kind::ShortLastWord;
         d.count = tail;
@@ -160,18 +258,25 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
     result.depth = options.paddedDepth.value_or(layout.depth);
 
     if (writer) {
+        if (order)
+            order->finish();
         writer->setDataDepth(layout.depth);
     } else {
         if (!target.open())
             return writeFailed();
         writer = format.make(target, radix, layout, clock, result.depth);
-        read = source.copy(*writer, [&](std::uint64_t done) {
+        DigitSink* sink = writer.get();
+        if (regrouping)
+            order = regroup(*writer, *regrouping, sink);
+        read = source.copy(*sink, [&](std::uint64_t done) {
             return report(source.size() + done) && !target.failed();
         });
         if (cancelled)
             return ended(ConvertOutcome::Cancelled); // the target drops the unfinished file
         if (!read)
             return readFailed();
+        if (order)
+            order->finish();
     }
     writer->finish();
     if (!target.commit())

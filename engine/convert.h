@@ -48,6 +48,16 @@ struct ConvertOptions {
     /// Words of zeros fill the addresses after the data up to this depth; more words than
     /// this are refused (DeeperThanPadding).
     std::optional<std::int32_t> paddedDepth;
+    /// The width of the input's words, which its addresses count, where it differs from the
+    /// memory's: a multiple of widthBits (words split into narrower memories) or a divisor
+    /// (bytes packed into words), or NoWidthSelected. 0: the input's words are the memory's.
+    int inputWidthBits = 0;
+    /// The order of the input's words inside a memory word; without it, the order the input
+    /// states (DigitSource::byteOrder), else big-endian.
+    std::optional<ByteOrder> byteOrder;
+    /// One input word's value where the input gives none: the rest of a short last memory
+    /// word, and the words that pad up to paddedDepth. (Readers fill their own gaps.)
+    std::uint64_t fill = 0;
     /// Refuse the input when anything is warned of (a short last word, a reader's warning),
     /// rather than write it: each warning becomes an error.
     bool warningsRefused = false;
@@ -78,6 +88,10 @@ struct ConvertResult {
 /// Told how far a conversion has come: `done` of `total` units of work. Returning false
 /// stops it (Cancelled) before the output replaces the earlier one.
 using ConvertProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+/// Whether memory words of `widthBits` can be made from input words of `inputWidthBits` (0:
+/// the same) in `radix`: one width a multiple of the other, the narrower in whole digits.
+bool WidthsFit(RadixMode radix, int widthBits, int inputWidthBits);
 
 /// One conversion, for the window and the command line alike. Counts and checks the digit
 /// string of `source` in a first pass and refuses, touching nothing, what would not make a

@@ -28,6 +28,7 @@ struct Diagnostic {
     };
     enum class Kind {
         ShortLastWord,     ///< the last word has `count` of `of` digits
+        FilledLastWord,    ///< the last word holds `count` of `of` input words, then the fill
         DeeperThanPadding, ///< `count` words (0: more than `of`, the count stopped) > depth `of`
         Reader,            ///< a reader's finding, worded in `text`
     };

@@ -26,7 +26,7 @@ bool DigitsSource::count(Tally& tally, const GoOn& goOn) {
     });
 }
 
-bool DigitsSource::copy(WordWriter& writer, const GoOn& goOn) {
+bool DigitsSource::copy(DigitSink& writer, const GoOn& goOn) {
     FileDigitStream stream(m_encoding);
     std::uint64_t done = 0;
     return m_reader.read([&](std::string_view piece, bool last) {
@@ -39,7 +39,7 @@ bool DigitsSource::copy(WordWriter& writer, const GoOn& goOn) {
     });
 }
 
-bool DigitsSource::countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) {
+bool DigitsSource::countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) {
     // One strip of each piece counts, checks and copies: the fast path frees only digits of
     // the radix, and the per-character path's characters are checked one by one.
     struct CheckedSink : block::CharSink {

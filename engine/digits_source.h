@@ -15,8 +15,8 @@ public:
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
-    bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn) override;
+    bool copy(DigitSink& writer, const GoOn& goOn) override;
+    bool countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_reader.error(); }
 

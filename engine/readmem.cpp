@@ -728,7 +728,7 @@ void ReadmemSource::layWord(char* word, std::u16string_view text, std::size_t d)
     std::fill_n(word, d - length, '0');
 }
 
-bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
+bool ReadmemSource::copy(DigitSink& writer, const GoOn& goOn) {
     const std::size_t d = static_cast<std::size_t>(m_widthBits / BitsPerDigit(m_radix));
     if (m_image)
         return copyImage(writer, goOn, d);
@@ -805,7 +805,7 @@ bool ReadmemSource::copy(WordWriter& writer, const GoOn& goOn) {
     return read;
 }
 
-bool ReadmemSource::copyImage(WordWriter& writer, const GoOn& goOn, std::size_t d) {
+bool ReadmemSource::copyImage(DigitSink& writer, const GoOn& goOn, std::size_t d) {
     // Every address in order, the later word for one given twice; zeros where none was.
     std::string image(static_cast<std::size_t>(m_depth) * d, '0');
     if (!walkWords(goOn, [&](const Token& token, std::uint64_t address) {

@@ -36,7 +36,7 @@ public:
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
+    bool copy(DigitSink& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_reader.error(); }
     int widthBits() const override { return m_widthBits; }
@@ -48,7 +48,7 @@ private:
 
     template <class OnWord> bool walkWords(const GoOn& goOn, OnWord&& onWord);
     bool warnOfImage(std::uint64_t depth, const GoOn& goOn);
-    bool copyImage(WordWriter& writer, const GoOn& goOn, std::size_t digitsPerWord);
+    bool copyImage(DigitSink& writer, const GoOn& goOn, std::size_t digitsPerWord);
     void layWord(char* word, std::u16string_view text, std::size_t digitsPerWord) const;
     char digitOf(char16_t c) const;
 

@@ -19,7 +19,20 @@
 
 namespace tarnwick {
 
-class WordWriter;
+/// Where a source's copy() hands its digit string: a writer (WordWriter), or the driver's
+/// regrouping of the input's words in front of one (WordOrder).
+class DigitSink {
+public:
+    virtual ~DigitSink() = default;
+    /// Takes the next digits: ASCII digits of the radix, as the digit check left them.
+    virtual void addDigits(std::string_view digits) = 0;
+};
+
+/// The order of an input's words (bytes) inside a memory word.
+enum class ByteOrder {
+    Big,    ///< the lowest address in the word's most significant bits
+    Little, ///< the lowest address in its least significant bits
+};
 
 /// The first pass's findings: how many digits, and the characters among them that are not
 /// digits of the radix.
@@ -63,10 +76,10 @@ public:
     /// input broke its format's rules (an error among diagnostics()).
     virtual bool count(Tally& tally, const GoOn& goOn) = 0;
     /// Hands the digit string, every character of it a digit of the radix now, to `writer`.
-    virtual bool copy(WordWriter& writer, const GoOn& goOn) = 0;
+    virtual bool copy(DigitSink& writer, const GoOn& goOn) = 0;
     /// Counts as count() does and hands the digits to `writer` while no stray was found. This
     /// reads the input twice (count, then copy); a source that reads it once overrides it.
-    virtual bool countAndCopy(Tally& tally, WordWriter& writer, const GoOn& goOn);
+    virtual bool countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn);
     /// Where the first digit-string character for which isIt(c) is true stands; with
     /// `toEnd`, also how far the digits reach after it. Nothing when there is none, the
     /// input has no places (raw bytes) or reading failed.
@@ -76,6 +89,8 @@ public:
     virtual const platform::IoError& error() const = 0;
     /// The width in bits that the input itself sets, once count() has run; 0 for none.
     virtual int widthBits() const { return 0; }
+    /// The order of words the input itself states (an ELF file's), once count() has run.
+    virtual std::optional<ByteOrder> byteOrder() const { return std::nullopt; }
     /// What count() found, worded by the reader: warnings, and the error that made it
     /// return false when the input broke its format's rules.
     virtual const std::vector<Diagnostic>& diagnostics() const;

@@ -37,7 +37,7 @@ bool TextSource::count(Tally& tally, const GoOn& goOn) {
     return true;
 }
 
-bool TextSource::copy(WordWriter& writer, const GoOn& goOn) {
+bool TextSource::copy(DigitSink& writer, const GoOn& goOn) {
     DelimiterStripper stripper;
     // Every character left is an ASCII digit now.
     auto digits = std::make_unique_for_overwrite<char[]>(kTextSlice + 2 + block::kOverrun);

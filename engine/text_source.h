@@ -18,7 +18,7 @@ public:
 
     std::uint64_t size() const override { return m_text.size(); }
     bool count(Tally& tally, const GoOn& goOn) override;
-    bool copy(WordWriter& writer, const GoOn& goOn) override;
+    bool copy(DigitSink& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_error; }
 

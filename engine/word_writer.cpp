@@ -102,10 +102,12 @@ void WordWriter::finish() {
     if (!m_word.empty() && m_written < m_layout.depth)
         writeWord(m_word.data(), m_word.size()); // the short last word, written short
     m_word.clear();
-    const std::string zeros(m_digitsPerWord, '0');
+    if (m_padding.empty() || m_padding.size() % m_digitsPerWord != 0)
+        m_padding.assign(m_digitsPerWord, '0');
     const std::int32_t depth = std::max(m_paddedDepth, m_layout.depth);
-    while (m_written < depth && !m_chunk.failed())
-        writeWord(zeros.data(), zeros.size());
+    for (std::size_t at = 0; m_written < depth && !m_chunk.failed();
+         at = (at + m_digitsPerWord) % m_padding.size())
+        writeWord(m_padding.data() + at, m_digitsPerWord);
     writeEnd();
     m_chunk.flush();
 }

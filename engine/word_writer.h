@@ -1,6 +1,7 @@
 #pragma once
 
 #include "digits.h"
+#include "source.h"
 
 #include "platform/byte_sink.h"
 #include "platform/clock.h"
@@ -70,14 +71,15 @@ private:
 /// words of zeros up to `paddedDepth` (when larger than the data's depth), then the
 /// format's end. A format is a subclass that lays out the words (writeWords, writeWord)
 /// and the end (writeEnd) in the chunk buffer.
-class WordWriter {
+class WordWriter : public DigitSink {
 public:
-    virtual ~WordWriter() = default;
     WordWriter(const WordWriter&) = delete;
     WordWriter& operator=(const WordWriter&) = delete;
 
-    /// Takes the next digits: ASCII digits of the radix, as the digit check left them.
-    void addDigits(std::string_view digits);
+    void addDigits(std::string_view digits) final;
+    /// The digits of the words that pad the data up to the padded depth, cycled from the
+    /// data's end (a whole number of words; zeros when never set).
+    void setPadding(std::string digits) { m_padding = std::move(digits); }
     /// Sets the data's depth once it is known, for a header written before the data was
     /// counted (DEPTH being the padded depth): at most the depth given so far. It decides
     /// whether finish() writes a short last word.
@@ -140,6 +142,7 @@ private:
     std::int32_t m_paddedDepth; ///< as asked: finish() pads to it or to the data's depth
     std::size_t m_digitsPerWord;
     std::string m_word; ///< a word whose digits are still arriving
+    std::string m_padding;
 };
 
 } // namespace tarnwick

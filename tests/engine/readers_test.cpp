@@ -46,6 +46,10 @@ std::string Said(const ConvertResult& result) {
         case Diagnostic::Kind::ShortLastWord:
             said += severity + "short " + std::to_string(d.count) + "/" + std::to_string(d.of);
             break;
+        case Diagnostic::Kind::FilledLastWord:
+            said += severity + "filled " + std::to_string(d.count) + "/" + std::to_string(d.of) +
+                    " with " + d.text;
+            break;
         case Diagnostic::Kind::DeeperThanPadding:
             said += severity + "deeper " + std::to_string(d.count) + "/" + std::to_string(d.of);
             break;
