@@ -72,8 +72,17 @@ void printHelp() {
         "%s"
         "  -o, --output=FILE     the output, - for standard output; default\n"
         "                        %s, as --to asks\n"
-        "      --depth=N         fill the addresses after the data with words of zeros up\n"
-        "                        to N; more words than N is an error\n"
+        "      --depth=N         fill the addresses after the data with words of the fill\n"
+        "                        up to N; more words than N is an error\n"
+        "      --input-width=BITS  the input's words, which its addresses count: 8 for\n"
+        "                        elf, ihex, srec and binary, -w for readmem; -w may be\n"
+        "                        a multiple (words packed) or a divisor (words split)\n"
+        "      --byte-order=big|little  the order of the input's words in a memory word:\n"
+        "                        the ELF file's own for elf, otherwise big\n"
+        "      --base=ADDR       the input address (0x... or decimal) of the memory's\n"
+        "                        first word; data below it is an error\n"
+        "      --fill=VALUE      what addresses the input gives nothing hold, one input\n"
+        "                        word (0x... or decimal); default 0\n"
         "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
         "%s"
         "      --strict          treat every warning as an error: write nothing\n"
@@ -112,6 +121,21 @@ std::optional<std::int64_t> parseNumber(const char* text) {
     const char* end = text + std::strlen(text);
     const auto parsed = std::from_chars(text, end, value);
     if (parsed.ec != std::errc() || parsed.ptr != end || *text == '\0')
+        return std::nullopt;
+    return value;
+}
+
+// An address or value as people write one: 0x... (hexadecimal) or decimal.
+std::optional<std::uint64_t> parseAddress(const char* text) {
+    std::string_view digits(text);
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] | 0x20) == 'x') {
+        digits.remove_prefix(2);
+        base = 16;
+    }
+    std::uint64_t value = 0;
+    const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (digits.empty() || parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size())
         return std::nullopt;
     return value;
 }
@@ -163,6 +187,10 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         StrictOption,
         UnknownOption,
         EncodingOption,
+        InputWidthOption,
+        ByteOrderOption,
+        BaseOption,
+        FillOption,
         HelpOption,
         VersionOption,
         AliasOption, ///< the first of the readers' flags of their own (--binary-input)
@@ -178,6 +206,10 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         {"strict", no_argument, nullptr, StrictOption},
         {"unknown", required_argument, nullptr, UnknownOption},
         {"encoding", required_argument, nullptr, EncodingOption},
+        {"input-width", required_argument, nullptr, InputWidthOption},
+        {"byte-order", required_argument, nullptr, ByteOrderOption},
+        {"base", required_argument, nullptr, BaseOption},
+        {"fill", required_argument, nullptr, FillOption},
         {"help", no_argument, nullptr, HelpOption},
         {"version", no_argument, nullptr, VersionOption},
     };
@@ -200,7 +232,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     opterr = 0;
     optind = 1;
     std::optional<std::int64_t> width;
-    bool outputGiven = false;
+    bool outputGiven = false, fillGiven = false;
     for (;;) {
         const int c = getopt_long(argc, args.data(), ":r:w:o:t:q", longOptions.data(), nullptr);
         if (c == -1)
@@ -269,6 +301,38 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.encoding = *encoding;
             break;
         }
+        case InputWidthOption: {
+            const auto bits = parseNumber(optarg);
+            if (!bits || *bits < 1 || *bits > kMaxWidthBits)
+                return usageError(std::string("invalid input width '") + optarg +
+                                  "': use 1 to 256 bits");
+            options.inputWidth = static_cast<int>(*bits);
+            break;
+        }
+        case ByteOrderOption:
+            if (std::strcmp(optarg, "big") == 0)
+                options.byteOrder = ByteOrder::Big;
+            else if (std::strcmp(optarg, "little") == 0)
+                options.byteOrder = ByteOrder::Little;
+            else
+                return usageError(std::string("invalid byte order '") + optarg +
+                                  "': use big or little");
+            break;
+        case BaseOption:
+            options.base = parseAddress(optarg);
+            if (!options.base)
+                return usageError(std::string("invalid base '") + optarg +
+                                  "': use an address such as 0x80000000 or 4096");
+            break;
+        case FillOption: {
+            const auto fill = parseAddress(optarg);
+            if (!fill)
+                return usageError(std::string("invalid fill '") + optarg +
+                                  "': use a value such as 0xff or 0");
+            options.fill = *fill;
+            fillGiven = true;
+            break;
+        }
         case HelpOption:
             printHelp();
             return Written;
@@ -303,10 +367,31 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                           std::getenv("SOURCE_DATE_EPOCH") +
                           "': use a whole number of seconds from 0 to 253402300799");
     const InputFormatRow& from = RowOf(options.from);
-    if (from.wholeBytes && (!hex || options.width % 8 != 0))
-        return usageError("--from=" + std::string(from.name) +
-                          (from.alias.empty() ? "" : " (--" + std::string(from.alias) + ")") +
-                          " needs the hex radix and a width that is a multiple of 8");
+    const std::string reader = "--from=" + std::string(from.name) +
+                               (from.alias.empty() ? "" : " (--" + std::string(from.alias) + ")");
+    const bool words = from.wholeBytes || from.format == InputFormat::Readmem;
+    if (!words && (options.inputWidth || options.byteOrder || options.base || fillGiven))
+        return usageError("--input-width, --byte-order, --base and --fill take an input with "
+                          "addresses: --from=readmem, binary, elf, ihex or srec");
+    if (from.wholeBytes && options.inputWidth && options.inputWidth != 8)
+        return usageError(reader + " reads bytes: its input width is 8");
+    if (from.wholeBytes)
+        options.inputWidth = 8;
+    if (from.wholeBytes && !hex)
+        return usageError(reader + " needs the hex radix");
+    // Readmem words are -w wide unless --input-width says otherwise.
+    const int input = options.inputWidth;
+    if (!options.widthGiven && from.widthFromInput && input > 0)
+        options.width = input; // the memory's words are the input's
+    if (input > 0 && !WidthsFit(options.radix, options.width, input))
+        return usageError("invalid width '" + std::to_string(options.width) +
+                          "': with an input width of " + std::to_string(input) +
+                          ", -w must be a multiple or a divisor of it" +
+                          (hex ? ", in steps of 4" : ""));
+    const int fillBits = input > 0 ? input : options.width;
+    if (fillGiven && fillBits < 64 && options.fill >> fillBits != 0)
+        return usageError("invalid fill '" + std::to_string(options.fill) + "': wider than " +
+                          std::to_string(fillBits) + " bits, the input's word");
     return std::nullopt;
 }
 

@@ -27,6 +27,10 @@ struct Options {
     std::optional<std::int64_t> depth;
     bool strict = false;
     bool unknownAsZero = false; ///< --unknown=zero
+    int inputWidth = 0;         ///< --input-width; 0: the reader's own (8 for images, else -w)
+    std::optional<ByteOrder> byteOrder;
+    std::optional<std::uint64_t> base;
+    std::uint64_t fill = 0;
     bool quiet = false;
     text::TextEncoding encoding = text::TextEncoding::Auto;
     std::string input = "-";

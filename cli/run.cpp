@@ -22,17 +22,34 @@ public:
     explicit InputReader(platform::InputStream& input) : m_input(input) {}
     const platform::IoError& error() const override { return m_error; }
     bool read(const Use& use) override {
-        if (auto error = m_input.read(use)) {
+        auto noted = [&](std::string_view piece, bool last) {
+            if (m_head.size() < kHead)
+                m_head.append(piece.substr(0, kHead - m_head.size()));
+            return use(piece, last);
+        };
+        if (auto error = m_input.read(noted)) {
             m_error = std::move(*error);
             return false;
         }
         return true;
     }
 
+    /// The input's first bytes, for the hint of a reader that would take it.
+    std::string_view head() const { return m_head; }
+
 private:
+    static constexpr std::size_t kHead = 4096;
     platform::InputStream& m_input;
     platform::IoError m_error;
+    std::string m_head;
 };
+
+// " (try --from=ihex)" when the file plainly is of another format than the one it was
+// read in.
+std::string hintFor(const Options& options, std::string_view head) {
+    const InputFormatRow* likely = LikelyInputFormat(head, options.from);
+    return likely ? " (try --from=" + std::string(likely->name) + ")" : std::string();
+}
 
 std::string outputName(const Options& options) {
     return options.output == "-" ? std::string("standard output") : options.output;
@@ -63,15 +80,17 @@ std::string describe(char32_t c) {
 }
 
 // The form compilers use, so editors and CI logs can jump to the place.
-void reportStray(const Options& options, const StrayCharacters& strays, bool countedAll) {
+void reportStray(const Options& options, const StrayCharacters& strays, bool countedAll,
+                 const std::string& formatHint) {
     std::string count;
     if (countedAll)
         count = " (" + std::to_string(strays.count) + " such character" +
                 (strays.count == 1 ? ")" : "s)");
     // Text between NULs: UTF-16 without its byte-order mark, read as UTF-8.
-    const char* hint = strays.mostlyNul() ? " (is it UTF-16 without a byte-order mark? "
-                                            "try --encoding=utf-16le)"
-                                          : "";
+    const std::string hint = strays.mostlyNul() && formatHint.empty()
+                                 ? " (is it UTF-16 without a byte-order mark? "
+                                   "try --encoding=utf-16le)"
+                                 : formatHint;
     SayLine(placeOf(options, strays.at) + ": error: " + describe(strays.first) + " is not a " +
             (options.radix == RadixMode::Hexadecimal ? "hexadecimal" : "binary") + " digit" +
             count + hint);
@@ -112,8 +131,10 @@ void reportDiagnostic(const Options& options, const Diagnostic& d) {
 }
 
 // Says what the conversion came to and returns the exit status.
-int report(const Options& options, const platform::InputStream& input,
-           const ConvertResult& result) {
+int report(const Options& options, const platform::InputStream& input, ConvertResult result,
+           const std::string& hint) {
+    if (result.outcome == ConvertOutcome::Malformed && !result.diagnostics.empty())
+        result.diagnostics.back().text += hint;
     for (const Diagnostic& d : result.diagnostics)
         reportDiagnostic(options, d);
     switch (result.outcome) {
@@ -121,7 +142,7 @@ int report(const Options& options, const platform::InputStream& input,
         Say(result.error.reason);
         return Failed;
     case ConvertOutcome::NotADigit:
-        reportStray(options, result.strays, input.seekable());
+        reportStray(options, result.strays, input.seekable(), hint);
         return NothingToConvert;
     case ConvertOutcome::EmptyInput:
         Say("nothing to convert: " + input.name() + " holds " +
@@ -174,14 +195,21 @@ int Run(const Options& options) {
     ReaderOptions reading;
     reading.encoding = options.encoding;
     reading.radix = options.radix;
-    reading.widthBits = options.widthGiven ? options.width : 0;
+    // Readmem words are -w wide, or --input-width where it is given.
+    const int inputWidth = options.inputWidth;
+    reading.widthBits = inputWidth > 0 ? inputWidth : options.widthGiven ? options.width : 0;
     reading.unknownAsZero = options.unknownAsZero;
+    reading.base = options.base;
+    reading.fill = options.fill;
     const std::unique_ptr<DigitSource> source = from.make(reader, reading);
     ConvertOptions convert;
     convert.format = options.format;
     convert.radix = options.radix;
     // A reader that sets the width itself does so unless -w gives it.
     convert.widthBits = from.widthFromInput && !options.widthGiven ? 0 : options.width;
+    convert.inputWidthBits = inputWidth;
+    convert.byteOrder = options.byteOrder;
+    convert.fill = options.fill;
     if (options.depth)
         convert.paddedDepth = static_cast<std::int32_t>(*options.depth);
     convert.warningsRefused = options.strict;
@@ -202,7 +230,11 @@ int Run(const Options& options) {
         target = std::move(file);
     }
     const platform::LocaleClock clock;
-    return report(options, input, Convert(*source, convert, *target, clock));
+    ConvertResult result = Convert(*source, convert, *target, clock);
+    const bool refused =
+        result.outcome == ConvertOutcome::NotADigit || result.outcome == ConvertOutcome::Malformed;
+    return report(options, input, std::move(result),
+                  refused ? hintFor(options, reader.head()) : std::string());
 }
 
 } // namespace tarnwick::cli

@@ -3,9 +3,11 @@
 #include "binary_source.h"
 #include "coe_writer.h"
 #include "digits_source.h"
+#include "elf_source.h"
 #include "mem_writer.h"
 #include "mif_writer.h"
 #include "readmem.h"
+#include "record_source.h"
 
 #include <algorithm>
 
@@ -24,24 +26,88 @@ std::unique_ptr<WordWriter> makeWriter(platform::ByteSink& sink, RadixMode radix
         return std::make_unique<Writer>(sink, layout, clock, paddedDepth);
 }
 
+ImageOptions imageOptions(const ReaderOptions& o) {
+    return ImageOptions{o.base, static_cast<std::uint8_t>(o.fill)};
+}
+
+// The first line that holds anything, without its blanks.
+std::string_view firstLine(std::string_view head) {
+    const std::size_t start = head.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos)
+        return {};
+    head.remove_prefix(start);
+    return head.substr(0, std::min(head.find_first_of("\r\n"), head.size()));
+}
+
+bool allHex(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789abcdefABCDEF") == text.npos;
+}
+
+bool looksLikeIhex(std::string_view head) {
+    const std::string_view line = firstLine(head);
+    return line.size() >= 11 && line[0] == ':' && allHex(line.substr(1));
+}
+
+bool looksLikeSrec(std::string_view head) {
+    const std::string_view line = firstLine(head);
+    return line.size() >= 10 && line[0] == 'S' && line[1] >= '0' && line[1] <= '9' &&
+           allHex(line.substr(2));
+}
+
+bool looksLikeElf(std::string_view head) {
+    return head.substr(0, 4) == "\x7f"
+                                "ELF";
+}
+
+bool looksLikeReadmem(std::string_view head) {
+    // `//` or `@` at a line's start, as $writememh and objcopy write them.
+    for (std::size_t at = 0; at < head.size();) {
+        const std::size_t start = head.find_first_not_of(" \t", at);
+        if (start == head.npos)
+            break;
+        if (head[start] == '@' || head.substr(start, 2) == "//")
+            return true;
+        at = head.find('\n', start);
+        if (at == head.npos)
+            break;
+        ++at;
+    }
+    return false;
+}
+
 // clang-format off
 const InputFormatRow kInputFormats[] = {
     {InputFormat::Digits, "digits", "", "digits among delimiters (the window's rule)",
      "no digits, only delimiters", false, false,
      [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
          return std::make_unique<DigitsSource>(reader, o.encoding);
-     }},
+     }, nullptr},
     {InputFormat::Readmem, "readmem", "", "a $readmemh/$readmemb file: words, @ADDR",
      "no words, only comments", true, false,
      [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
          return std::make_unique<ReadmemSource>(reader, o.encoding, o.radix, o.widthBits,
-                                                o.unknownAsZero);
-     }},
+                                                o.unknownAsZero, o.base.value_or(0), o.fill);
+     }, looksLikeReadmem},
     {InputFormat::Binary, "binary", "binary-input", "raw bytes, each two hexadecimal digits",
      "no digits, only delimiters", false, true,
      [](ByteReader& reader, const ReaderOptions&) -> std::unique_ptr<DigitSource> {
          return std::make_unique<BinarySource>(reader);
-     }},
+     }, nullptr},
+    {InputFormat::Elf, "elf", "", "an ELF file: its sections that load",
+     "no section that loads into memory", false, true,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<ElfSource>(reader, imageOptions(o));
+     }, looksLikeElf},
+    {InputFormat::Ihex, "ihex", "", "an Intel HEX file",
+     "no data records", false, true,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<IhexSource>(reader, imageOptions(o));
+     }, looksLikeIhex},
+    {InputFormat::Srec, "srec", "", "a Motorola S-record file",
+     "no data records", false, true,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<SrecSource>(reader, imageOptions(o));
+     }, looksLikeSrec},
 };
 
 const OutputFormatRow kOutputFormats[] = {
@@ -85,6 +151,15 @@ const OutputFormatRow& RowOf(OutputFormat format) {
 
 const InputFormatRow* FindInputFormat(std::string_view name) {
     return find(InputFormats(), name);
+}
+
+const InputFormatRow* LikelyInputFormat(std::string_view head, InputFormat given) {
+    // The most particular first: an ELF file's bytes may hold anything after its magic.
+    const std::span<const InputFormatRow> rows = InputFormats();
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        if (row->format != given && row->looksLike && row->looksLike(head))
+            return &*row;
+    return nullptr;
 }
 
 const OutputFormatRow* FindOutputFormat(std::string_view name) {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ enum class InputFormat {
     Digits,  ///< digits among delimiters, as the window takes them (DigitsSource)
     Readmem, ///< a $readmemh / $readmemb file: words, comments, @ addresses (ReadmemSource)
     Binary,  ///< raw bytes, two hexadecimal digits each (BinarySource)
+    Elf,     ///< an ELF file's sections that load into memory (ElfSource)
+    Ihex,    ///< an Intel HEX file (IhexSource)
+    Srec,    ///< a Motorola S-record file (SrecSource)
 };
 
 /// What a reader is made with.
@@ -35,6 +39,9 @@ struct ReaderOptions {
     RadixMode radix = RadixMode::Hexadecimal;
     int widthBits = 0;          ///< the width asked for; 0 where the input may set it
     bool unknownAsZero = false; ///< x, z and ? digits (readmem) read as 0, not refused
+    /// The input address of the memory's first word, in the input's address units.
+    std::optional<std::uint64_t> base;
+    std::uint64_t fill = 0; ///< what addresses the input gives nothing hold: one input word
 };
 
 struct InputFormatRow {
@@ -44,8 +51,11 @@ struct InputFormatRow {
     std::string_view help;    ///< one line for --help, at most 44 characters
     std::string_view nothing; ///< what an input with nothing to convert holds instead
     bool widthFromInput;      ///< without -w the width is the input's (widthBits())
-    bool wholeBytes;          ///< bytes become digits: hex radix, widths in whole bytes
+    bool wholeBytes;          ///< an image of bytes: hex radix, words packed from bytes
     std::unique_ptr<DigitSource> (*make)(ByteReader& reader, const ReaderOptions& options);
+    /// Whether the start of a file (its first piece) plainly is of this format, for the hint
+    /// an error ends with when the file was given to another reader; null: never plain.
+    bool (*looksLike)(std::string_view head);
 };
 
 struct OutputFormatRow {
@@ -71,6 +81,9 @@ const OutputFormatRow& RowOf(OutputFormat format);
 /// The row of that name, or null.
 const InputFormatRow* FindInputFormat(std::string_view name);
 const OutputFormatRow* FindOutputFormat(std::string_view name);
+
+/// The reader that the start of a file plainly belongs to, other than `given`; or null.
+const InputFormatRow* LikelyInputFormat(std::string_view head, InputFormat given);
 
 /// The names as a sentence lists them: "mif, coe or mem".
 template <class Row> std::string NamesOf(std::span<const Row> rows) {

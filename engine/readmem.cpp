@@ -70,6 +70,13 @@ std::optional<std::uint64_t> addressOf(const Token& token) {
     return value;
 }
 
+// Where an @ moves to in the memory, counted from its base; `otherwise` for an @ that is no
+// address (the count refused it, and any below the base).
+std::uint64_t memoryAddressOf(const Token& token, std::uint64_t base, std::uint64_t otherwise) {
+    const auto address = addressOf(token);
+    return address && *address >= base ? *address - base : otherwise;
+}
+
 // Calls put(c) for each of a word's digits without `_` and leading zeros (at least one);
 // returns how many.
 template <class Put> std::size_t significant(std::u16string_view text, Put&& put) {
@@ -487,7 +494,7 @@ template <class OnWord> bool ReadmemSource::walkWords(const GoOn& goOn, OnWord&&
     Walk walk;
     auto onToken = [&](const Token& token) {
         if (token.address()) {
-            walk.pending = addressOf(token).value_or(walk.next);
+            walk.pending = memoryAddressOf(token, m_base, walk.next);
             return true;
         }
         walk.arrive([](std::uint64_t, std::uint64_t, const TextPosition&) {});
@@ -500,9 +507,28 @@ template <class OnWord> bool ReadmemSource::walkWords(const GoOn& goOn, OnWord&&
 }
 
 ReadmemSource::ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix,
-                             int widthBits, bool unknownAsZero)
+                             int widthBits, bool unknownAsZero, std::uint64_t base,
+                             std::uint64_t fill)
     : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits),
-      m_unknownAsZero(unknownAsZero) {}
+      m_unknownAsZero(unknownAsZero), m_base(base), m_fill(fill) {}
+
+std::string ReadmemSource::fillWord(std::size_t d) const {
+    const int bits = BitsPerDigit(m_radix);
+    std::string word(d, '0');
+    std::uint64_t value = m_fill;
+    for (std::size_t i = d; i > 0 && value != 0; --i, value >>= bits)
+        word[i - 1] = "0123456789abcdef"[value & ((1u << bits) - 1)];
+    return word;
+}
+
+std::string ReadmemSource::gapText() const {
+    if (m_fill == 0)
+        return " filled with zeros";
+    char text[32];
+    std::snprintf(text, sizeof text, " filled with 0x%llx",
+                  static_cast<unsigned long long>(m_fill));
+    return text;
+}
 
 char ReadmemSource::digitOf(char16_t c) const {
     return m_unknownAsZero && isUnknownDigit(c) ? '0' : static_cast<char>(c);
@@ -524,6 +550,10 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     std::string backText;
     std::uint64_t unknown = 0;
     std::optional<TextPosition> firstUnknown;
+    // The lowest address a word is given, and the @ that gave it.
+    std::uint64_t lowest = std::numeric_limits<std::uint64_t>::max();
+    TextPosition lowestAt;
+    bool wordSeen = false, moved = false, wordBeforeAt = false;
     Scanner scanner(m_encoding);
     auto shown = [](const Token& token) { return "'" + shownToken(token) + "'"; };
     // A refused token ends the count; a stray before it is reported instead, being first,
@@ -550,7 +580,17 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                 backAt = at;
                 backText = walk.pendingText;
             }
+            moved = true;
+            if (to < lowest) {
+                lowest = to;
+                lowestAt = at;
+            }
         });
+        if (!wordSeen && !moved) { // the first word, before any @: at address 0
+            lowest = 0;
+            wordBeforeAt = true;
+        }
+        wordSeen = true;
     };
     auto other = [&](const Token& token) {
         if (token.slash)
@@ -560,7 +600,9 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
             if (!address)
                 return malformed(token,
                                  shown(token) + " is not an address: @ takes a hexadecimal number");
-            walk.pending = *address;
+            if (*address < m_base)
+                return malformed(token, shown(token) + " lies below --base=0x" + hex(m_base));
+            walk.pending = *address - m_base;
             walk.pendingAt = token.at;
             walk.pendingText = shown(token);
             return true;
@@ -616,6 +658,15 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     widest = std::max(widest, plainWidest);
     if (!read || refused)
         return false;
+    if (wordBeforeAt && m_base > 0 && !tally.anyStray()) {
+        // Words before any @ stand at address 0, below the base.
+        Diagnostic d = warning(std::nullopt, "the words before the first @ lie at @0, below "
+                                             "--base=0x" +
+                                                 hex(m_base));
+        d.severity = Diagnostic::Severity::Error;
+        m_diagnostics.push_back(std::move(d));
+        return false;
+    }
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
     m_widthBits = static_cast<int>(d) * step;
     const std::uint64_t depth = walk.end();
@@ -642,7 +693,7 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                 return false;
         } else if (gaps > 0) {
             std::string text =
-                wordsText(firstGapWords) + " from @" + hex(firstGapFrom) + " filled with zeros";
+                wordsText(firstGapWords) + " from @" + hex(m_base + firstGapFrom) + gapText();
             if (gaps > 1)
                 text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
                         " words in all)";
@@ -657,6 +708,15 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                 warning(firstUnknown, std::to_string(unknown) + " unknown digit" +
                                           (unknown == 1 ? "" : "s") +
                                           " (x, z or ?) read as 0 (--unknown=zero)"));
+    }
+    if (!tally.anyStray() && depth > kMaxDigitCount / d && m_base == 0 && wordSeen && lowest > 0 &&
+        lowest != std::numeric_limits<std::uint64_t>::max()) {
+        // A program linked high: the memory starts at its first word, not at address 0.
+        Diagnostic d2 = warning(lowestAt, "the image starts at @" + hex(lowest) +
+                                              ": give --base=0x" + hex(lowest));
+        d2.severity = Diagnostic::Severity::Error;
+        m_diagnostics.push_back(std::move(d2));
+        return false;
     }
     // Words of d digits each; a count beyond what a layout can hold is refused as such.
     tally.add(depth > kMaxDigitCount / d ? kMaxDigitCount + 1 : depth * d);
@@ -694,8 +754,7 @@ bool ReadmemSource::warnOfImage(std::uint64_t depth, const GoOn& goOn) {
         gapWords += a - from;
     }
     if (gaps > 0) {
-        std::string text =
-            wordsText(firstWords) + " from @" + hex(firstFrom) + " filled with zeros";
+        std::string text = wordsText(firstWords) + " from @" + hex(m_base + firstFrom) + gapText();
         if (gaps > 1)
             text += " (" + std::to_string(gaps) + " gaps, " + std::to_string(gapWords) +
                     " words in all)";
@@ -712,7 +771,7 @@ bool ReadmemSource::warnOfImage(std::uint64_t depth, const GoOn& goOn) {
         }))
         return false;
     m_diagnostics.push_back(
-        warning(againAt, "the word for @" + hex(againAddress) + " was given before, at " +
+        warning(againAt, "the word for @" + hex(m_base + againAddress) + " was given before, at " +
                              (firstAt ? placeText(*firstAt) : std::string("?")) +
                              ": the later word wins, as simulators load it (" + wordsText(again) +
                              " given again)"));
@@ -749,17 +808,18 @@ bool ReadmemSource::copy(DigitSink& writer, const GoOn& goOn) {
         if (used >= kFlush)
             hand();
     };
+    const std::string fill = fillWord(d);
     auto arrive = [&] {
         walk.arrive([&](std::uint64_t from, std::uint64_t to, const TextPosition&) {
-            for (; from < to; ++from) { // the gap: words of zeros
-                std::fill_n(buffer.get() + used, d, '0');
+            for (; from < to; ++from) { // the gap: words of the fill
+                std::memcpy(buffer.get() + used, fill.data(), d);
                 added();
             }
         });
     };
     auto onToken = [&](const Token& token) {
         if (token.address()) {
-            walk.pending = addressOf(token).value_or(walk.next);
+            walk.pending = memoryAddressOf(token, m_base, walk.next);
             return true;
         }
         arrive();
@@ -806,8 +866,12 @@ bool ReadmemSource::copy(DigitSink& writer, const GoOn& goOn) {
 }
 
 bool ReadmemSource::copyImage(DigitSink& writer, const GoOn& goOn, std::size_t d) {
-    // Every address in order, the later word for one given twice; zeros where none was.
-    std::string image(static_cast<std::size_t>(m_depth) * d, '0');
+    // Every address in order, the later word for one given twice; the fill where none was.
+    std::string image;
+    image.reserve(static_cast<std::size_t>(m_depth) * d);
+    const std::string fill = fillWord(d);
+    for (std::uint64_t a = 0; a < m_depth; ++a)
+        image += fill;
     if (!walkWords(goOn, [&](const Token& token, std::uint64_t address) {
             layWord(image.data() + address * d, token.text, d);
             return true;

@@ -31,8 +31,10 @@ namespace tarnwick {
 /// each as 0 (warned of once). A byte-order mark is a warning.
 class ReadmemSource final : public DigitSource {
 public:
+    /// `base`: the address of the memory's first word (an @ below it is an error); `fill`:
+    /// what the gaps hold.
     ReadmemSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix, int widthBits,
-                  bool unknownAsZero = false);
+                  bool unknownAsZero = false, std::uint64_t base = 0, std::uint64_t fill = 0);
 
     std::uint64_t size() const override { return 0; }
     bool count(Tally& tally, const GoOn& goOn) override;
@@ -51,12 +53,16 @@ private:
     bool copyImage(DigitSink& writer, const GoOn& goOn, std::size_t digitsPerWord);
     void layWord(char* word, std::u16string_view text, std::size_t digitsPerWord) const;
     char digitOf(char16_t c) const;
+    std::string fillWord(std::size_t digitsPerWord) const;
+    std::string gapText() const;
 
     ByteReader& m_reader;
     text::TextEncoding m_encoding;
     RadixMode m_radix;
     int m_widthBits;
     bool m_unknownAsZero;
+    std::uint64_t m_base;
+    std::uint64_t m_fill;
     bool m_image = false;      ///< an address goes back: copy() lays out the image in memory
     std::uint64_t m_depth = 0; ///< the words the memory holds, once count() has run
     std::vector<Diagnostic> m_diagnostics;

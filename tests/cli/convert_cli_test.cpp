@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
         // From a pipe, every byte is data: a 0x1A ends nothing, CR LF stays two bytes.
         CliCase{"BinaryInputFromAPipeKeepsEveryByte", "--binary-input -o OUT", "\x12\x1A\r\n\x34", 0,
                 "DEPTH = 5", "\t1\t:\t1a;\r\n\t2\t:\t0d;\r\n\t3\t:\t0a;\r\n\t4\t:\t34;"},
-        CliCase{"BinaryInputNeedsWholeBytes", "--binary-input -w 12 -o OUT", "", 2, "multiple of 8",
+        CliCase{"BinaryInputNeedsWholeBytes", "--binary-input -w 12 -o OUT", "", 2, "multiple or a divisor",
                 ""},
         CliCase{"BinaryRadixWidths", "-r bin -w 257 -o OUT", "1", 2, "bin widths are 1 to 256", ""},
         CliCase{"HexWidthNotAMultipleOfFour", "-w 6 -o OUT", "1", 2,
@@ -332,7 +332,8 @@ TEST(ConvertCliBinaryInput, BytesAcrossReadPiecesBecomeWordsInOrder) {
     test::WriteBytes(dir / "rom.bin", bytes);
     ASSERT_EQ(Shell(dir, TARNWICK_CONVERT " -q --binary-input -w 16 -o out.mif rom.bin"), 0);
     const std::string mif = test::ReadBytes(dir / "out.mif");
-    const std::size_t words = (bytes.size() + 1) / 2; // the odd last byte: a short word
+    // The odd last byte: a word filled after it, the byte at its own address.
+    const std::size_t words = (bytes.size() + 1) / 2;
     EXPECT_NE(mif.find("DEPTH = " + std::to_string(words) + ";"), std::string::npos);
     std::string body;
     char line[64];
@@ -341,7 +342,7 @@ TEST(ConvertCliBinaryInput, BytesAcrossReadPiecesBecomeWordsInOrder) {
                       static_cast<unsigned>(w * 2 % 251), static_cast<unsigned>((w * 2 + 1) % 251));
         body += line;
     }
-    std::snprintf(line, sizeof line, "\t%zu\t:\t%02x;\r\n\r\nEND;\r\n", words - 1,
+    std::snprintf(line, sizeof line, "\t%zu\t:\t%02x00;\r\n\r\nEND;\r\n", words - 1,
                   static_cast<unsigned>((bytes.size() - 1) % 251));
     body += line;
     ASSERT_GE(mif.size(), body.size());
