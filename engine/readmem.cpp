@@ -671,6 +671,15 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     m_widthBits = static_cast<int>(d) * step;
     const std::uint64_t depth = walk.end();
     m_depth = depth;
+    if (!tally.anyStray() && depth > kMaxDigitCount / d && m_base == 0 && wordSeen && lowest > 0 &&
+        lowest != std::numeric_limits<std::uint64_t>::max()) {
+        // A program linked high: the memory starts at its first word, not at address 0.
+        Diagnostic d2 = warning(lowestAt, "the image starts at @" + hex(lowest) +
+                                              ": give --base=0x" + hex(lowest));
+        d2.severity = Diagnostic::Severity::Error;
+        m_diagnostics.push_back(std::move(d2));
+        return false;
+    }
     if (!tally.anyStray()) {
         if (scanner.markFound())
             m_diagnostics.push_back(warning(TextPosition{1, 1},
@@ -708,15 +717,6 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                 warning(firstUnknown, std::to_string(unknown) + " unknown digit" +
                                           (unknown == 1 ? "" : "s") +
                                           " (x, z or ?) read as 0 (--unknown=zero)"));
-    }
-    if (!tally.anyStray() && depth > kMaxDigitCount / d && m_base == 0 && wordSeen && lowest > 0 &&
-        lowest != std::numeric_limits<std::uint64_t>::max()) {
-        // A program linked high: the memory starts at its first word, not at address 0.
-        Diagnostic d2 = warning(lowestAt, "the image starts at @" + hex(lowest) +
-                                              ": give --base=0x" + hex(lowest));
-        d2.severity = Diagnostic::Severity::Error;
-        m_diagnostics.push_back(std::move(d2));
-        return false;
     }
     // Words of d digits each; a count beyond what a layout can hold is refused as such.
     tally.add(depth > kMaxDigitCount / d ? kMaxDigitCount + 1 : depth * d);

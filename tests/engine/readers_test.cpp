@@ -220,13 +220,165 @@ INSTANTIATE_TEST_SUITE_P(
                    "0101\n11\n", Written, "101\n011\n", ""},
         ReaderCase{"BinaryBytesInOrder", InputFormat::Binary, Hex, 16,
                    "\x11\x22\x33\x44", Written, "1122\n3344\n", ""},
-        ReaderCase{"BinaryShortLastWordKeepsItsDigits", InputFormat::Binary, Hex, 16,
-                   "\x11\x22\x33", Written, "1122\n0033\n", "warning: short 2/4\n"},
-        ReaderCase{"BinaryTailTooShortHasNoPlace", InputFormat::Binary, Hex, 64,
-                   "\x11\x22\x33", ConvertOutcome::DigitsDropped, "", "no place: dropped 6 of 16\n"},
         ReaderCase{"BinaryEmptyInput", InputFormat::Binary, Hex, 8,
                    "", ConvertOutcome::EmptyInput, "", ""}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+// clang-format on
+
+// Firmware images: bytes at addresses packed into words, checked record by record.
+struct ImageCase {
+    const char* name;
+    InputFormat from;
+    int widthBits;
+    std::string input;
+    std::optional<ByteOrder> order;
+    std::optional<std::uint64_t> base;
+    ConvertOutcome outcome;
+    std::string words; ///< Written: the words, one a line
+    std::string said;
+    std::uint64_t fill = 0;
+    int inputWidth = 8; ///< readmem: its words' width
+};
+
+void PrintTo(const ImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ImageTest : public testing::TestWithParam<ImageCase> {};
+
+TEST_P(ImageTest, GivesTheWordsAndSaysWhereInAnyPieces) {
+    const ImageCase& c = GetParam();
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, c.input.size()})
+        for (const bool onePass : {false, true}) {
+            SCOPED_TRACE("pieces of " + std::to_string(piece) + (onePass ? ", one pass" : ""));
+            test::StringReader reader(c.input, std::max<std::size_t>(piece, 1));
+            ReaderOptions reading;
+            reading.widthBits = c.inputWidth;
+            reading.base = c.base;
+            reading.fill = c.fill;
+            const auto source = RowOf(c.from).make(reader, reading);
+            ConvertOptions options;
+            options.format = OutputFormat::Mem;
+            options.widthBits = c.widthBits;
+            options.inputWidthBits = c.inputWidth;
+            options.byteOrder = c.order;
+            options.fill = c.fill;
+            options.paddedDepth =
+                c.from == InputFormat::Binary ? std::optional<std::int32_t>(4) : std::nullopt;
+            options.onePass = onePass;
+            test::StringTarget target;
+            const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+            EXPECT_EQ(result.outcome, c.outcome);
+            EXPECT_EQ(Said(result), c.said);
+            EXPECT_EQ(target.committed(), c.outcome == Written);
+            if (c.outcome == Written) {
+                EXPECT_EQ(Words(target.bytes()), c.words);
+            }
+        }
+}
+
+constexpr auto Little = ByteOrder::Little;
+constexpr auto Big = ByteOrder::Big;
+constexpr auto Malformed = ConvertOutcome::Malformed;
+const std::string kElfHeaderOnly = std::string("\x7f"
+                                               "ELF\x01\x01\x01",
+                                               7) +
+                                   std::string(45, '\0');
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Images, ImageTest,
+    testing::Values(
+        // Binary pads to depth 4 with the fill: the short last word keeps its bytes first.
+        ImageCase{"BinaryLittleEndianLastWordFilledAfterItsBytes", InputFormat::Binary, 32,
+                  "\x11\x22\x33\x44\xAA\xBB", Little, std::nullopt, Written,
+                  "44332211\nffffbbaa\nffffffff\nffffffff\n", "warning: filled 2/4 with ff\n",
+                  0xFF},
+        ImageCase{"BinaryBigEndianLastWordFilledAfterItsBytes", InputFormat::Binary, 32,
+                  "\x11\x22\x33\x44\xAA\xBB", Big, std::nullopt, Written,
+                  "11223344\naabb0000\n00000000\n00000000\n", "warning: filled 2/4 with 00\n"},
+        ImageCase{"BinaryNibblesSplitLowFirst", InputFormat::Binary, 4, "\x12\xAB", Little,
+                  std::nullopt, Written, "2\n1\nb\na\n", ""},
+        ImageCase{"IhexLinearAddressAndGapsInOneWarning", InputFormat::Ihex, 16,
+                  ":020000040001F9\r\n:020000001122CB\r\n:02000400334483\r\n"
+                  ":0200080055663B\r\n:00000001FF\r\n",
+                  Little, 0x10000, Written, "2211\n0000\n4433\n0000\n6655\n",
+                  "warning: 4 bytes that no record gives filled with 0x00: "
+                  "0x00010002..0x00010003, 0x00010006..0x00010007\n"},
+        ImageCase{"IhexSegmentAddressLowerCase", InputFormat::Ihex, 8,
+                  ":020000021000ec\n:01000100ab53\n:00000001ff\n", std::nullopt, 0x10000,
+                  Written, "00\nab\n", "warning: 1 byte that no record gives filled with "
+                  "0x00: 0x00010000..0x00010000\n"},
+        ImageCase{"IhexChecksumOffByOne", InputFormat::Ihex, 8,
+                  ":0100000011EE\n:0100010022DB\n", std::nullopt, std::nullopt, Malformed, "",
+                  "2:12: error: the checksum is DB, but the record's bytes need DC\n"},
+        ImageCase{"IhexLengthDisagrees", InputFormat::Ihex, 8, "\n:0200000011ED\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "2:2: error: the record's length says 2 data bytes, but it holds 1 data byte\n"},
+        ImageCase{"IhexShortLine", InputFormat::Ihex, 8, ":0100000011EE\r\n:0000\r\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "2:1: error: the record is too short: 2 bytes, where a record has at least 5\n"},
+        ImageCase{"IhexBadType", InputFormat::Ihex, 8, ":00000006FA\n", std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "1:8: error: record type 06 is not one of Intel HEX's 00 to 05\n"},
+        ImageCase{"IhexDataAfterTheEnd", InputFormat::Ihex, 8,
+                  ":0100000011EE\n:00000001FF\n:0100010022DC\n", std::nullopt, std::nullopt,
+                  Malformed, "", "3:1: error: data after the end record (line 2)\n"},
+        ImageCase{"IhexNotADigit", InputFormat::Ihex, 8, ":01000000g1EE\n", std::nullopt,
+                  std::nullopt, Malformed, "", "1:10: error: 'g' is not a hexadecimal digit\n"},
+        ImageCase{"IhexByteGivenTwiceAlikeIsFine", InputFormat::Ihex, 8,
+                  ":020000001122CB\n:0100010022DC\n:00000001FF\n", std::nullopt,
+                  std::nullopt, Written, "11\n22\n", ""},
+        ImageCase{"IhexByteGivenTwiceDifferently", InputFormat::Ihex, 8,
+                  ":020000001122CB\n:0100010033CB\n:00000001FF\n", std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "2:1: error: the byte at 0x00000001 is given as 0x33 here but as 0x22 at 1:1\n"},
+        ImageCase{"IhexBelowTheBase", InputFormat::Ihex, 8,
+                  ":0100100011DE\n:0100000022DD\n:00000001FF\n", std::nullopt, 0x10,
+                  Malformed, "", "2:1: error: the data at 0x00000000 lies below --base=0x00000010\n"},
+        ImageCase{"IhexLinkedHighNamesTheBase", InputFormat::Ihex, 32,
+                  ":020000048000" "7A\n:0400000037170000AE\n:00000001FF\n", Little,
+                  std::nullopt, Malformed, "",
+                  "2:1: error: the image starts at 0x80000000: give --base=0x80000000\n"},
+        ImageCase{"IhexWithoutEndRecord", InputFormat::Ihex, 8, ":0100000011EE", std::nullopt,
+                  std::nullopt, Written, "11\n",
+                  "warning: the file has no end record (:00000001FF): is it cut short?\n"},
+        ImageCase{"SrecEveryAddressSizeAndCount", InputFormat::Srec, 32,
+                  "S00600004844521B\nS1050000AABB95\nS206000002CCDD4E\n"
+                  "S308000000041122338D\nS5030003F9\nS9030000FC\n",
+                  Little, std::nullopt, Written, "ddccbbaa\n00332211\n",
+                  "warning: filled 3/4 with 00\n"},
+        ImageCase{"SrecCountDisagrees", InputFormat::Srec, 8,
+                  "S1050000AABB95\nS5030002FA\n", std::nullopt, std::nullopt, Malformed, "",
+                  "2:5: error: the S5 record counts 2 data records, but 1 came before it\n"},
+        ImageCase{"SrecChecksumOffByOne", InputFormat::Srec, 8, "S1050000AABB96\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "1:13: error: the checksum is 96, but the record's bytes need 95\n"},
+        ImageCase{"SrecByteCountDisagrees", InputFormat::Srec, 8, "S1060000AABB94\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "1:3: error: the record's count says 6 bytes, but 5 bytes follow it\n"},
+        ImageCase{"SrecReservedType", InputFormat::Srec, 8, "S4030000FC\n", std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "1:2: error: 'S4' is not an S-record type: S0 to S9, but S4\n"},
+        ImageCase{"ElfNotAnElfFile", InputFormat::Elf, 8, ":00000001FF\n", std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "error: the file is not an ELF file: it does not start with 0x7f 'ELF'\n"},
+        ImageCase{"ElfCutShort", InputFormat::Elf, 8, kElfHeaderOnly.substr(0, 30), std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "error: the ELF header is cut short: the file has 30 bytes\n"},
+        ImageCase{"ReadmemByteWideLinkedHigh", InputFormat::Readmem, 32,
+                  "@80000000\n37 17 00 00\n93 87\n", Little, 0x80000000, Written,
+                  "00001737\n00008793\n", "warning: filled 2/4 with 00\n"},
+        ImageCase{"ReadmemLinkedHighNamesTheBase", InputFormat::Readmem, 32,
+                  "// objcopy\n@20000000\n00001737\n", std::nullopt, std::nullopt, Malformed,
+                  "", "2:1: error: the image starts at @20000000: give --base=0x20000000\n", 0,
+                  32},
+        ImageCase{"ReadmemBelowTheBase", InputFormat::Readmem, 8, "@10 12\n@0f 34\n",
+                  std::nullopt, 0x10, Malformed, "", "2:1: error: '@0f' lies below --base=0x10\n"},
+        ImageCase{"ReadmemGapHoldsTheFill", InputFormat::Readmem, 8, "@10 12 @12 34",
+                  std::nullopt, 0x10, Written, "12\nee\n34\n",
+                  "1:8: warning: 1 word from @11 filled with 0xee\n", 0xEE}),
+    [](const testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.name); });
 // clang-format on
 
 } // namespace
