@@ -116,6 +116,110 @@ TEST(MemoryFormats, SrecordReadsOurFilesAndWritesWhatWeTakeBack) {
     EXPECT_EQ(vector("a.coe").size(), 3u * 24);
 }
 
+// The words of a memory file as one text: comments and addresses left out, lower case.
+std::string MemWords(const std::string& text) {
+    std::string words;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        if (text.compare(start, 2, "//") != 0)
+            for (std::size_t i = start; i <= end; ++i)
+                words += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    return words;
+}
+
+bool Installed(const char* tool) {
+    return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A RV32I program linked at 0x80000000, as a soft-core CPU runs it: every file the tool
+// chain makes of it gives the same little-endian words, the words srec_cat and Icarus give.
+TEST(Firmware, EveryRouteFromARiscVProgramGivesTheWordsTheToolsGive) {
+    if (!Installed("riscv64-unknown-elf-gcc"))
+        GTEST_SKIP() << "riscv64-unknown-elf-gcc is missing (Debian: gcc-riscv64-unknown-elf)";
+    const test::TempDir dir;
+    test::WriteBytes(dir / "prog.c", R"(volatile int counter = 5;
+const char message[] = "hello";
+int main(void) { for (int i = 0; i < 5; ++i) counter += message[i]; return counter; }
+void _start(void) { main(); for (;;) {} }
+)");
+    const std::string objcopy = "riscv64-unknown-elf-objcopy prog.elf ";
+    ASSERT_EQ(InDir(dir, "riscv64-unknown-elf-gcc -march=rv32i -mabi=ilp32 -O1 -nostdlib "
+                         "-ffreestanding -Wl,-Ttext=0x80000000 -o prog.elf prog.c && " +
+                             objcopy + "-O binary prog.bin && " + objcopy + "-O ihex prog.hex && " +
+                             objcopy + "-O srec prog.srec && " + objcopy + "-O verilog v1.hex && " +
+                             objcopy + "-O verilog --verilog-data-width=4 v4.hex"),
+              0);
+    const std::string words = " -w 32 --byte-order=little ";
+    const std::pair<const char*, std::string> routes[] = {
+        {"elf", "--from=elf --base=0x80000000 prog.elf"},
+        {"ihex", "--from=ihex --base=0x80000000 prog.hex"},
+        {"srec", "--from=srec --base=0x80000000 prog.srec"},
+        {"bin", "--binary-input prog.bin"},
+        {"v1", "--from=readmem --input-width=8 --base=0x80000000 v1.hex"},
+        {"v4", "--from=readmem --base=0x20000000 v4.hex"},
+    };
+    // srec_cat's words, their gaps filled as ours are.
+    ASSERT_EQ(InDir(dir, "srec_cat prog.hex -intel -offset -0x80000000 -byte-swap 4 -o s.vmem "
+                         "-VMem 32 && " +
+                             kConvert + " --from=readmem -w 32 -t mem -o s.mem s.vmem 2>/dev/null"),
+              0);
+    const std::string expected = MemWords(test::ReadBytes(dir / "s.mem"));
+    ASSERT_GT(expected.size(), 9u * 16);
+    EXPECT_EQ(expected.substr(0, 9), "800017b7\n"); // lui a5,0x80001: the first instruction
+    for (const auto& [name, from] : routes) {
+        SCOPED_TRACE(name);
+        const std::string out = std::string(name) + ".";
+        for (const char* to : {"mem", "mif", "coe"})
+            ASSERT_EQ(InDir(dir, kConvert + words + "-t " + to + " -o " + out + to + " " + from +
+                                     " 2>/dev/null"),
+                      0)
+                << to;
+        EXPECT_EQ(MemWords(test::ReadBytes(dir / (out + "mem"))), expected);
+        // The MIF back to the program's bytes, and the COE's vector to the same words.
+        EXPECT_EQ(InDir(dir, "srec_cat " + out +
+                                 "mif -Memory_Initialization_File -o - -binary | "
+                                 "cmp - prog.bin"),
+                  0);
+        const std::string coe = test::ReadBytes(dir / (out + "coe"));
+        std::string vector;
+        for (std::size_t at = coe.find('\n', coe.find("vector=")) + 1; at < coe.size(); ++at)
+            if (coe[at] != ',' && coe[at] != ';')
+                vector += static_cast<char>(std::tolower(static_cast<unsigned char>(coe[at])));
+        EXPECT_EQ(vector, expected);
+    }
+    test::WriteBytes(dir / "tb.v", R"(module tb;
+  reg [31:0] m [0:1041];
+  integer i;
+  initial begin
+    $readmemh("elf.mem", m);
+    for (i = 0; i < 1042; i = i + 1) $display("%h", m[i]);
+  end
+endmodule
+)");
+    ASSERT_EQ(InDir(dir, "iverilog -o tb tb.v && vvp -n tb >icarus.txt"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "icarus.txt"), expected);
+}
+
+// A big-endian ELF file gives big-endian words without --byte-order, as its own bytes
+// taken as raw bytes do.
+TEST(Firmware, BigEndianElfGivesBigEndianWordsByDefault) {
+    if (!Installed("mips-linux-gnu-as"))
+        GTEST_SKIP() << "mips-linux-gnu-as is missing (Debian: binutils-mips-linux-gnu)";
+    const test::TempDir dir;
+    test::WriteBytes(dir / "be.s", ".section .text\n.globl __start\n__start:\n"
+                                   ".byte 0xb7,0x17,0x00,0x80,0x93,0x87,0xc7,0x03\n"
+                                   ".byte 0x11,0x22,0x33,0x44\n");
+    // The linker's MIPS sections (ABI flags, register use) load too: left out here.
+    ASSERT_EQ(InDir(dir, "mips-linux-gnu-as -EB -o be.o be.s && mips-linux-gnu-ld -EB "
+                         "-Ttext=0x80000000 -o be.elf be.o && mips-linux-gnu-objcopy -R "
+                         ".MIPS.abiflags -R .reginfo be.elf 2>/dev/null && " +
+                             kConvert +
+                             " --from=elf --base=0x80000000 -w 32 -t mem -o be.mem be.elf"),
+              0);
+    EXPECT_EQ(MemWords(test::ReadBytes(dir / "be.mem")).substr(0, 27),
+              "b7170080\n9387c703\n11223344\n");
+}
+
 // A $readmemh file read in pieces that split words, comments, addresses and CR LF anywhere
 // gives every word as written.
 TEST(MemoryFormats, ReadmemSplitAnywhereGivesEveryWord) {
