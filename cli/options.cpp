@@ -232,7 +232,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     opterr = 0;
     optind = 1;
     std::optional<std::int64_t> width;
-    bool outputGiven = false, fillGiven = false;
+    bool outputGiven = false;
+    std::string fillText; // as given, for its message
+    const auto fillGiven = [&fillText] { return !fillText.empty(); };
     for (;;) {
         const int c = getopt_long(argc, args.data(), ":r:w:o:t:q", longOptions.data(), nullptr);
         if (c == -1)
@@ -330,7 +332,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                 return usageError(std::string("invalid fill '") + optarg +
                                   "': use a value such as 0xff or 0");
             options.fill = *fill;
-            fillGiven = true;
+            fillText = optarg;
             break;
         }
         case HelpOption:
@@ -370,7 +372,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     const std::string reader = "--from=" + std::string(from.name) +
                                (from.alias.empty() ? "" : " (--" + std::string(from.alias) + ")");
     const bool words = from.wholeBytes || from.format == InputFormat::Readmem;
-    if (!words && (options.inputWidth || options.byteOrder || options.base || fillGiven))
+    if (!words && (options.inputWidth || options.byteOrder || options.base || fillGiven()))
         return usageError("--input-width, --byte-order, --base and --fill take an input with "
                           "addresses: --from=readmem, binary, elf, ihex or srec");
     if (from.wholeBytes && options.inputWidth && options.inputWidth != 8)
@@ -389,8 +391,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                           ", -w must be a multiple or a divisor of it" +
                           (hex ? ", in steps of 4" : ""));
     const int fillBits = input > 0 ? input : options.width;
-    if (fillGiven && fillBits < 64 && options.fill >> fillBits != 0)
-        return usageError("invalid fill '" + std::to_string(options.fill) + "': wider than " +
+    if (fillGiven() && fillBits < 64 && options.fill >> fillBits != 0)
+        return usageError("invalid fill '" + fillText + "': wider than " +
                           std::to_string(fillBits) + " bits, the input's word");
     return std::nullopt;
 }

@@ -256,6 +256,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "DEPTH = 5", "\t1\t:\t1a;\r\n\t2\t:\t0d;\r\n\t3\t:\t0a;\r\n\t4\t:\t34;"},
         CliCase{"BinaryInputNeedsWholeBytes", "--binary-input -w 12 -o OUT", "", 2, "multiple or a divisor",
                 ""},
+        // Options spelt as two words, as well as with '='.
+        CliCase{"LittleEndianWordsFromAPipe", "--from binary --byte-order little -w 32 --fill 0xee "
+                "-o OUT", "\x11\x22\x33\x44\x55", 0, "the rest is filled with 0xee",
+                "\t0\t:\t44332211;\r\n\t1\t:\teeeeee55;"},
+        CliCase{"AddressOptionsNeedAnInputWithAddresses", "--base=0x10 -o OUT", "12", 2,
+                "take an input with addresses", ""},
+        CliCase{"IhexGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
+                ":0100000011EE\r\n:00000001FF\r\n", 1, "in.txt:1:1: error: ':' (U+003A) is not a "
+                "hexadecimal digit (2 such characters) (try --from=ihex)", ""},
         CliCase{"BinaryRadixWidths", "-r bin -w 257 -o OUT", "1", 2, "bin widths are 1 to 256", ""},
         CliCase{"HexWidthNotAMultipleOfFour", "-w 6 -o OUT", "1", 2,
                 "hex widths are 4 to 256 in steps of 4", ""},
