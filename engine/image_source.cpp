@@ -1,6 +1,9 @@
 #include "image_source.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 
 namespace tarnwick {
@@ -186,36 +189,41 @@ bool ImageSource::count(Tally& tally, const GoOn& goOn) {
 }
 
 bool ImageSource::copy(DigitSink& writer, const GoOn& goOn) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    // Two digits a byte from a table, a slice at a time.
+    static const auto kPairs = [] {
+        std::array<char, 512> pairs{};
+        for (int b = 0; b < 256; ++b) {
+            pairs[2 * b] = "0123456789abcdef"[b >> 4];
+            pairs[2 * b + 1] = "0123456789abcdef"[b & 15];
+        }
+        return pairs;
+    }();
     constexpr std::size_t kSlice = std::size_t{1} << 16; // bytes a piece
-    std::string digits;
-    digits.reserve(2 * kSlice);
+    const auto digits = std::make_unique_for_overwrite<char[]>(2 * kSlice);
     std::uint64_t done = 0;
-    auto handOn = [&] {
-        writer.addDigits(digits);
-        digits.clear();
+    auto handOn = [&](const unsigned char* bytes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            std::memcpy(digits.get() + 2 * i, &kPairs[2 * bytes[i]], 2);
+        writer.addDigits(std::string_view(digits.get(), 2 * count));
+        done += count;
         return goOn(done);
     };
-    const char fillHigh = kHex[m_options.fill >> 4], fillLow = kHex[m_options.fill & 15];
+    const std::string fill(kSlice, static_cast<char>(m_options.fill));
+    const auto* fillBytes = reinterpret_cast<const unsigned char*>(fill.data());
     std::uint64_t at = m_base;
     for (const Run& run : m_runs) {
-        for (; at < run.address; ++at) {
-            digits += fillHigh;
-            digits += fillLow;
-            if (digits.size() >= 2 * kSlice && !handOn())
+        for (std::uint64_t gap = run.address - at; gap > 0;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(gap, kSlice));
+            if (!handOn(fillBytes, n))
                 return true;
+            gap -= n;
         }
-        for (const char byte : run.bytes) {
-            const auto b = static_cast<unsigned char>(byte);
-            digits += kHex[b >> 4];
-            digits += kHex[b & 15];
-            if (digits.size() >= 2 * kSlice && !handOn())
+        const auto* bytes = reinterpret_cast<const unsigned char*>(run.bytes.data());
+        for (std::size_t from = 0; from < run.bytes.size(); from += kSlice)
+            if (!handOn(bytes + from, std::min(kSlice, run.bytes.size() - from)))
                 return true;
-        }
         at = run.address + run.bytes.size();
-        done += run.bytes.size();
     }
-    handOn();
     return true;
 }
 

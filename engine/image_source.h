@@ -93,8 +93,13 @@ template <class OnLine> bool ImageSource::forEachLine(const GoOn& goOn, OnLine&&
                 start = i + 1;
                 continue;
             }
-            carried.append(piece.substr(start, i - start));
-            if (!onLine(std::string_view(carried), number++)) {
+            // A line within the piece is handed on where it stands.
+            std::string_view line = piece.substr(start, i - start);
+            if (!carried.empty()) {
+                carried.append(line);
+                line = carried;
+            }
+            if (!onLine(line, number++)) {
                 stopped = true;
                 return false;
             }

@@ -1,17 +1,25 @@
 #include "record_source.h"
 
+#include <array>
 #include <cstdio>
 
 namespace tarnwick {
 
 namespace {
 
+// Each byte's value as a hexadecimal digit, or -1.
+const std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> values;
+    values.fill(-1);
+    for (int d = 0; d < 10; ++d)
+        values['0' + d] = static_cast<signed char>(d);
+    for (int d = 0; d < 6; ++d)
+        values['a' + d] = values['A' + d] = static_cast<signed char>(10 + d);
+    return values;
+}();
+
 int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-        return (c | 0x20) - 'a' + 10;
-    return -1;
+    return kHexValues[static_cast<unsigned char>(c)];
 }
 
 std::string hex2(unsigned value) {
@@ -32,8 +40,23 @@ std::string quoted(char c) {
 
 // One record's line: its bytes, from the hexadecimal digits after its mark, and where each
 // part stands. `error` says what is wrong with it, at `errorColumn`.
+// At most 255 bytes follow a record's length (count) byte.
+class RecordBytes {
+public:
+    void push_back(std::uint8_t b) { m_bytes[m_size++] = b; }
+    bool full() const { return m_size == m_bytes.size(); }
+    std::size_t size() const { return m_size; }
+    const std::uint8_t* data() const { return m_bytes.data(); }
+    std::uint8_t operator[](std::size_t i) const { return m_bytes[i]; }
+    std::uint8_t back() const { return m_bytes[m_size - 1]; }
+
+private:
+    std::array<std::uint8_t, 262> m_bytes;
+    std::size_t m_size = 0;
+};
+
 struct Record {
-    std::vector<std::uint8_t> bytes;
+    RecordBytes bytes;
     std::uint64_t line = 0;
     std::size_t markColumn = 0; ///< 1-based, of ':' or 'S'
     std::size_t firstDigit = 0; ///< 1-based column of the first byte's digits
@@ -83,6 +106,11 @@ Record readRecord(std::string_view text, std::size_t lead, std::uint64_t line, s
         if (low < 0) {
             r.error = quoted(text[i + 1]) + " is not a hexadecimal digit";
             r.errorColumn = lead + i + 2;
+            return r;
+        }
+        if (r.bytes.full()) {
+            r.error = "the record is longer than any record can be";
+            r.errorColumn = lead + i + 1;
             return r;
         }
         r.bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));

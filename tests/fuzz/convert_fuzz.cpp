@@ -5,7 +5,8 @@
 // Byte 0 picks the radix (bit 0), the reader (bits 1-2: digits, readmem, binary, the box),
 // the writer (bits 3-4), one pass (bit 5), a padded depth (bit 6) and UTF-16 for text
 // (bit 7); byte 1 the width index (bits 0-5), x, z and ? as 0 (bit 6) and, for readmem, the
-// width from the words (bit 7); byte 2 the piece sizes.
+// width from the words (bit 7); byte 2 the piece sizes. The same bytes then go through a
+// firmware reader (Intel HEX, S-records or ELF) in pieces of two sizes.
 
 #include "engine/engine.h"
 #include "support/memory_io.h"
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -166,5 +168,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                padded ? paddedDepth : 0, FixedClock()));
     }
     check(target.committed() == (result.outcome == ConvertOutcome::Written));
+
+    // The firmware readers, bytes packed into 32-bit words in either order: the same outcome
+    // and bytes whatever the pieces, and nothing written unless it says so.
+    const InputFormat image[] = {InputFormat::Ihex, InputFormat::Srec, InputFormat::Elf};
+    const InputFormat firmware = image[seed % 3];
+    ConvertOptions packed;
+    packed.format = to;
+    packed.widthBits = 32;
+    packed.inputWidthBits = 8;
+    packed.byteOrder = (seed & 8) ? ByteOrder::Little : ByteOrder::Big;
+    packed.onePass = onePass;
+    if (padded)
+        packed.paddedDepth = static_cast<std::int32_t>(seed % 64);
+    ReaderOptions imageReading;
+    imageReading.fill = seed >> 8 & 0xFF;
+    if (seed & 16)
+        imageReading.base = seed % 32;
+    std::string firstBytes;
+    std::optional<ConvertOutcome> firstOutcome;
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{1} + (seed >> 16) % 97}) {
+        test::StringReader imageReader(bytes, piece);
+        const auto imageSource = RowOf(firmware).make(imageReader, imageReading);
+        test::StringTarget imageTarget;
+        const ConvertResult got = Convert(*imageSource, packed, imageTarget, FixedClock());
+        check(imageTarget.committed() == (got.outcome == ConvertOutcome::Written));
+        if (firstOutcome) {
+            check(got.outcome == *firstOutcome);
+            check(imageTarget.bytes() == firstBytes);
+        }
+        firstOutcome = got.outcome;
+        firstBytes = imageTarget.bytes();
+    }
     return 0;
 }
