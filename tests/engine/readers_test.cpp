@@ -305,12 +305,12 @@ INSTANTIATE_TEST_SUITE_P(
                   Little, 0x10000, Written, "2211\n0000\n4433\n0000\n6655\n",
                   "warning: 4 bytes that no record gives filled with 0x00: "
                   "0x00010002..0x00010003, 0x00010006..0x00010007\n"},
-        ImageCase{"IhexSegmentAddressLowerCase", InputFormat::Ihex, 8,
-                  ":020000021000ec\n:01000100ab53\n:00000001ff\n", std::nullopt, 0x10000,
+        ImageCase{"IhexSegmentAddressLowerCaseCrLineEnds", InputFormat::Ihex, 8,
+                  ":020000021000ec\r:01000100ab53\r:00000001ff\r", std::nullopt, 0x10000,
                   Written, "00\nab\n", "warning: 1 byte that no record gives filled with "
                   "0x00: 0x00010000..0x00010000\n"},
         ImageCase{"IhexChecksumOffByOne", InputFormat::Ihex, 8,
-                  ":0100000011EE\n:0100010022DB\n", std::nullopt, std::nullopt, Malformed, "",
+                  ":0100000011EE\r:0100010022DB\r", std::nullopt, std::nullopt, Malformed, "",
                   "2:12: error: the checksum is DB, but the record's bytes need DC\n"},
         ImageCase{"IhexLengthDisagrees", InputFormat::Ihex, 8, "\n:0200000011ED\n",
                   std::nullopt, std::nullopt, Malformed, "",

@@ -171,8 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The firmware readers, bytes packed into 32-bit words in either order: the same outcome
     // and bytes whatever the pieces, and nothing written unless it says so.
-    const InputFormat image[] = {InputFormat::Ihex, InputFormat::Srec, InputFormat::Elf};
-    const InputFormat firmware = image[seed % 3];
+    const InputFormat images[] = {InputFormat::Ihex, InputFormat::Srec, InputFormat::Elf};
+    const InputFormat firmware = images[seed % 3];
     ConvertOptions packed;
     packed.format = to;
     packed.widthBits = 32;
