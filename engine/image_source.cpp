@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <cstdio>
 
 namespace tarnwick {
 
