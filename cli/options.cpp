@@ -62,7 +62,8 @@ void printHelp() {
     std::printf(
         "Usage: %s [OPTION]... [INPUT]\n"
         "Convert hexadecimal or binary digits (a C array, a digit block, a $readmemh\n"
-        "file) to a MIF file as the Tarnwick window does, or to a COE or memory file.\n"
+        "file) to a MIF file as the Tarnwick window does, or to a COE or memory file;\n"
+        "or a firmware image (ELF, Intel HEX, S-records, raw bytes) to memory words.\n"
         "With no INPUT, or when INPUT is -, read standard input.\n"
         "\n"
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"

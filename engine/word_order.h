@@ -25,12 +25,6 @@ public:
     /// Fills and hands on a short last group; returns the units it filled.
     std::uint64_t finish();
 
-    /// The digits `digits` of input make once the last group is filled.
-    std::uint64_t filledCount(std::uint64_t digits) const {
-        const std::uint64_t g = m_group;
-        return (digits + g - 1) / g * g;
-    }
-
 private:
     void handOn(const char* groups, std::size_t count);
 

@@ -265,6 +265,13 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"IhexGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
                 ":0100000011EE\r\n:00000001FF\r\n", 1, "in.txt:1:1: error: ':' (U+003A) is not a "
                 "hexadecimal digit (2 such characters) (try --from=ihex)", ""},
+        CliCase{"IhexGivenToTheSrecReaderNamesItsReader", "--from=srec -o OUT IN",
+                ":0100000011EE\n", 1, "in.txt:1:1: error: ':' starts no record: S-records start "
+                "with 'S' (try --from=ihex)", ""},
+        CliCase{"BaseThatIsNoNumber", "--binary-input --base=0x8000_0000 -o OUT", "\x11", 2,
+                "invalid base '0x8000_0000'", ""},
+        CliCase{"InputWidthOfNoBits", "--from=readmem --input-width=0 -o OUT", "12", 2,
+                "invalid input width '0'", ""},
         CliCase{"BinaryRadixWidths", "-r bin -w 257 -o OUT", "1", 2, "bin widths are 1 to 256", ""},
         CliCase{"HexWidthNotAMultipleOfFour", "-w 6 -o OUT", "1", 2,
                 "hex widths are 4 to 256 in steps of 4", ""},

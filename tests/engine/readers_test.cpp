@@ -277,6 +277,13 @@ TEST_P(ImageTest, GivesTheWordsAndSaysWhereInAnyPieces) {
         }
 }
 
+std::string Repeated(const std::string& text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 constexpr auto Little = ByteOrder::Little;
 constexpr auto Big = ByteOrder::Big;
 constexpr auto Malformed = ConvertOutcome::Malformed;
@@ -306,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "warning: 4 bytes that no record gives filled with 0x00: "
                   "0x00010002..0x00010003, 0x00010006..0x00010007\n"},
         ImageCase{"IhexSegmentAddressLowerCaseCrLineEnds", InputFormat::Ihex, 8,
-                  ":020000021000ec\r:01000100ab53\r:00000001ff\r", std::nullopt, 0x10000,
+                  ":020000021000ec\r:01000100ab53 \t\r:00000001ff\r", std::nullopt, 0x10000,
                   Written, "00\nab\n", "warning: 1 byte that no record gives filled with "
                   "0x00: 0x00010000..0x00010000\n"},
         ImageCase{"IhexChecksumOffByOne", InputFormat::Ihex, 8,
@@ -326,6 +333,18 @@ INSTANTIATE_TEST_SUITE_P(
                   Malformed, "", "3:1: error: data after the end record (line 2)\n"},
         ImageCase{"IhexNotADigit", InputFormat::Ihex, 8, ":01000000g1EE\n", std::nullopt,
                   std::nullopt, Malformed, "", "1:10: error: 'g' is not a hexadecimal digit\n"},
+        ImageCase{"IhexControlCharacterNamedByItsCode", InputFormat::Ihex, 8, ":010000001\x1f" "EE\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "1:11: error: byte 0x1F is not a hexadecimal digit\n"},
+        ImageCase{"IhexRecordLongerThanAnyRecord", InputFormat::Ihex, 8,
+                  ":FF000000" + std::string(600, '0') + "\n", std::nullopt, std::nullopt,
+                  Malformed, "", "1:526: error: the record is longer than any record can be\n"},
+        // The fill comes in slices: a gap longer than one, then a byte.
+        ImageCase{"IhexGapLongerThanASlice", InputFormat::Ihex, 8,
+                  ":020000040001F9\n:0100010011ED\n:00000001FF\n", std::nullopt, std::nullopt,
+                  Written, Repeated("00\n", 0x10001) + "11\n",
+                  "warning: 65537 bytes that no record gives filled with 0x00: "
+                  "0x00000000..0x00010000 (--base=0x00010001 starts the memory at its data)\n"},
         ImageCase{"IhexByteGivenTwiceAlikeIsFine", InputFormat::Ihex, 8,
                   ":020000001122CB\n:0100010022DC\n:00000001FF\n", std::nullopt,
                   std::nullopt, Written, "11\n22\n", ""},
@@ -375,6 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                   32},
         ImageCase{"ReadmemBelowTheBase", InputFormat::Readmem, 8, "@10 12\n@0f 34\n",
                   std::nullopt, 0x10, Malformed, "", "2:1: error: '@0f' lies below --base=0x10\n"},
+        ImageCase{"ReadmemWordsBeforeAnyAddressLieBelowTheBase", InputFormat::Readmem, 8,
+                  "12 @10 34\n", std::nullopt, 0x10, Malformed, "",
+                  "error: the words before the first @ lie at @0, below --base=0x10\n"},
         ImageCase{"ReadmemGapHoldsTheFill", InputFormat::Readmem, 8, "@10 12 @12 34",
                   std::nullopt, 0x10, Written, "12\nee\n34\n",
                   "1:8: warning: 1 word from @11 filled with 0xee\n", 0xEE}),
