@@ -117,7 +117,7 @@ void reportDiagnostic(const Options& options, const Diagnostic& d) {
         return;
     case Diagnostic::Kind::FilledLastWord:
         Say(severity + "the last word holds " + std::to_string(d.count) + " of " + depth +
-            " input words; the rest is filled with " +
+            (options.inputWidth == 8 ? " bytes" : " input words") + "; the rest is filled with " +
             (options.radix == RadixMode::Hexadecimal ? "0x" : "0b") + d.text + " (--fill)");
         return;
     case Diagnostic::Kind::DeeperThanPadding:
