@@ -67,8 +67,7 @@ void printHelp() {
         "With no INPUT, or when INPUT is -, read standard input.\n"
         "\n"
         "  -r, --radix=hex|bin   digits are hexadecimal (default) or binary\n"
-        "  -w, --width=BITS      data width: 4 to 256 in steps of 4 (hex), 1 to 256 (bin);\n"
-        "                        default 8\n"
+        "  -w, --width=BITS      data width, 1 to 256; default 8\n"
         "%s"
         "%s"
         "  -o, --output=FILE     the output, - for standard output; default\n"
@@ -358,9 +357,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     const bool hex = options.radix == RadixMode::Hexadecimal;
     const std::int64_t bits = width.value_or(8);
     if (!WidthAllowed(options.radix, bits))
-        return usageError(
-            "invalid width '" + std::to_string(bits) +
-            "': " + (hex ? "hex widths are 4 to 256 in steps of 4" : "bin widths are 1 to 256"));
+        return usageError("invalid width '" + std::to_string(bits) + "': widths are 1 to 256");
     options.width = static_cast<int>(bits);
     options.widthGiven = width.has_value();
     if (!outputGiven)

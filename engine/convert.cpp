@@ -28,7 +28,8 @@ bool WidthsFit(RadixMode radix, int widthBits, int inputWidthBits) {
         return true;
     const int narrow = std::min(widthBits, inputWidthBits);
     const int wide = std::max(widthBits, inputWidthBits);
-    return WidthAllowed(radix, inputWidthBits) && wide % narrow == 0;
+    return WholeDigits(radix, widthBits) && WholeDigits(radix, inputWidthBits) &&
+           wide % narrow == 0;
 }
 
 namespace {
@@ -277,6 +278,23 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             return readFailed();
         if (order)
             order->finish();
+    }
+    if (const std::optional<std::uint64_t> word = writer->overWideWord()) {
+        // Found while writing, so the earlier file stays: this one is never committed.
+        std::uint64_t seen = 0;
+        const std::uint64_t first = *word * perWord;
+        // An input that cannot be read again (a pipe) is refused all the same, unplaced.
+        locate([&seen, first](char16_t) { return seen++ == first; }, false);
+        Diagnostic d;
+        d.severity = Diagnostic::Severity::Error;
+        if (placed)
+            d.place = place;
+        const unsigned most = TopDigitMost(radix, widthBits);
+        d.text = "the word at address " + std::to_string(*word) + " is wider than " +
+                 std::to_string(widthBits) + " bits: its first hex digit may be 0 to " +
+                 std::to_string(most);
+        result.diagnostics.push_back(std::move(d));
+        return ended(ConvertOutcome::Malformed);
     }
     writer->finish();
     if (!target.commit())

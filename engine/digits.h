@@ -29,11 +29,36 @@ constexpr int MaxDigitsPerWord(RadixMode radix) {
 /// The most digits a word holds in any radix, for buffers that take any word.
 inline constexpr int kMaxDigitsPerWord = MaxDigitsPerWord(RadixMode::Binary);
 
-/// Whether words of `bits` can be made from digits of `radix`: whole digits, 1 to 256 bits
-/// (in steps of 4 in hexadecimal).
-constexpr bool WidthAllowed(RadixMode radix, std::int64_t bits) {
+/// Whether words of `bits` can be made from digits of `radix`: 1 to 256 bits. A hexadecimal
+/// word of a width that is not a multiple of 4 has as many digits as it needs, and its first
+/// digit may not use the bits above the width.
+constexpr bool WidthAllowed(RadixMode /*radix*/, std::int64_t bits) {
+    return bits >= 1 && bits <= kMaxWidthBits;
+}
+
+/// Whether `bits` is a whole number of digits of `radix`, as words regrouped from narrower or
+/// wider input words must be.
+constexpr bool WholeDigits(RadixMode radix, std::int64_t bits) {
+    return WidthAllowed(radix, bits) && bits % BitsPerDigit(radix) == 0;
+}
+
+/// The digits of `radix` that a word of `bits` takes.
+constexpr int DigitsPerWord(RadixMode radix, int bits) {
     const int step = BitsPerDigit(radix);
-    return bits >= step && bits <= kMaxWidthBits && bits % step == 0;
+    return (bits + step - 1) / step;
+}
+
+/// The largest value of a word's first digit at width `bits`: 15 in hexadecimal unless the
+/// width leaves the first digit fewer than 4 bits.
+constexpr unsigned TopDigitMost(RadixMode radix, int bits) {
+    const int step = BitsPerDigit(radix);
+    const int top = bits % step == 0 ? step : bits % step;
+    return (1u << top) - 1;
+}
+
+/// The value of a digit character of either radix (IsRadixDigit in hexadecimal).
+constexpr unsigned DigitValue(char16_t c) {
+    return c <= u'9' ? unsigned(c - u'0') : unsigned((c | 0x20) - u'a' + 10);
 }
 
 /// True for the halves of a character beyond U+FFFF in UTF-16.
@@ -141,9 +166,9 @@ private:
 inline constexpr std::size_t kMaxDigitCount = 0x7FFFFFFF;
 
 /// Works out the layout for `digitCount` (1 .. kMaxDigitCount) digits in words of
-/// `widthBits` (WidthAllowed). The depth is digitCount / digitsPerWord rounded to the nearest
-/// integer, an exact half to the even neighbour, computed exactly in integers. A width that
-/// is not allowed gives an empty layout.
+/// `widthBits` (WidthAllowed), each DigitsPerWord digits. The depth is digitCount / digitsPerWord
+/// rounded to the nearest integer, an exact half to the even neighbour, computed exactly in
+/// integers. A width that is not allowed gives an empty layout.
 WordLayout ComputeLayout(RadixMode radix, int widthBits, std::size_t digitCount);
 
 } // namespace tarnwick

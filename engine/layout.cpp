@@ -8,7 +8,7 @@ WordLayout ComputeLayout(RadixMode radix, int widthBits, std::size_t digitCount)
     WordLayout layout;
     if (!WidthAllowed(radix, widthBits))
         return layout; // no width chosen: an empty layout rather than a division by zero
-    const std::int32_t digitsPerWord = widthBits / BitsPerDigit(radix);
+    const std::int32_t digitsPerWord = DigitsPerWord(radix, widthBits);
     layout.digitsPerWord = digitsPerWord;
     layout.dataWidth = widthBits;
 

@@ -536,8 +536,21 @@ char ReadmemSource::digitOf(char16_t c) const {
 
 bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     const int step = BitsPerDigit(m_radix);
-    const std::uint64_t most = m_widthBits > 0 ? static_cast<std::uint64_t>(m_widthBits / step)
-                                               : std::uint64_t(MaxDigitsPerWord(m_radix));
+    const std::uint64_t most = m_widthBits > 0
+                                   ? static_cast<std::uint64_t>(DigitsPerWord(m_radix, m_widthBits))
+                                   : std::uint64_t(MaxDigitsPerWord(m_radix));
+    // A width that leaves the first digit fewer than 4 bits limits that digit's value.
+    const bool oddWidth = m_widthBits % step != 0;
+    const unsigned topMost = oddWidth ? TopDigitMost(m_radix, m_widthBits) : 15;
+    auto topTooLarge = [&](std::u16string_view text, std::uint64_t digits) {
+        if (digits != most || !oddWidth)
+            return false;
+        for (char16_t c : text)
+            if (c != u'_' && c != u'0')
+                return IsRadixDigit(c, RadixMode::Hexadecimal) && DigitValue(c) > topMost;
+        return false;
+    };
+    const int shownWidth = m_widthBits > 0 ? m_widthBits : static_cast<int>(most) * step;
     std::uint64_t widest = 1;
     Walk walk;
     m_diagnostics.clear();
@@ -622,10 +635,9 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
             digits += digits > 0 || c != u'0';
         }
         digits = token.length > kKeep ? token.length : std::max<std::uint64_t>(digits, 1);
-        if (!tally.anyStray() && digits > most)
+        if (!tally.anyStray() && (digits > most || topTooLarge(token.text, digits)))
             return malformed(token, "the word " + shown(token) + " is wider than " +
-                                        std::to_string(most * static_cast<std::uint64_t>(step)) +
-                                        " bits");
+                                        std::to_string(shownWidth) + " bits");
         // A word with a stray refuses the input anyway; its width must not refuse it first.
         widest = std::max(widest, std::min(digits, most));
         ++walk.next;
@@ -643,7 +655,7 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
                 return other(token);
             digits += digits > 0 || c != u'0';
         }
-        if (digits > most)
+        if (digits > most || topTooLarge(token.text, digits))
             return other(token);
         arrive();
         plainWidest = std::max(plainWidest, digits);
@@ -651,8 +663,9 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         return true;
     };
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        return scanner.feedPlain(piece, last, m_radix, most, walk.next, plainWidest, arrive,
-                                 nullptr, onToken) &&
+        // Words as wide as an odd width go the long way, which checks their first digit.
+        return scanner.feedPlain(piece, last, m_radix, oddWidth ? most - 1 : most, walk.next,
+                                 plainWidest, arrive, nullptr, onToken) &&
                goOn(0);
     });
     widest = std::max(widest, plainWidest);
@@ -668,7 +681,8 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         return false;
     }
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
-    m_widthBits = static_cast<int>(d) * step;
+    if (m_widthBits == 0)
+        m_widthBits = static_cast<int>(d) * step;
     const std::uint64_t depth = walk.end();
     m_depth = depth;
     if (!tally.anyStray() && depth > kMaxDigitCount / d && m_base == 0 && wordSeen && lowest > 0 &&
@@ -788,7 +802,7 @@ void ReadmemSource::layWord(char* word, std::u16string_view text, std::size_t d)
 }
 
 bool ReadmemSource::copy(DigitSink& writer, const GoOn& goOn) {
-    const std::size_t d = static_cast<std::size_t>(m_widthBits / BitsPerDigit(m_radix));
+    const std::size_t d = static_cast<std::size_t>(DigitsPerWord(m_radix, m_widthBits));
     if (m_image)
         return copyImage(writer, goOn, d);
     // Words are laid out in a buffer of fixed size, never cleared or grown: a word at a time

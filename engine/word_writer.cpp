@@ -58,7 +58,13 @@ WordWriter::WordWriter(platform::ByteSink& sink, const WordLayout& layout, std::
                   static_cast<std::size_t>(std::max(paddedDepth, layout.depth)) * longestLine + 16,
               head, 10 * longestLine),
       m_layout(layout), m_paddedDepth(paddedDepth),
-      m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {}
+      m_digitsPerWord(static_cast<std::size_t>(std::max(layout.digitsPerWord, 1))) {
+    // Hexadecimal words narrower than their digits: the first digit holds the rest.
+    const std::int32_t topBits =
+        layout.dataWidth - 4 * (static_cast<std::int32_t>(m_digitsPerWord) - 1);
+    if (layout.dataWidth > 0 && layout.dataWidth != layout.digitsPerWord && topBits < 4)
+        m_topMost = (1u << topBits) - 1;
+}
 
 void WordWriter::writePadded(const char* word, std::size_t length, std::string_view before,
                              std::string_view after) {
@@ -73,6 +79,14 @@ void WordWriter::writePadded(const char* word, std::size_t length, std::string_v
 
 void WordWriter::addDigits(std::string_view digits) {
     const std::size_t d = m_digitsPerWord;
+    if (m_topMost < 15 && !m_overWide) {
+        for (std::size_t i = (d - m_seen % d) % d; i < digits.size(); i += d)
+            if (DigitValue(static_cast<unsigned char>(digits[i])) > m_topMost) {
+                m_overWide = (m_seen + i) / d;
+                break;
+            }
+        m_seen += digits.size();
+    }
     if (!m_word.empty() && m_written < m_layout.depth) { // a word split between two pieces
         const std::size_t take = std::min(d - m_word.size(), digits.size());
         m_word.append(digits.substr(0, take));

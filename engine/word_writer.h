@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,6 +86,10 @@ public:
     /// whether finish() writes a short last word.
     void setDataDepth(std::int32_t depth) { m_layout.depth = std::min(depth, m_layout.depth); }
     void finish();
+    /// The first word whose first digit uses bits above a width that is no whole number of
+    /// digits (10 bits in hexadecimal: 0 to 3), counted from 0 in the digits given; such a
+    /// file is not valid, so the caller refuses it instead of committing.
+    std::optional<std::uint64_t> overWideWord() const { return m_overWide; }
 
 protected:
     /// `head` is the format's header; `longestLine` bounds one word's line.
@@ -143,6 +148,9 @@ private:
     std::size_t m_digitsPerWord;
     std::string m_word; ///< a word whose digits are still arriving
     std::string m_padding;
+    unsigned m_topMost = 15;  ///< the largest first digit a word may have
+    std::uint64_t m_seen = 0; ///< digits given so far, while the first digits are checked
+    std::optional<std::uint64_t> m_overWide;
 };
 
 } // namespace tarnwick
