@@ -8,6 +8,7 @@
 #include "mif_writer.h"
 #include "readmem.h"
 #include "record_source.h"
+#include "values_source.h"
 
 #include <algorithm>
 
@@ -75,6 +76,14 @@ bool looksLikeReadmem(std::string_view head) {
     return false;
 }
 
+// Numbers among commas and braces, as a C or Python array holds them: what the digits rule
+// joins unless each value has the digits of a word.
+bool looksLikeValues(std::string_view head) {
+    return head.find(',') != head.npos &&
+           (head.find('{') != head.npos || head.find('[') != head.npos ||
+            head.find("/*") != head.npos);
+}
+
 // clang-format off
 const InputFormatRow kInputFormats[] = {
     {InputFormat::Digits, "digits", "", "digits among delimiters (the window's rule)",
@@ -88,6 +97,11 @@ const InputFormatRow kInputFormats[] = {
          return std::make_unique<ReadmemSource>(reader, o.encoding, o.radix, o.widthBits,
                                                 o.unknownAsZero, o.base.value_or(0), o.fill);
      }, looksLikeReadmem},
+    {InputFormat::Values, "values", "", "numbers as C, Python or Verilog write them",
+     "no numbers, only comments and declarations", true, false,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<ValuesSource>(reader, o.encoding, o.radix, o.widthBits);
+     }, looksLikeValues},
     {InputFormat::Binary, "binary", "binary-input", "raw bytes, each two hexadecimal digits",
      "no digits, only delimiters", false, true,
      [](ByteReader& reader, const ReaderOptions&) -> std::unique_ptr<DigitSource> {

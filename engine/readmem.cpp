@@ -91,27 +91,6 @@ template <class Put> std::size_t significant(std::u16string_view text, Put&& put
     return std::max<std::size_t>(count, 1);
 }
 
-// Copies `n` bytes, 1 to 16, in at most two fixed-size moves that overlap, touching no byte
-// outside the n: a call to memcpy costs more than the few digits of a word.
-inline void copyShort(char* to, const char* from, std::size_t n) {
-    const auto two = [&](auto unit) {
-        using Unit = decltype(unit);
-        Unit head, tail;
-        std::memcpy(&head, from, sizeof(Unit));
-        std::memcpy(&tail, from + n - sizeof(Unit), sizeof(Unit));
-        std::memcpy(to, &head, sizeof(Unit));
-        std::memcpy(to + n - sizeof(Unit), &tail, sizeof(Unit));
-    };
-    if (n >= 8)
-        two(std::uint64_t{});
-    else if (n >= 4)
-        two(std::uint32_t{});
-    else if (n >= 2)
-        two(std::uint16_t{});
-    else
-        *to = *from;
-}
-
 // A word or address as a message quotes it: its first 80 characters, '?' for any beyond
 // ASCII.
 std::string shownToken(const Token& token) {
@@ -860,7 +839,7 @@ bool ReadmemSource::copy(DigitSink& writer, const GoOn& goOn) {
     auto plainWord = [&](std::string_view text) {
         char* const word = buffer.get() + used;
         if (text.size() == d && d <= 16) {
-            copyShort(word, text.data(), d); // most words: full width, a few digits
+            CopyShort(word, text.data(), d); // most words: full width, a few digits
         } else if (text.size() >= d) {
             std::memcpy(word, text.data() + text.size() - d, d);
         } else {

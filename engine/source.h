@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -107,6 +108,27 @@ public:
     virtual bool read(const Use& use) = 0;
     virtual const platform::IoError& error() const = 0;
 };
+
+/// Copies `n` bytes, 1 to 16, in at most two fixed-size moves that overlap, touching no byte
+/// outside the n: a call to memcpy costs more than the few digits of a word.
+inline void CopyShort(char* to, const char* from, std::size_t n) {
+    const auto two = [&](auto unit) {
+        using Unit = decltype(unit);
+        Unit head, tail;
+        std::memcpy(&head, from, sizeof(Unit));
+        std::memcpy(&tail, from + n - sizeof(Unit), sizeof(Unit));
+        std::memcpy(to, &head, sizeof(Unit));
+        std::memcpy(to + n - sizeof(Unit), &tail, sizeof(Unit));
+    };
+    if (n >= 8)
+        two(std::uint64_t{});
+    else if (n >= 4)
+        two(std::uint32_t{});
+    else if (n >= 2)
+        two(std::uint16_t{});
+    else
+        *to = *from;
+}
 
 /// Room for the digits one piece of the input frees, reused from piece to piece. Never
 /// cleared: only the part a piece fills is ever touched, and paid for in page faults.

@@ -441,7 +441,8 @@ TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
     ASSERT_EQ(Shell(dir, convert + " -o whole.mif true4k.c 2>err.txt"), 1);
     EXPECT_EQ(
         ReadMessages(dir / "err.txt"),
-        "true4k.c:1:1: error: 'u' (U+0075) is not a hexadecimal digit (38 such characters)\n");
+        "true4k.c:1:1: error: 'u' (U+0075) is not a hexadecimal digit (38 such characters) (try "
+        "--from=values)\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "whole.mif"));
 
     const std::string body = "sed -n '/{/,/}/p' ";
@@ -453,9 +454,14 @@ TEST(ConvertCliRealTools, XxdArrayBodyBinaryAndUtf16AllGiveTheSameFile) {
     ASSERT_EQ(Shell(dir, "(head -c 1001 body16.txt; sleep 0.2; tail -c +1002 body16.txt) | " +
                              convert + " -o utf16.mif"),
               0);
+    // The whole file, declaration and `_len` line too, read as values; in UTF-16 as well.
+    ASSERT_EQ(Shell(dir, convert + " --from=values -o values.mif true4k.c"), 0);
+    ASSERT_EQ(Shell(dir, "iconv -f UTF-8 -t UTF-16 true4k.c | " + convert +
+                             " --from values -o values16.mif"),
+              0);
     const std::string expected = withoutDateLine(test::ReadBytes(dir / "binary.mif"));
     EXPECT_NE(expected.find("DEPTH = 4096;"), std::string::npos);
-    for (const char* name : {"body.mif", "utf16.mif"}) {
+    for (const char* name : {"body.mif", "utf16.mif", "values.mif", "values16.mif"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(withoutDateLine(test::ReadBytes(dir / name)), expected);
     }

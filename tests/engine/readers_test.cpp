@@ -218,12 +218,76 @@ INSTANTIATE_TEST_SUITE_P(
                    "/** x **/ 12 /*/ 34 */ 56", Written, "12\n56\n", ""},
         ReaderCase{"ReadmemBinaryWidthIsTheWidestValue", InputFormat::Readmem, Bin, 0,
                    "0101\n11\n", Written, "101\n011\n", ""},
+        ReaderCase{"ValuesUnpaddedEachAWord", InputFormat::Values, Hex, 8,
+                   "0x1, 0x2, 0x3, 0x4\n", Written, "01\n02\n03\n04\n", ""},
+        ReaderCase{"ValuesInsideBracesOnlyCommentsSkipped", InputFormat::Values, Hex, 0,
+                   "/*-- \xE6\x96\x87\xE5\xAD\x97: \xE4\xB8\xAD --*/\n#define N 2\n"
+                   "static const unsigned char font16x8[256] = { 0x1, // one\n 0x2 };\n"
+                   "unsigned int font_len = 2;\n",
+                   Written, "1\n2\n", ""},
+        ReaderCase{"ValuesDecimalSignedVerilogAndSuffixes", InputFormat::Values, Hex, 0,
+                   "{ 55, 23, -128, 127, 8'hFF, 'b1010, 0x10ULL, 7u }", Written,
+                   "37\n17\n80\n7f\nFF\n0a\n10\n07\n", ""},
+        ReaderCase{"ValuesNegativeIsTwosComplementAtTheWidth", InputFormat::Values, Hex, 16,
+                   "[-1, -32768, 0xfff_f]", Written, "ffff\n8000\nffff\n", ""},
+        ReaderCase{"ValuesNegativeBeyondTheWidthRefused", InputFormat::Values, Hex, 16,
+                   "[-1,\n -32769]", ConvertOutcome::Malformed, "",
+                   "2:2: error: the value '-32769' is wider than 16 bits\n"},
+        ReaderCase{"ValuesLeadingZeroReadAsDecimal", InputFormat::Values, Hex, 8,
+                   "{7, 010, 011}", Written, "07\n0a\n0b\n",
+                   "1:5: warning: '010' is read as a decimal number, as is every number here with "
+                   "a leading 0; C would read it as octal\n"},
+        ReaderCase{"ValuesWiderThanTheWidthRefusedAtItsPlace", InputFormat::Values, Hex, 8,
+                   "{ 0x12,\r\n  0x123 }", ConvertOutcome::Malformed, "",
+                   "2:3: error: the value '0x123' is wider than 8 bits\n"},
+        ReaderCase{"ValuesOtherCharacterRefusedAmongTheValues", InputFormat::Values, Hex, 8,
+                   "x = {1, (2)};", ConvertOutcome::Malformed, "",
+                   "1:9: error: '(' is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
+        ReaderCase{"ValuesEveryNumberWithoutBrackets", InputFormat::Values, Bin, 4,
+                   "1 2\n3", Written, "0001\n0010\n0011\n", ""},
+        ReaderCase{"ValuesBadDigitNamedInItsNumber", InputFormat::Values, Hex, 8,
+                   "{0x1g}", ConvertOutcome::Malformed, "",
+                   "1:5: error: 'g' is not a hexadecimal digit, in '0x1g'\n"},
+        ReaderCase{"ValuesOnlyDeclarations", InputFormat::Values, Hex, 8,
+                   "int a[] = {};\n", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"BinaryBytesInOrder", InputFormat::Binary, Hex, 16,
                    "\x11\x22\x33\x44", Written, "1122\n3344\n", ""},
         ReaderCase{"BinaryEmptyInput", InputFormat::Binary, Hex, 8,
                    "", ConvertOutcome::EmptyInput, "", ""}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 // clang-format on
+
+// A C array at full width, as the benchmark's and font tools' are: reading it as values must
+// give the very bytes the digits rule gives, in whatever pieces it arrives.
+TEST(ValuesReader, FullWidthArrayGivesTheDigitsRulesBytes) {
+    std::string input;
+    std::uint32_t seed = 12345;
+    for (int line = 0; line < 4000; ++line) {
+        for (int k = 0; k < 16; ++k) {
+            seed = seed * 1103515245 + 12345;
+            char value[8];
+            std::snprintf(value, sizeof value, line % 7 == 3 ? "0X%02X," : "0x%02x,",
+                          (seed >> 16) & 0xFF);
+            input += value;
+        }
+        input += "\r\n";
+    }
+    auto convert = [&](InputFormat from, std::size_t piece) {
+        test::StringReader reader(input, piece);
+        ReaderOptions reading;
+        reading.widthBits = 8;
+        const auto source = RowOf(from).make(reader, reading);
+        ConvertOptions options;
+        options.widthBits = 8;
+        test::StringTarget target;
+        EXPECT_EQ(Convert(*source, options, target, test::FixedClock()).outcome, Written);
+        return target.bytes();
+    };
+    const std::string digits = convert(InputFormat::Digits, 1 << 16);
+    for (const std::size_t piece : {std::size_t{1} << 16, std::size_t{1000}, std::size_t{7}})
+        EXPECT_EQ(convert(InputFormat::Values, piece), digits) << "pieces of " << piece;
+}
 
 // Firmware images: bytes at addresses packed into words, checked record by record.
 struct ImageCase {
