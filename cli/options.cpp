@@ -370,9 +370,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     const std::string reader = "--from=" + std::string(from.name) +
                                (from.alias.empty() ? "" : " (--" + std::string(from.alias) + ")");
     const bool words = from.wholeBytes || from.format == InputFormat::Readmem;
-    if (!words && (options.inputWidth || options.byteOrder || options.base || fillGiven()))
+    if (!words && (options.inputWidth || options.byteOrder || options.base ||
+                   (fillGiven() && from.format != InputFormat::Mif)))
         return usageError("--input-width, --byte-order, --base and --fill take an input with "
-                          "addresses: --from=readmem, binary, elf, ihex or srec");
+                          "addresses: --from=readmem, binary, elf, ihex or srec (and --fill "
+                          "--from=mif)");
     if (from.wholeBytes && options.inputWidth && options.inputWidth != 8)
         return usageError(reader + " reads bytes: its input width is 8");
     if (from.wholeBytes)
@@ -389,7 +391,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                           ", -w must be a multiple or a divisor of it" +
                           (hex ? ", in steps of 4" : ""));
     const int fillBits = input > 0 ? input : options.width;
-    if (fillGiven() && fillBits < 64 && options.fill >> fillBits != 0)
+    // A MIF file states its width, which its reader holds the fill to.
+    const bool fillChecked = from.format != InputFormat::Mif || options.widthGiven;
+    if (fillGiven() && fillChecked && fillBits < 64 && options.fill >> fillBits != 0)
         return usageError("invalid fill '" + fillText + "': wider than " +
                           std::to_string(fillBits) + " bits, the input's word");
     return std::nullopt;

@@ -1,10 +1,12 @@
 #include "formats.h"
 
 #include "binary_source.h"
+#include "coe_source.h"
 #include "coe_writer.h"
 #include "digits_source.h"
 #include "elf_source.h"
 #include "mem_writer.h"
+#include "mif_source.h"
 #include "mif_writer.h"
 #include "readmem.h"
 #include "record_source.h"
@@ -84,6 +86,24 @@ bool looksLikeValues(std::string_view head) {
             head.find("/*") != head.npos);
 }
 
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return lower;
+}
+
+// Its keywords, in any case.
+bool looksLikeCoe(std::string_view head) {
+    return lowerCase(head).find("memory_initialization_") != std::string::npos;
+}
+
+bool looksLikeMif(std::string_view head) {
+    const std::string lower = lowerCase(head);
+    return lower.find("width") != lower.npos && lower.find("depth") != lower.npos &&
+           lower.find("content") != lower.npos;
+}
+
 // clang-format off
 const InputFormatRow kInputFormats[] = {
     {InputFormat::Digits, "digits", "", "digits among delimiters (the window's rule)",
@@ -102,6 +122,16 @@ const InputFormatRow kInputFormats[] = {
      [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
          return std::make_unique<ValuesSource>(reader, o.encoding, o.radix, o.widthBits);
      }, looksLikeValues},
+    {InputFormat::Mif, "mif", "", "a MIF file: its width, depth and entries",
+     "no entries", true, false,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<MifSource>(reader, o.encoding, o.radix, o.widthBits, o.fill);
+     }, looksLikeMif},
+    {InputFormat::Coe, "coe", "", "a COE file: radix and vector",
+     "no values in its vector", true, false,
+     [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
+         return std::make_unique<CoeSource>(reader, o.encoding, o.radix, o.widthBits);
+     }, looksLikeCoe},
     {InputFormat::Binary, "binary", "binary-input", "raw bytes, each two hexadecimal digits",
      "no digits, only delimiters", false, true,
      [](ByteReader& reader, const ReaderOptions&) -> std::unique_ptr<DigitSource> {

@@ -28,6 +28,8 @@ enum class InputFormat {
     Digits,  ///< digits among delimiters, as the window takes them (DigitsSource)
     Readmem, ///< a $readmemh / $readmemb file: words, comments, @ addresses (ReadmemSource)
     Values,  ///< numbers as programs write them, one word each (ValuesSource)
+    Mif,     ///< a memory initialisation file's entries (MifSource)
+    Coe,     ///< a coefficient file's vector (CoeSource)
     Binary,  ///< raw bytes, two hexadecimal digits each (BinarySource)
     Elf,     ///< an ELF file's sections that load into memory (ElfSource)
     Ihex,    ///< an Intel HEX file (IhexSource)

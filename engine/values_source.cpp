@@ -1,6 +1,7 @@
 #include "values_source.h"
 
 #include "digits_source.h"
+#include "numbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -14,98 +15,14 @@ namespace tarnwick {
 
 namespace {
 
+using namespace numbers;
+
 // How much of a token is kept to parse and quote: far more than any number of 256 bits
 // needs, so only a number too wide anyway is ever cut.
 constexpr std::size_t kKeep = 1024;
-// How much of a token a message quotes.
-constexpr std::size_t kShown = 80;
 
-// A number of up to 256 bits, its lowest 64 bits first.
-struct Wide {
-    std::array<std::uint64_t, 4> limb{};
-
-    // value = value << bits | digit; false when bits fall off the top.
-    bool shiftIn(int bits, unsigned digit) {
-        if (limb[3] >> (64 - bits) != 0)
-            return false;
-        for (int i = 3; i > 0; --i)
-            limb[i] = limb[i] << bits | limb[i - 1] >> (64 - bits);
-        limb[0] = limb[0] << bits | digit;
-        return true;
-    }
-    // value = value * 10 + digit; false when it passes 256 bits.
-    bool timesTenPlus(unsigned digit) {
-        unsigned __int128 carry = digit;
-        for (std::uint64_t& l : limb) {
-            const unsigned __int128 v = static_cast<unsigned __int128>(l) * 10 + carry;
-            l = static_cast<std::uint64_t>(v);
-            carry = v >> 64;
-        }
-        return carry == 0;
-    }
-    int bitLength() const {
-        for (int i = 3; i >= 0; --i)
-            if (limb[i] != 0)
-                return 64 * i + 64 - std::countl_zero(limb[i]);
-        return 0;
-    }
-    bool zero() const { return bitLength() == 0; }
-    // The two's complement: 2^256 - value.
-    Wide negated() const {
-        Wide out;
-        bool carry = true;
-        for (int i = 0; i < 4; ++i) {
-            out.limb[i] = ~limb[i] + (carry ? 1 : 0);
-            carry = carry && out.limb[i] == 0;
-        }
-        return out;
-    }
-    Wide minusOne() const {
-        Wide out = *this;
-        for (std::uint64_t& l : out.limb)
-            if (l-- != 0)
-                break;
-        return out;
-    }
-    unsigned bitsAt(int at, int count) const { // count <= 4, within one limb or across two
-        unsigned v = 0;
-        for (int k = count - 1; k >= 0; --k) {
-            const int b = at + k;
-            v = v << 1 | static_cast<unsigned>(b < 256 ? limb[b / 64] >> (b % 64) & 1 : 0);
-        }
-        return v;
-    }
-};
-
-// What a token turned out to be.
-struct Parsed {
-    enum Kind { Value, Identifier, Bad } kind = Value;
-    Wide value; ///< the magnitude
-    bool negative = false;
-    int need = 0;               ///< the bits the value needs: two's complement when negative
-    int written = 0;            ///< the width it was written at, for a width taken from the values
-    bool leadingZero = false;   ///< decimal with a leading 0, which C reads as octal
-    int base = 0;               ///< bits per written digit (4, 3, 1), 0 for decimal
-    std::size_t digitsFrom = 0; ///< where the written digits start in the token
-    std::string error;          ///< for Bad
-    std::size_t errorAt = 0;    ///< the index in the token of the character at fault
-};
-
-bool isLetter(char16_t c) {
-    return (c | 0x20) >= u'a' && (c | 0x20) <= u'z';
-}
-bool isDecimal(char16_t c) {
-    return c >= u'0' && c <= u'9';
-}
 bool isTokenChar(char16_t c) {
-    return isLetter(c) || isDecimal(c) || c == u'_' || c == u'\'' || c == u'.';
-}
-
-std::string ascii(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text.substr(0, kShown))
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
+    return IsLetter(c) || IsDecimal(c) || c == u'_' || c == u'\'' || c == u'.';
 }
 
 std::string quoted(char32_t c) {
@@ -115,58 +32,6 @@ std::string quoted(char32_t c) {
     if (c < 0x20 || c >= 0x7F)
         return code;
     return "'" + std::string(1, static_cast<char>(c)) + "'";
-}
-
-// The digits of `text` from `from` in base 2^bits (1, 3 or 4) or 10 (bits 0), `_` between
-// them ignored; `verilog` also refuses x and z as digits without a value.
-Parsed digitsOf(std::u16string_view text, std::size_t from, int bits, bool verilog) {
-    Parsed p;
-    const unsigned base = bits == 0 ? 10 : 1u << bits;
-    const char* const name = bits == 4   ? "hexadecimal"
-                             : bits == 3 ? "octal"
-                             : bits == 1 ? "binary"
-                                         : "decimal";
-    int digits = 0;
-    p.base = bits;
-    p.digitsFrom = from;
-    for (std::size_t i = from; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c == u'_')
-            continue;
-        const unsigned v = isDecimal(c)  ? unsigned(c - u'0')
-                           : isLetter(c) ? unsigned((c | 0x20) - u'a' + 10)
-                                         : 99;
-        if (v >= base) {
-            p.kind = Parsed::Bad;
-            p.errorAt = i;
-            if (verilog && ((c | 0x20) == u'x' || (c | 0x20) == u'z' || c == u'?'))
-                p.error = "'" + std::string(1, static_cast<char>(c)) + "' in '" + ascii(text) +
-                          "' has no value: a memory word takes 0 and 1 only";
-            else if (c == u'.')
-                p.error = "'" + ascii(text) + "' is not a whole number";
-            else
-                p.error = "'" + std::string(1, static_cast<char>(c)) + "' is not a " + name +
-                          " digit, in '" + ascii(text) + "'";
-            return p;
-        }
-        const bool fits = bits == 0 ? p.value.timesTenPlus(v) : p.value.shiftIn(bits, v);
-        if (!fits) {
-            p.kind = Parsed::Bad;
-            p.error = "the value '" + ascii(text) + "' is wider than 256 bits";
-            return p;
-        }
-        ++digits;
-    }
-    if (digits == 0) {
-        p.kind = Parsed::Bad;
-        p.errorAt = from < text.size() ? from : 0;
-        p.error = "'" + ascii(text) + "' has no digits";
-        return p;
-    }
-    p.need = std::max(p.value.bitLength(), 1);
-    p.written = bits == 4 || bits == 1 ? std::min(digits * bits, kMaxWidthBits) : p.need;
-    p.written = std::max(p.written, p.need);
-    return p;
 }
 
 // A token that starts with a digit, a sign or a quote, as C, Python and Verilog write it.
@@ -180,10 +45,10 @@ Parsed parse(std::u16string_view text) {
     Parsed p;
     if (at == text.size()) {
         p.kind = Parsed::Bad;
-        p.error = "'" + ascii(text) + "' stands before no number";
+        p.error = "'" + Ascii(text) + "' stands before no number";
         return p;
     }
-    if (at == 0 && (isLetter(text[0]) || text[0] == u'_')) {
+    if (at == 0 && (IsLetter(text[0]) || text[0] == u'_')) {
         p.kind = Parsed::Identifier;
         return p;
     }
@@ -191,10 +56,10 @@ Parsed parse(std::u16string_view text) {
     if (quote != std::u16string_view::npos) { // Verilog: [size]'[s]base digits
         int size = 0;
         for (std::size_t i = at; i < quote; ++i) {
-            if (!isDecimal(text[i]) || size > 256) {
+            if (!IsDecimal(text[i]) || size > 256) {
                 p.kind = Parsed::Bad;
                 p.errorAt = i;
-                p.error = "'" + ascii(text) + "' is not a Verilog number: its size is no number";
+                p.error = "'" + Ascii(text) + "' is not a Verilog number: its size is no number";
                 return p;
             }
             size = size * 10 + (text[i] - u'0');
@@ -207,17 +72,17 @@ Parsed parse(std::u16string_view text) {
         if (bits < 0) {
             p.kind = Parsed::Bad;
             p.errorAt = std::min(i, text.size() - 1);
-            p.error = "'" + ascii(text) + "' is not a Verilog number: give h, d, o or b after '";
+            p.error = "'" + Ascii(text) + "' is not a Verilog number: give h, d, o or b after '";
             return p;
         }
-        p = digitsOf(text, i + 1, bits, true);
+        p = ReadDigits(text, i + 1, bits, true);
         if (p.kind == Parsed::Bad)
             return p;
         if (quote > at) {
             if (size == 0 || p.value.bitLength() > size || size > kMaxWidthBits) {
                 p.kind = Parsed::Bad;
                 p.errorAt = at;
-                p.error = "'" + ascii(text) + "' does not fit its size of " + std::to_string(size) +
+                p.error = "'" + Ascii(text) + "' does not fit its size of " + std::to_string(size) +
                           " bits";
                 return p;
             }
@@ -235,7 +100,7 @@ Parsed parse(std::u16string_view text) {
                ((text[end - 1] | 0x20) == u'u' || (text[end - 1] | 0x20) == u'l'))
             --end;
         const std::u16string_view body = text.substr(0, end);
-        p = digitsOf(body, at + (prefixed ? 2 : 0), bits, false);
+        p = ReadDigits(body, at + (prefixed ? 2 : 0), bits, false);
         if (p.kind == Parsed::Bad) {
             // Quote the whole token, not only the part before a suffix.
             if (p.errorAt >= body.size())
@@ -250,29 +115,6 @@ Parsed parse(std::u16string_view text) {
         p.written = std::max(p.written, p.need);
     }
     return p;
-}
-
-// Lays out a value as `d` digits of `radix` at `width` bits (it was checked to fit). Digits
-// written in the radix keep their case, as the digits rule keeps them.
-void layValue(char* out, const Parsed& p, std::u16string_view text, RadixMode radix, int width,
-              std::size_t d) {
-    if (!p.negative && p.base == BitsPerDigit(radix)) {
-        std::size_t at = d;
-        for (std::size_t i = text.size(); i > p.digitsFrom && at > 0; --i) {
-            const char16_t c = text[i - 1];
-            if (c != u'_' && (c | 0x20) != u'u' && (c | 0x20) != u'l')
-                out[--at] = static_cast<char>(c);
-        }
-        std::fill_n(out, at, '0');
-        return;
-    }
-    const Wide v = p.negative ? p.value.negated() : p.value;
-    const int step = BitsPerDigit(radix);
-    for (std::size_t i = 0; i < d; ++i) {
-        const int at = static_cast<int>(d - 1 - i) * step;
-        const int count = std::min(step, width - at);
-        out[i] = "0123456789abcdef"[v.bitsAt(at, count)];
-    }
 }
 
 } // namespace
@@ -666,7 +508,7 @@ bool ValuesSource::count(Tally& tally, const GoOn& goOn) {
               t.size() - 2);
         if (token.length > kKeep) {
             error = errorAt(token.at,
-                            "the value '" + ascii(token.text) + "...' is wider than 256 bits");
+                            "the value '" + Ascii(token.text) + "...' is wider than 256 bits");
         } else {
             p = parse(token.text);
             if (p.kind == Parsed::Identifier)
@@ -674,7 +516,7 @@ bool ValuesSource::count(Tally& tally, const GoOn& goOn) {
             if (p.kind == Parsed::Bad)
                 error = errorAt(columnOf(token.at, token.text, p.errorAt), p.error);
             else if (given > 0 && p.need > given)
-                error = errorAt(token.at, "the value '" + ascii(token.text) + "' is wider than " +
+                error = errorAt(token.at, "the value '" + Ascii(token.text) + "' is wider than " +
                                               std::to_string(given) + " bits");
         }
         for (std::size_t s = 0; s < 3; ++s) {
@@ -690,12 +532,12 @@ bool ValuesSource::count(Tally& tally, const GoOn& goOn) {
             if (p.written > st.widest) {
                 st.widest = p.written;
                 st.widestAt = token.at;
-                st.widestText = ascii(token.text);
+                st.widestText = Ascii(token.text);
             }
             if (p.leadingZero && !st.leadingZero) {
                 Diagnostic d;
                 d.place = SourcePlace{token.at};
-                d.text = "'" + ascii(token.text) +
+                d.text = "'" + Ascii(token.text) +
                          "' is read as a decimal number, as is every number here with a "
                          "leading 0; C would read it as octal";
                 st.leadingZero = std::move(d);
@@ -793,7 +635,7 @@ bool ValuesSource::copy(DigitSink& writer, const GoOn& goOn) {
         const Parsed p = parse(token.text);
         if (p.kind != Parsed::Value)
             return true;
-        layValue(buffer.get() + used, p, token.text, m_radix, m_widthBits, d);
+        LayValue(buffer.get() + used, p, token.text, m_radix, m_widthBits, d);
         used += d;
         if (used >= kFlush) {
             writer.addDigits(std::string_view(buffer.get(), used));
@@ -822,9 +664,9 @@ bool ValuesSource::copy(DigitSink& writer, const GoOn& goOn) {
             if (hex && sameRadix) {
                 const std::u16string wide(digits.begin(), digits.end());
                 p.base = 4;
-                layValue(out, p, wide, m_radix, m_widthBits, d);
+                LayValue(out, p, wide, m_radix, m_widthBits, d);
             } else {
-                layValue(out, p, {}, m_radix, m_widthBits, d);
+                LayValue(out, p, {}, m_radix, m_widthBits, d);
             }
         }
         used += d;

@@ -251,6 +251,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "1:5: error: 'g' is not a hexadecimal digit, in '0x1g'\n"},
         ReaderCase{"ValuesOnlyDeclarations", InputFormat::Values, Hex, 8,
                    "int a[] = {};\n", ConvertOutcome::EmptyInput, "", ""},
+        ReaderCase{"MifEveryEntryFormInAnyOrder", InputFormat::Mif, Hex, 0,
+                   "-- c\r\nWIDTH=10; DEPTH = 12;\r\nADDRESS_RADIX = UNS; DATA_RADIX = DEC;\r\n"
+                   "% block\r\n % CONTENT BEGIN\r\n 0 : 1 2 3;\r\n [4..7] : -1 5;\r\n"
+                   " 9 : 511; -- x\r\n 4 : 7;\r\nEND;\r\n",
+                   Written, "001\n002\n003\n000\n007\n005\n3ff\n005\n000\n1ff\n000\n000\n",
+                   "9:6: warning: address 4 is given another value than at 7:3: the later wins\n"
+                   "warning: addresses 3, 8 and 10 to 11 are given no value: they hold 0 (4 words "
+                   "in all)\n"},
+        ReaderCase{"MifHexAddressesBinaryData", InputFormat::Mif, Hex, 0,
+                   "width=4;depth=17;address_radix=hex;data_radix=bin;content begin\n"
+                   "[0..f]:1010;10:0001;end;",
+                   Written,
+                       "a\na\na\na\na\na\na\na\na\na\na\na\na\na\na\na\n1\n",
+                   ""},
+        ReaderCase{"MifValueWiderThanWidthRefused", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0: 1ff;\nEND;", ConvertOutcome::Malformed, "",
+                   "3:4: error: the value '1ff' is wider than WIDTH = 8\n"},
+        ReaderCase{"MifAddressPastTheDepthRefused", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n[2..4]: 1;\nEND;", ConvertOutcome::Malformed,
+                   "", "3:5: error: address '4' is past the last of DEPTH = 4\n"},
+        ReaderCase{"MifWithoutItsEndRefused", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: 1;\n", ConvertOutcome::Malformed, "",
+                   "3:5: error: the file ends before its END;\n"},
+        ReaderCase{"MifWidthOtherThanGivenRefused", InputFormat::Mif, Hex, 16,
+                   "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: 1;\nEND;", ConvertOutcome::Malformed, "",
+                   "1:1: error: the file's WIDTH is 8, -w 16: leave -w out, the file states its "
+                   "width\n"},
+        ReaderCase{"CoeDecimalSignedWithComments", InputFormat::Coe, Hex, 0,
+                   "; made by hand\nMEMORY_INITIALIZATION_RADIX = 10 ;\n"
+                   "memory_initialization_vector = 1 2, -1,\n 300;\n",
+                   Written, "001\n002\nfff\n12c\n", ""},
+        ReaderCase{"CoeVectorBeforeItsRadixRefused", InputFormat::Coe, Hex, 0,
+                   "memory_initialization_vector=1,2;\n", ConvertOutcome::Malformed, "",
+                   "1:1: error: memory_initialization_vector comes before "
+                   "memory_initialization_radix, which says how to read it\n"},
+        ReaderCase{"CoeVectorWithoutItsSemicolonRefused", InputFormat::Coe, Hex, 8,
+                   "memory_initialization_radix=2;\nmemory_initialization_vector=1,10\n",
+                   ConvertOutcome::Malformed, "",
+                   "2:32: error: the file ends after this, before the ';' that ends its vector\n"},
         ReaderCase{"BinaryBytesInOrder", InputFormat::Binary, Hex, 16,
                    "\x11\x22\x33\x44", Written, "1122\n3344\n", ""},
         ReaderCase{"BinaryEmptyInput", InputFormat::Binary, Hex, 8,

@@ -6,7 +6,8 @@
 // the writer (bits 3-4), one pass (bit 5), a padded depth (bit 6) and UTF-16 for text
 // (bit 7); byte 1 the width index (bits 0-5), x, z and ? as 0 (bit 6) and, for readmem, the
 // width from the words (bit 7); byte 2 the piece sizes. The same bytes then go through a
-// firmware reader (Intel HEX, S-records or ELF) in pieces of two sizes.
+// firmware reader (Intel HEX, S-records or ELF) and a reader of value lists (values, MIF,
+// COE) in pieces of two sizes.
 
 #include "engine/engine.h"
 #include "support/memory_io.h"
@@ -199,6 +200,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         firstOutcome = got.outcome;
         firstBytes = imageTarget.bytes();
+    }
+
+    // The readers of value lists, likewise: a width of the seed's or the input's own.
+    const InputFormat lists[] = {InputFormat::Values, InputFormat::Mif, InputFormat::Coe};
+    const InputFormat list = lists[(seed >> 4) % 3];
+    ReaderOptions listReading;
+    listReading.radix = radix;
+    listReading.widthBits = (seed & 32) ? 1 + static_cast<int>(seed >> 6) % 40 : 0;
+    listReading.fill = seed >> 12 & 0x3;
+    ConvertOptions listed;
+    listed.format = to;
+    listed.radix = radix;
+    listed.widthBits = listReading.widthBits;
+    listed.onePass = onePass;
+    firstOutcome.reset();
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{1} + (seed >> 8) % 61}) {
+        test::StringReader listReader(bytes, piece);
+        const auto listSource = RowOf(list).make(listReader, listReading);
+        test::StringTarget listTarget;
+        const ConvertResult got = Convert(*listSource, listed, listTarget, FixedClock());
+        check(listTarget.committed() == (got.outcome == ConvertOutcome::Written));
+        if (firstOutcome) {
+            check(got.outcome == *firstOutcome);
+            check(listTarget.bytes() == firstBytes);
+        }
+        firstOutcome = got.outcome;
+        firstBytes = listTarget.bytes();
     }
     return 0;
 }
