@@ -8,7 +8,7 @@ namespace {
 
 std::string header(RadixMode radix, const platform::Clock& clock) {
     std::string header;
-    AppendBanner(header, "; ", "\n", clock);
+    AppendBanner(header, "; ", "\n", clock, DateLine::Ascii);
     header.append(radix == RadixMode::Binary ? "memory_initialization_radix=2;\n"
                                              : "memory_initialization_radix=16;\n");
     header.append("memory_initialization_vector=\n");

@@ -8,7 +8,7 @@ namespace {
 
 std::string header(const platform::Clock& clock) {
     std::string header;
-    AppendBanner(header, "// ", "\n", clock);
+    AppendBanner(header, "// ", "\n", clock, DateLine::Ascii);
     return header;
 }
 

@@ -21,7 +21,7 @@ void appendNumber(std::string& out, std::int64_t value) {
 std::string header(RadixMode radix, const WordLayout& layout, const platform::Clock& clock,
                    std::int32_t depth) {
     std::string header;
-    AppendBanner(header, "-- ", "\r\n", clock);
+    AppendBanner(header, "-- ", "\r\n", clock, DateLine::Cp936);
     header.append("\r\n\r\n");
     header.append("WIDTH = ");
     appendNumber(header, layout.dataWidth);

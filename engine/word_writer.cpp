@@ -16,7 +16,7 @@ constexpr std::size_t kSlack = 64;
 } // namespace
 
 void AppendBanner(std::string& out, std::string_view comment, std::string_view lineEnd,
-                  const platform::Clock& clock) {
+                  const platform::Clock& clock, DateLine dateLine) {
     auto line = [&](std::string_view text) {
         out.append(comment).append(text.substr(text.find(' ') + 1)).append(lineEnd);
     };
@@ -27,7 +27,13 @@ void AppendBanner(std::string& out, std::string_view comment, std::string_view l
     line(kContactLine);
     const std::u16string date = clock.Date();
     const std::u16string time = clock.Time();
-    out.append(comment).append(text::EncodeCp936(u"Design Date\uFF1A" + date + time));
+    if (dateLine == DateLine::Cp936) {
+        out.append(comment).append(text::EncodeCp936(u"Design Date\uFF1A" + date + time));
+    } else {
+        out.append(comment).append("Design Date: ");
+        for (char16_t c : date + time)
+            out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
     out.append(lineEnd);
 }
 

@@ -27,12 +27,19 @@ inline constexpr std::string_view kRightsHolderLine =
 inline constexpr std::string_view kContactLine =
     "-- Welcome to send message to Vetrask: tarnwick@example.com";
 
+/// How the banner's date line is written.
+enum class DateLine {
+    Cp936, ///< after a full-width colon, in code page 936, as the window's users read a MIF
+    Ascii, ///< after ": ", anything beyond ASCII as '?': scripts and the other vendor's tools
+           ///< read COE and memory files as ASCII or UTF-8
+};
+
 /// Appends the six-line banner every format opens with, each line behind `comment` (the
 /// format's comment mark and a blank) and ended by `lineEnd`: the three lines above, two
 /// more of thanks, and the design date: clock.Date() then clock.Time(), read in that order,
-/// joined with no separator, in code page 936 as the window's users read it.
+/// joined with no separator, as `dateLine` says.
 void AppendBanner(std::string& out, std::string_view comment, std::string_view lineEnd,
-                  const platform::Clock& clock);
+                  const platform::Clock& clock, DateLine dateLine);
 
 /// The output of a format: lines formatted straight into a reused chunk of about 256 KiB,
 /// handed to the sink whole. Once the sink has failed nothing more is handed on.

@@ -76,9 +76,11 @@ std::string banner(std::string_view comment, std::string_view end, const platfor
                                   "If you have better advice or find some bug in this software",
                                   "Welcome to send message to Vetrask: tarnwick@example.com"})
         out.append(comment).append(text).append(end);
-    const std::u16string date = clock.Date();
-    const std::u16string time = clock.Time();
-    out.append(comment).append(text::EncodeCp936(u"Design Date\uFF1A" + date + time)).append(end);
+    // Read as ASCII or UTF-8 by their readers: an ASCII colon, '?' for anything beyond.
+    out.append(comment).append("Design Date: ");
+    for (char16_t c : clock.Date() + clock.Time())
+        out += c < 0x80 ? static_cast<char>(c) : '?';
+    out.append(end);
     return out;
 }
 
