@@ -120,6 +120,17 @@ void reportDiagnostic(const Options& options, const Diagnostic& d) {
             (options.inputWidth == 8 ? " bytes" : " input words") + "; the rest is filled with " +
             (options.radix == RadixMode::Hexadecimal ? "0x" : "0b") + d.text + " (--fill)");
         return;
+    case Diagnostic::Kind::JoinedValues: {
+        const auto digits = [](std::uint64_t n) {
+            return std::to_string(n) + (n == 1 ? " digit" : " digits");
+        };
+        Say(severity + "the input's " + std::to_string(d.count) + " values have " +
+            (d.fewest == d.most ? digits(d.most) + " each"
+                                : std::to_string(d.fewest) + " to " + digits(d.most)) +
+            ", and the digits rule joins them into words of " + digits(d.of) +
+            ": with --from=values each value is one word");
+        return;
+    }
     case Diagnostic::Kind::DeeperThanPadding:
         Say("the data makes " + (d.count == 0 ? "more than " + depth : std::to_string(d.count)) +
             " words, more than --depth " + depth + "; nothing written");

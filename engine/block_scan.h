@@ -247,6 +247,36 @@ inline Masks Classify(const char* bytes) {
 #endif
 }
 
+/// What values between delimiters need of 64 bytes: the delimiters (blank, TAB, ',', ';',
+/// '{', '}', CR, LF) and the 'x' and 'X', as Classify has them, at a third of its cost.
+struct ValueMasks {
+    std::uint64_t delimiter = 0;
+    std::uint64_t x = 0;
+};
+inline ValueMasks ClassifyValues(const char* bytes) {
+    ValueMasks m;
+#if TARNWICK_BLOCK_SSE2
+    using detail::is;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
+        const __m128i lower = _mm_or_si128(v, _mm_set1_epi8(0x20));
+        // Blank, TAB, CR and LF are 0x09, 0x0A, 0x0D and 0x20; ',' and ';', '{' and '}'.
+        const __m128i delimiter =
+            _mm_or_si128(_mm_or_si128(_mm_or_si128(is(v, ' '), is(v, '\t')),
+                                      _mm_or_si128(is(v, ','), is(v, ';'))),
+                         _mm_or_si128(_mm_or_si128(is(v, '{'), is(v, '}')),
+                                      _mm_or_si128(is(v, '\r'), is(v, '\n'))));
+        m.delimiter |= detail::bits(delimiter, k);
+        m.x |= detail::bits(is(lower, 'x'), k);
+    }
+#else
+    const Masks all = Classify(bytes);
+    m.delimiter = all.drop | all.cr | all.lf;
+    m.x = all.x;
+#endif
+    return m;
+}
+
 /// Classifies 64 UTF-16 code units: a unit of 0x80 or more is `other`.
 inline Masks Classify(const char16_t* units) {
 #if TARNWICK_BLOCK_SSE2

@@ -249,9 +249,26 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
         d.of = perWord;
         result.diagnostics.push_back(std::move(d));
     }
-    if (options.warningsRefused && !result.diagnostics.empty()) {
+    // Values written at other widths than a word's are joined: said, the bytes as the rule
+    // makes them.
+    if (const std::optional<ValueShape> shape = source.valueShape();
+        shape && shape->values > 1 && !regrouping &&
+        (shape->fewest != shape->most || shape->most < perWord || shape->most % perWord != 0)) {
+        Diagnostic d;
+        d.kind = Diagnostic::Kind::JoinedValues;
+        d.count = shape->values;
+        d.of = perWord;
+        d.fewest = shape->fewest;
+        d.most = shape->most;
+        result.diagnostics.push_back(std::move(d));
+    }
+    const bool refusable =
+        std::any_of(result.diagnostics.begin(), result.diagnostics.end(),
+                    [](const Diagnostic& d) { return d.kind != Diagnostic::Kind::JoinedValues; });
+    if (options.warningsRefused && refusable) {
         for (Diagnostic& d : result.diagnostics)
-            d.severity = Diagnostic::Severity::Error;
+            if (d.kind != Diagnostic::Kind::JoinedValues)
+                d.severity = Diagnostic::Severity::Error;
         return ended(ConvertOutcome::WarningRefused);
     }
     if (options.paddedDepth && *options.paddedDepth < layout.depth)

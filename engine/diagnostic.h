@@ -27,8 +27,11 @@ struct Diagnostic {
         Error,   ///< nothing is written
     };
     enum class Kind {
-        ShortLastWord,     ///< the last word has `count` of `of` digits
-        FilledLastWord,    ///< the last word holds `count` of `of` input words, then the fill
+        ShortLastWord,  ///< the last word has `count` of `of` digits
+        FilledLastWord, ///< the last word holds `count` of `of` input words, then the fill
+        /// `count` values of `fewest` to `most` digits joined into words of `of` digits, as the
+        /// digits rule joins them; never refused, since joining is that rule
+        JoinedValues,
         DeeperThanPadding, ///< `count` words (0: more than `of`, the count stopped) > depth `of`
         Reader,            ///< a reader's finding, worded in `text`
     };
@@ -39,7 +42,9 @@ struct Diagnostic {
     std::optional<SourcePlace> place;
     std::uint64_t count = 0;
     std::uint64_t of = 0;
-    std::string text; ///< Reader: the message, without place or severity
+    std::uint64_t fewest = 0; ///< JoinedValues
+    std::uint64_t most = 0;   ///< JoinedValues
+    std::string text;         ///< Reader: the message, without place or severity
 
     bool isError() const { return severity == Severity::Error; }
 };

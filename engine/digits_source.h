@@ -19,11 +19,15 @@ public:
     bool countAndCopy(Tally& tally, DigitSink& writer, const GoOn& goOn) override;
     std::optional<SourcePlace> find(const std::function<bool(char16_t)>& isIt, bool toEnd) override;
     const platform::IoError& error() const override { return m_reader.error(); }
+    std::optional<ValueShape> valueShape() const override { return m_shape; }
 
 private:
+    class ShapeCounter;
+
     ByteReader& m_reader;
     text::TextEncoding m_encoding;
     DigitRoom m_room;
+    std::optional<ValueShape> m_shape;
 };
 
 } // namespace tarnwick

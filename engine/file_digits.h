@@ -65,6 +65,9 @@ public:
         return counter.count;
     }
 
+    /// Whether the input is UTF-16, whose bytes are not its text.
+    bool utf16() const { return decodesEverything(); }
+
 private:
     template <class Emit, class Add = std::nullptr_t>
     void blocks(std::string_view bytes, bool last, bool binary, Emit& emit, Add* add = nullptr) {

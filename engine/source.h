@@ -29,6 +29,13 @@ public:
     virtual void addDigits(std::string_view digits) = 0;
 };
 
+/// How many values (runs of digits between delimiters) an input held, and their digit counts.
+struct ValueShape {
+    std::uint64_t values = 0;
+    std::uint64_t fewest = 0;
+    std::uint64_t most = 0;
+};
+
 /// The order of an input's words (bytes) inside a memory word.
 enum class ByteOrder {
     Big,    ///< the lowest address in the word's most significant bits
@@ -92,6 +99,9 @@ public:
     virtual int widthBits() const { return 0; }
     /// The order of words the input itself states (an ELF file's), once count() has run.
     virtual std::optional<ByteOrder> byteOrder() const { return std::nullopt; }
+    /// The values among delimiters that the digits rule joins, once count() has run; nothing
+    /// where the reader has no such values or could not tell (UTF-16).
+    virtual std::optional<ValueShape> valueShape() const { return std::nullopt; }
     /// What count() found, worded by the reader: warnings, and the error that made it
     /// return false when the input broke its format's rules.
     virtual const std::vector<Diagnostic>& diagnostics() const;

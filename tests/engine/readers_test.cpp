@@ -50,6 +50,11 @@ std::string Said(const ConvertResult& result) {
             said += severity + "filled " + std::to_string(d.count) + "/" + std::to_string(d.of) +
                     " with " + d.text;
             break;
+        case Diagnostic::Kind::JoinedValues:
+            said += severity + "joined " + std::to_string(d.count) + " of " +
+                    std::to_string(d.fewest) + "-" + std::to_string(d.most) + " into " +
+                    std::to_string(d.of);
+            break;
         case Diagnostic::Kind::DeeperThanPadding:
             said += severity + "deeper " + std::to_string(d.count) + "/" + std::to_string(d.of);
             break;
@@ -70,6 +75,13 @@ std::string Said(const ConvertResult& result) {
                 "dropped " + std::to_string(result.dropped.count) + " of " +
                 std::to_string(result.dropped.digitsPerWord) + "\n";
     return said;
+}
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
 }
 
 // The words of a memory file, its comment banner left out.
@@ -119,9 +131,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DigitsCArrayWithLinuxLineEnds", InputFormat::Digits, Hex, 8,
                    "0x12, 0x34,\n0xab, 0xcd\n", Written, "12\n34\nab\ncd\n", ""},
         ReaderCase{"DigitsShortLastWordIsWarnedOf", InputFormat::Digits, Hex, 8,
-                   "12 34 567", Written, "12\n34\n56\n07\n", "warning: short 1/2\n"},
+                   "12 34 567", Written, "12\n34\n56\n07\n",
+                   "warning: short 1/2\nwarning: joined 3 of 2-3 into 2\n"},
         ReaderCase{"DigitsShortLastWordRefusedWhenStrict", InputFormat::Digits, Hex, 8,
-                   "12 34 567", ConvertOutcome::WarningRefused, "", "error: short 1/2\n", true},
+                   "12 34 567", ConvertOutcome::WarningRefused, "",
+                   "error: short 1/2\nwarning: joined 3 of 2-3 into 2\n", true},
         ReaderCase{"DigitsStrayNamedWhereItStands", InputFormat::Digits, Hex, 8,
                    "12\r\n3g 4h", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (2)\n"},
         ReaderCase{"DigitsTailTooShortRefusedAtItsStart", InputFormat::Digits, Hex, 16,
@@ -129,6 +143,18 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DigitsUtf16WithItsMark", InputFormat::Digits, Hex, 8,
                    std::string("\xFF\xFE" "0\0x\0" "1\0" "2\0" ",\0" "3\0" "4\0", 16), Written,
                    "12\n34\n", ""},
+        // Values of other lengths than a word's are joined, and said to be, whatever the
+        // blocks and pieces they cross.
+        ReaderCase{"DigitsFullWidthArrayIsNotSaidToJoin", InputFormat::Digits, Hex, 8,
+                   Repeat("0x1f, ", 40) + "\r\n" + Repeat("0XAB,", 30), Written,
+                   Repeat("1f\n", 40) + Repeat("AB\n", 30), ""},
+        ReaderCase{"DigitsOneShortValueAmongManyIsSaid", InputFormat::Digits, Hex, 8,
+                   Repeat("0x1f,", 30) + "0x2," + Repeat("0x3c,", 30) + "0x4", Written,
+                   Repeat("1f\n", 30) + "23\n" + Repeat("c3\n", 29) + "c4\n",
+                   "warning: joined 62 of 1-2 into 2\n"},
+        ReaderCase{"DigitsBytesJoinedIntoWiderWordsAreSaid", InputFormat::Digits, Hex, 16,
+                   Repeat("00 11 22 33 ", 20), Written, Repeat("0011\n2233\n", 20),
+                   "warning: joined 80 of 2-2 into 4\n"},
         ReaderCase{"DigitsOnlyDelimiters", InputFormat::Digits, Hex, 8,
                    " ,;{}\n", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"DigitsBinaryRadix", InputFormat::Digits, Bin, 4,
