@@ -429,6 +429,11 @@ private:
     template <class OnEntry> bool endEntry(OnEntry& onEntry) {
         if (!m_entry.range)
             m_entry.to = m_entry.from + m_entry.values.size() - 1;
+        else if (m_entry.values.size() - 1 > m_entry.to - m_entry.from) // would be lost
+            return fail(m_entry.valuesAt[m_entry.to - m_entry.from + 1],
+                        "the range has " + std::to_string(m_entry.to - m_entry.from + 1) +
+                            " addresses, fewer than its " + std::to_string(m_entry.values.size()) +
+                            " values");
         m_step = Step::Entry;
         return onEntry(static_cast<const Entry&>(m_entry));
     }

@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -114,6 +116,11 @@ TEST(MemoryFormats, SrecordReadsOurFilesAndWritesWhatWeTakeBack) {
     };
     EXPECT_EQ(vector("a.coe"), vector("s.coe"));
     EXPECT_EQ(vector("a.coe").size(), 3u * 24);
+    // srec_cat's coefficient file, read back by us.
+    ASSERT_EQ(InDir(dir, kConvert + " --from=coe -t mif -o c.mif s.coe && srec_cat c.mif "
+                                    "-Memory_Initialization_File -o c.bin -binary"),
+              0);
+    EXPECT_EQ(test::ReadBytes(dir / "c.bin"), rom.substr(0, 24));
 }
 
 // The words of a memory file as one text: comments and addresses left out, lower case.
@@ -125,6 +132,94 @@ std::string MemWords(const std::string& text) {
             for (std::size_t i = start; i <= end; ++i)
                 words += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
     return words;
+}
+
+// MIF files in every form the vendor's tools read, written at random (entries in any order,
+// lists, ranges, every radix, both kinds of comment): we read the words they hold, the words
+// srec_cat reads at 8 bits (wider, its reader places lists and ranges at byte addresses).
+TEST(MemoryFormats, MifInEveryFormGivesTheWordsSrecordReads) {
+    const test::TempDir dir;
+    std::mt19937 rng(37);
+    auto below = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    const char* const radixes[] = {"HEX", "DEC", "UNS", "OCT", "BIN"};
+    auto expectedWords = [](const std::vector<unsigned>& words, int width) {
+        std::string text;
+        for (const unsigned w : words) {
+            char word[16];
+            std::snprintf(word, sizeof word, width == 8 ? "%02x\n" : "%08x\n", w);
+            text += width == 16 ? word + 4 : word;
+        }
+        return text;
+    };
+    for (int round = 0; round < 6; ++round) {
+        const int width = round < 4 ? 8 : round == 4 ? 16 : 32;
+        const unsigned depth = 40 + below(200);
+        const char* addressRadix = radixes[below(5)];
+        const char* dataRadix = radixes[below(5)];
+        auto number = [](unsigned value, const char* radix) {
+            char text[40];
+            if (radix[0] == 'H')
+                std::snprintf(text, sizeof text, "%X", value);
+            else if (radix[0] == 'O')
+                std::snprintf(text, sizeof text, "%o", value);
+            else if (radix[0] == 'B') {
+                std::string bits;
+                for (; value > 0; value >>= 1)
+                    bits.insert(bits.begin(), static_cast<char>('0' + (value & 1)));
+                return bits.empty() ? std::string("0") : bits;
+            } else
+                std::snprintf(text, sizeof text, "%u", value);
+            return std::string(text);
+        };
+        std::vector<unsigned> words(depth);
+        std::vector<std::string> entries;
+        for (unsigned at = 0; at < depth;) {
+            const unsigned run = std::min(depth - at, 1 + below(6));
+            const unsigned form = below(4);
+            std::vector<unsigned> values(form == 3 ? 1 + below(run) : form == 1 ? run : 1);
+            for (unsigned& v : values)
+                v = width == 32 ? static_cast<unsigned>(rng()) : below(1u << width);
+            std::string entry;
+            if (form == 0 || form == 1) { // A : V;  or  A : V1 V2 ...;
+                entry = number(at, addressRadix) + " :";
+                const unsigned n = form == 0 ? 1 : run;
+                for (unsigned k = 0; k < n; ++k) {
+                    words[at + k] = values[form == 0 ? 0 : k];
+                    entry += " " + number(words[at + k], dataRadix);
+                }
+                at += n;
+            } else { // [A..B] : V;  or  [A..B] : V1 V2;
+                entry = "[" + number(at, addressRadix) + ".." + number(at + run - 1, addressRadix) +
+                        "] :";
+                for (unsigned v : values)
+                    entry += " " + number(v, dataRadix);
+                for (unsigned k = 0; k < run; ++k)
+                    words[at + k] = values[k % values.size()];
+                at += run;
+            }
+            entries.push_back(entry + (below(4) == 0 ? "; -- note\n" : ";\n"));
+        }
+        std::shuffle(entries.begin(), entries.end(), rng);
+        std::string mif =
+            "-- written at random\n% a comment\n over lines %\nWIDTH = " + std::to_string(width) +
+            ";\nDEPTH = " + std::to_string(depth) + ";\nADDRESS_RADIX = " + addressRadix +
+            ";\nDATA_RADIX = " + dataRadix + ";\nCONTENT BEGIN\n";
+        for (const std::string& entry : entries)
+            mif += "\t" + entry;
+        mif += "END;\n";
+        SCOPED_TRACE(mif);
+        test::WriteBytes(dir / "r.mif", mif);
+        ASSERT_EQ(InDir(dir, kConvert + " --from=mif -t mem -o ours.mem r.mif"), 0);
+        EXPECT_EQ(MemWords(test::ReadBytes(dir / "ours.mem")), expectedWords(words, width));
+        if (width > 8)
+            continue;
+        ASSERT_EQ(InDir(dir, "srec_cat r.mif -Memory_Initialization_File -o theirs.bin -binary"),
+                  0);
+        std::vector<unsigned> theirs;
+        for (const char byte : test::ReadBytes(dir / "theirs.bin"))
+            theirs.push_back(static_cast<unsigned char>(byte));
+        EXPECT_EQ(expectedWords(theirs, 8), expectedWords(words, 8));
+    }
 }
 
 bool Installed(const char* tool) {
