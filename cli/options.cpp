@@ -95,7 +95,7 @@ void printHelp() {
         "Blanks, tabs, ',', ';', '{', '}', \"0x\", \"0X\" and line breaks are removed; LF,\n"
         "CR and CR LF each end a line. Every other character must be a digit of the radix:\n"
         "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
-        "(remove comments and declarations, or convert a binary with --binary-input).\n"
+        "(--from=values skips comments and declarations; --binary-input reads bytes).\n"
         "A short last word is a warning; a tail too short for one is an error. With\n"
         "--from=readmem the words are read as Icarus Verilog and Verilator read them (//\n"
         "and /* */ comments skipped); the width is the widest value's unless -w gives it,\n"

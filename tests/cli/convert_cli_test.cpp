@@ -346,6 +346,79 @@ int Shell(const test::TempDir& dir, const std::string& command) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// What the documentation tells users to run, run on a C array as a font tool writes it: a
+// declaration, comments in GBK, a preprocessor line and a `_len` line. The man page's and
+// README's Makefile rules through make, the Windows README's commands through the shell.
+TEST(Documentation, EveryExampleConvertsARealCArray) {
+    if (kWindows)
+        GTEST_SKIP() << "make and sh run the examples";
+    const test::TempDir dir;
+    std::string font = "/* font.c: 16x8 glyphs */\n#include <stdint.h>\n"
+                       "static const unsigned char font[32] = {\n";
+    for (int glyph = 0; glyph < 2; ++glyph) {
+        font += glyph == 0 ? "/*-- \xCE\xC4\xD7\xD6: \xD6\xD0 --*/\n" // 文字: 中, in GBK
+                           : "/*-- \xCE\xC4\xD7\xD6: \xCE\xC4 --*/\n";
+        for (int i = 0; i < 16; ++i) {
+            char value[8];
+            std::snprintf(value, sizeof value, "0x%02X,", glyph * 16 + i);
+            font += value;
+        }
+        font += "\n";
+    }
+    font += "};\nconst unsigned int font_len = 32;\n";
+    test::WriteBytes(dir / "font.c", font);
+    const std::string tool = TARNWICK_CONVERT;
+    auto commands = [&](const std::string& text) { // the tool's name, and roff's '\-' as '-'
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text.compare(i, 16, "tarnwick-convert") == 0) {
+                out += tool;
+                i += 15;
+            } else if (text.compare(i, 2, "\\-") != 0) {
+                out += text[i];
+            }
+        }
+        return out;
+    };
+    const std::string man = test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.1");
+    const std::size_t example = man.find(".SH EXAMPLE\n.nf\n");
+    ASSERT_NE(example, std::string::npos);
+    const std::size_t start = example + 16;
+    test::WriteBytes(dir / "man.mk", commands(man.substr(start, man.find(".fi", start) - start)));
+    const std::string readme = test::ReadBytes(TARNWICK_SOURCE_DIR "/README.md");
+    const std::size_t rule = readme.find("    %.mif: %.c");
+    ASSERT_NE(rule, std::string::npos);
+    const std::size_t ruleEnd = readme.find('\n', readme.find('\n', rule) + 1);
+    // Indented four spaces, as Markdown code.
+    const std::string readmeRule = commands(std::regex_replace(
+        readme.substr(rule, ruleEnd + 1 - rule), std::regex("(^|\n)    "), "$1"));
+    test::WriteBytes(dir / "readme.mk", readmeRule);
+    ASSERT_EQ(Shell(dir, "SOURCE_DATE_EPOCH=0 make -s -f man.mk font.mif && mv font.mif man.mif && "
+                         "SOURCE_DATE_EPOCH=0 make -s -f readme.mk font.mif"),
+              0);
+    for (const char* name : {"man.mif", "font.mif"}) {
+        const std::string mif = test::ReadBytes(dir / name);
+        EXPECT_NE(mif.find("DEPTH = 32;"), std::string::npos) << name;
+        EXPECT_NE(mif.find("\t31\t:\t1F;"), std::string::npos) << name;
+    }
+    const std::string windows =
+        test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/windows/README.txt");
+    int run = 0;
+    for (std::size_t at = 0; (at = windows.find("\n    ", at)) != std::string::npos; ++at) {
+        const std::string line = windows.substr(at + 5, windows.find('\n', at + 1) - at - 5);
+        if (line.find("font.c") == std::string::npos)
+            continue;
+        SCOPED_TRACE(line);
+        EXPECT_EQ(Shell(dir, "SOURCE_DATE_EPOCH=0 " +
+                                 commands(std::regex_replace(line, std::regex("^type "), "cat ")) +
+                                 " 2>err.txt && ! grep -q warning err.txt"),
+                  0);
+        ++run;
+    }
+    EXPECT_EQ(run, 4);
+    EXPECT_NE(test::ReadBytes(dir / "Vetrask.mif").find("DEPTH = 32;"), std::string::npos);
+}
+
 // Raw bytes over several read pieces (1 MiB each, read one ahead into two buffers in turn)
 // still make two digits a byte, every word in order.
 TEST(ConvertCliBinaryInput, BytesAcrossReadPiecesBecomeWordsInOrder) {
