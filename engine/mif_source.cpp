@@ -64,8 +64,26 @@ struct MifSource::Entry {
     std::uint64_t to = 0; ///< the last address (a list: from + values - 1)
     bool range = false;
     TextPosition at; ///< where its address stands
-    std::vector<std::pair<Parsed, std::u16string>> values;
+    std::vector<Parsed> values;
     std::vector<TextPosition> valuesAt;
+    std::u16string texts;           ///< the values as written, one after another
+    std::vector<std::size_t> ends; ///< where each ends in `texts`
+
+    // Reused from entry to entry: most entries are one value, and allocate nothing.
+    void start(std::uint64_t address, const TextPosition& where, bool isRange) {
+        from = address;
+        to = address;
+        range = isRange;
+        at = where;
+        values.clear();
+        valuesAt.clear();
+        texts.clear();
+        ends.clear();
+    }
+    std::u16string_view text(std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+        return std::u16string_view(texts).substr(begin, ends[i] - begin);
+    }
 };
 
 /// Reads the header and the entries, fed in pieces of any size: a token, a comment mark or
@@ -377,9 +395,7 @@ private:
             const std::optional<std::uint64_t> a = address();
             if (!a)
                 return false;
-            m_entry = Entry{};
-            m_entry.from = *a;
-            m_entry.at = m_wordAt;
+            m_entry.start(*a, m_wordAt, false);
             m_step = Step::Colon;
             return true;
         }
@@ -387,10 +403,7 @@ private:
             const std::optional<std::uint64_t> a = address();
             if (!a)
                 return false;
-            m_entry = Entry{};
-            m_entry.from = *a;
-            m_entry.range = true;
-            m_entry.at = m_wordAt;
+            m_entry.start(*a, m_wordAt, true);
             m_step = Step::Dot1;
             return true;
         }
@@ -416,8 +429,10 @@ private:
                                           "' falls past the last address "
                                           "of DEPTH = " +
                                           std::to_string(m_depth));
-            m_entry.values.emplace_back(*p, std::u16string(w));
+            m_entry.values.push_back(*p);
             m_entry.valuesAt.push_back(m_wordAt);
+            m_entry.texts += w;
+            m_entry.ends.push_back(m_entry.texts.size());
             return true;
         }
         default:
@@ -519,7 +534,8 @@ bool MifSource::count(Tally& tally, const GoOn& goOn) {
     auto onEntry = [&](const Entry& e) {
         const std::size_t n = e.values.size();
         for (std::uint64_t a = e.from, i = 0; a <= e.to; ++a, i = i + 1 == n ? 0 : i + 1) {
-            const auto& [p, text] = e.values[i];
+            const Parsed& p = e.values[i];
+            const std::u16string_view text = e.text(i);
             char* const at = m_image.get() + a * d;
             if (m_given[a]) {
                 LayValue(word.data(), p, text, m_radix, m_widthBits, d);
