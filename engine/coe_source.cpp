@@ -2,7 +2,10 @@
 
 #include "numbers.h"
 
+#include <array>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -81,6 +84,29 @@ public:
         return true;
     }
 
+    /// As feed(), with runs of the vector's plain values (hexadecimal or binary digits, up to
+    /// 256, between commas, blanks and line ends) taken straight from the bytes: each goes to
+    /// onPlain(digits), which may refuse one ("") to have it go the long way.
+    template <class OnPlain, class OnValue>
+    bool scan(std::string_view bytes, bool last, OnPlain& onPlain, OnValue& onValue) {
+        while (!bytes.empty()) {
+            if (m_step == Step::Vector && !m_inWord && !m_comment && (m_bits == 4 || m_bits == 1) &&
+                m_decoder.asciiPassesThrough()) {
+                bytes.remove_prefix(plainRun(bytes, onPlain));
+                if (bytes.empty())
+                    break;
+            }
+            const std::size_t end = bytes.find('\n');
+            const std::size_t take = end == bytes.npos ? bytes.size() : end + 1;
+            if (!feed(bytes.substr(0, take), last && take == bytes.size(), onValue))
+                return false;
+            bytes.remove_prefix(take);
+            if (bytes.empty())
+                return true;
+        }
+        return !last || feed({}, true, onValue);
+    }
+
     /// The radix of the vector's values: 4 or 1 bits a digit, or 0 for decimal.
     int bits() const { return m_bits; }
     const std::optional<Diagnostic>& error() const { return m_error; }
@@ -89,6 +115,72 @@ private:
     enum class Step { Key, Equals, RadixValue, RadixEnd, Vector, Skip };
 
     TextPosition here() const { return TextPosition{m_line, m_column}; }
+
+    // What a byte is to a plain run.
+    enum : unsigned char { kOther, kSeparator, kLf, kCr, kEnd, kDigit };
+    static const unsigned char* classesOf(bool hex) {
+        static const auto kTables = [] {
+            std::array<std::array<unsigned char, 256>, 2> t{};
+            for (int h = 0; h < 2; ++h) {
+                for (unsigned char c : {',', ' ', '\t'})
+                    t[h][c] = kSeparator;
+                t[h]['\n'] = kLf;
+                t[h]['\r'] = kCr;
+                t[h][';'] = kEnd;
+                for (int c = 0; c < 128; ++c)
+                    if (IsRadixDigit(static_cast<char16_t>(c),
+                                     h ? RadixMode::Hexadecimal : RadixMode::Binary))
+                        t[h][c] = kDigit;
+            }
+            return t;
+        }();
+        return kTables[hex ? 1 : 0].data();
+    }
+
+    template <class OnPlain> std::size_t plainRun(std::string_view bytes, OnPlain& onPlain) {
+        const char* const p = bytes.data();
+        const std::size_t n = bytes.size();
+        const unsigned char* const classes = classesOf(m_bits == 4);
+        auto classOf = [classes](char c) { return classes[static_cast<unsigned char>(c)]; };
+        std::uint64_t lines = 0;
+        std::size_t lineStart = 0, i = 0;
+        bool lineEnded = false; // an LF after a CR ends no line, but starts the columns again
+        bool afterCr = m_afterCr;
+        while (i < n) {
+            const unsigned char k = classOf(p[i]);
+            if (k == kSeparator) {
+                ++i;
+                afterCr = false;
+                continue;
+            }
+            if (k == kLf || k == kCr) {
+                lines += k == kCr || !afterCr;
+                afterCr = k == kCr;
+                lineStart = ++i;
+                lineEnded = true;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < n && classOf(p[j]) == kDigit)
+                ++j;
+            // A value must end here, before a separator: the end of the piece may cut it.
+            if (j == i || j == n || j - i > kMaxDigitsPerWord || classOf(p[j]) == kOther ||
+                classOf(p[j]) == kDigit)
+                break;
+            if (!onPlain(std::string_view(p + i, j - i)))
+                break;
+            m_lastAt = TextPosition{m_line + lines, (lineEnded ? i - lineStart : m_column + i) + 1};
+            m_lineStart = false;
+            i = j;
+            afterCr = false;
+        }
+        m_afterCr = afterCr;
+        m_line += lines;
+        m_column = lineEnded ? i - lineStart : m_column + i;
+        if (lineEnded && i == lineStart)
+            m_lineStart = true;
+        return i;
+    }
 
     bool fail(const TextPosition& at, std::string text) {
         if (!m_error)
@@ -249,9 +341,24 @@ bool CoeSource::count(Tally& tally, const GoOn& goOn) {
         ++values;
         return std::string();
     };
+    // A plain value goes the long way only to be refused there, at its place. Its width as
+    // written counts its leading zeros, as the long way's does.
+    auto onPlain = [&](std::string_view digits) {
+        const int bits = parser.bits();
+        const int written = std::min(static_cast<int>(digits.size()) * bits, kMaxWidthBits);
+        while (digits.size() > 1 && digits[0] == '0')
+            digits.remove_prefix(1);
+        const auto first = DigitValue(static_cast<unsigned char>(digits[0]));
+        const int need = static_cast<int>(digits.size() - 1) * bits + std::bit_width(first);
+        if (given > 0 && need > given)
+            return false;
+        widest = std::max(widest, std::max(written, need));
+        ++values;
+        return true;
+    };
     std::uint64_t done = 0;
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        if (!parser.feed(piece, last, onValue))
+        if (!parser.scan(piece, last, onPlain, onValue))
             return false;
         done += piece.size();
         return goOn(done);
@@ -285,9 +392,28 @@ bool CoeSource::copy(DigitSink& writer, const GoOn& goOn) {
         return std::string();
     };
     Parser parser(m_encoding);
+    auto onPlain = [&](std::string_view digits) {
+        char* const out = buffer.get() + used;
+        if (parser.bits() == BitsPerDigit(m_radix) && digits.size() == d && d <= 16) {
+            CopyShort(out, digits.data(), d); // a word as written, the common case
+        } else if (parser.bits() == BitsPerDigit(m_radix) && digits.size() <= d) {
+            std::memset(out, '0', d - digits.size());
+            std::memcpy(out + d - digits.size(), digits.data(), digits.size());
+        } else {
+            const std::u16string text(digits.begin(), digits.end());
+            const Parsed p = ReadDigits(text, 0, parser.bits(), false);
+            LayValue(out, p, text, m_radix, m_widthBits, d);
+        }
+        used += d;
+        if (used >= kFlush) {
+            writer.addDigits(std::string_view(buffer.get(), used));
+            used = 0;
+        }
+        return true;
+    };
     std::uint64_t done = 0;
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
-        parser.feed(piece, last, onValue);
+        parser.scan(piece, last, onPlain, onValue);
         done += piece.size();
         return goOn(done);
     });

@@ -3,6 +3,7 @@
 #include "numbers.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -66,7 +67,7 @@ struct MifSource::Entry {
     TextPosition at; ///< where its address stands
     std::vector<Parsed> values;
     std::vector<TextPosition> valuesAt;
-    std::u16string texts;           ///< the values as written, one after another
+    std::u16string texts;          ///< the values as written, one after another
     std::vector<std::size_t> ends; ///< where each ends in `texts`
 
     // Reused from entry to entry: most entries are one value, and allocate nothing.
@@ -130,6 +131,33 @@ public:
         return true;
     }
 
+    /// As feed(), with runs of plain entries (`A : V;`, the address up to 15 digits, the
+    /// value up to 256 in HEX or BIN, blanks and line ends between) taken straight from the
+    /// bytes: each goes to onPlain(address, digits, bits, at) instead of onEntry, which may
+    /// refuse it (false) to have it go the long way, which then words what is wrong. Most
+    /// MIF files, this program's among them, are such entries.
+    template <class OnHeader, class OnEntry, class OnPlain>
+    bool scan(std::string_view bytes, bool last, OnHeader& onHeader, OnEntry& onEntry,
+              OnPlain& onPlain) {
+        while (!bytes.empty()) {
+            if (m_step == Step::Entry && m_state == State::Blank &&
+                m_decoder.asciiPassesThrough()) {
+                bytes.remove_prefix(plainRun(bytes, onPlain));
+                if (bytes.empty())
+                    break;
+            }
+            // What the plain run stopped at goes the long way to the end of its line.
+            const std::size_t end = bytes.find('\n');
+            const std::size_t take = end == bytes.npos ? bytes.size() : end + 1;
+            if (!feed(bytes.substr(0, take), last && take == bytes.size(), onHeader, onEntry))
+                return false;
+            bytes.remove_prefix(take);
+            if (bytes.empty())
+                return true;
+        }
+        return !last || feed({}, true, onHeader, onEntry);
+    }
+
     const std::optional<Diagnostic>& error() const { return m_error; }
     int width() const { return m_width; }
     std::uint64_t depth() const { return m_depth; }
@@ -164,6 +192,89 @@ private:
     };
 
     TextPosition here() const { return TextPosition{m_line, m_column}; }
+
+    // Each byte's value as a digit in the radix of `bits` (4, 3, 1, or 0 for decimal), or -1.
+    static const std::int8_t* digitsOf(int bits) {
+        static const auto kTables = [] {
+            std::array<std::array<std::int8_t, 256>, 5> tables{};
+            for (int b = 0; b < 5; ++b)
+                for (int c = 0; c < 256; ++c) {
+                    const int v = c >= '0' && c <= '9'                     ? c - '0'
+                                  : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                                           : 99;
+                    tables[b][c] = static_cast<std::int8_t>(v < (b == 0 ? 10 : 1 << b) ? v : -1);
+                }
+            return tables;
+        }();
+        return kTables[static_cast<std::size_t>(std::max(bits, 0))].data();
+    }
+
+    template <class OnPlain> std::size_t plainRun(std::string_view bytes, OnPlain& onPlain) {
+        if (m_dataBits != 4 && m_dataBits != 1)
+            return 0;
+        const char* const p = bytes.data();
+        const std::size_t n = bytes.size();
+        const std::int8_t* const addressDigit = digitsOf(m_addressBits);
+        const std::int8_t* const dataDigit = digitsOf(m_dataBits);
+        auto digit = [](const std::int8_t* table, char c) {
+            return table[static_cast<unsigned char>(c)];
+        };
+        std::uint64_t lines = 0;
+        std::size_t lineStart = 0, i = 0;
+        bool lineEnded = false; // an LF after a CR ends no line, but starts the columns again
+        bool afterCr = m_afterCr;
+        auto blanks = [&](std::size_t j) {
+            while (j < n && (p[j] == ' ' || p[j] == '\t'))
+                ++j;
+            return j;
+        };
+        while (i < n) {
+            const char c = p[i];
+            if (c == ' ' || c == '\t') {
+                ++i;
+                afterCr = false;
+                continue;
+            }
+            if (c == '\n' || c == '\r') {
+                lines += c == '\r' || !afterCr;
+                afterCr = c == '\r';
+                lineStart = ++i;
+                lineEnded = true;
+                continue;
+            }
+            std::uint64_t address = 0;
+            std::size_t j = i;
+            for (int v; j < n && j - i < 16 && (v = digit(addressDigit, p[j])) >= 0; ++j)
+                address = m_addressBits == 0 ? address * 10 + static_cast<unsigned>(v)
+                                             : address << m_addressBits | static_cast<unsigned>(v);
+            if (j == i || j - i >= 16)
+                break;
+            j = blanks(j);
+            if (j >= n || p[j] != ':')
+                break;
+            const std::size_t value = blanks(j + 1);
+            j = value;
+            while (j < n && j - value <= kMaxDigitsPerWord && digit(dataDigit, p[j]) >= 0)
+                ++j;
+            const std::size_t valueEnd = j;
+            if (valueEnd == value || valueEnd - value > kMaxDigitsPerWord)
+                break;
+            j = blanks(j);
+            if (j >= n || p[j] != ';')
+                break;
+            const TextPosition at{m_line + lines,
+                                  (lineEnded ? value - lineStart : m_column + value) + 1};
+            if (!onPlain(address, std::string_view(p + value, valueEnd - value), m_dataBits, at))
+                break;
+            m_lastAt = TextPosition{at.line, at.column + (j - value)};
+            i = j + 1;
+            afterCr = false;
+        }
+        m_afterCr = afterCr;
+        m_line += lines;
+        m_column = lineEnded ? i - lineStart : m_column + i;
+        return i;
+    }
 
     template <class OnHeader, class OnEntry>
     bool put(char16_t c, OnHeader& onHeader, OnEntry& onEntry) {
@@ -484,13 +595,14 @@ MifSource::MifSource(ByteReader& reader, text::TextEncoding encoding, RadixMode 
 
 MifSource::~MifSource() = default;
 
-template <class OnEntry> bool MifSource::parse(const GoOn& goOn, OnEntry&& onEntry) {
+template <class OnEntry, class OnPlain>
+bool MifSource::parse(const GoOn& goOn, OnEntry&& onEntry, OnPlain&& onPlain) {
     Parser parser(m_encoding);
     auto onHeader = [] { return true; };
     std::uint64_t done = 0;
     return m_reader.read([&](std::string_view piece, bool last) {
         done += piece.size();
-        return parser.feed(piece, last, onHeader, onEntry) && goOn(done);
+        return parser.scan(piece, last, onHeader, onEntry, onPlain) && goOn(done);
     });
 }
 
@@ -551,10 +663,36 @@ bool MifSource::count(Tally& tally, const GoOn& goOn) {
         }
         return true;
     };
+    // A plain entry's value, in the radix of its digits: the output's laid as written, the
+    // other through its number. Anything that needs a word said of it goes the long way.
+    auto onPlain = [&](std::uint64_t address, std::string_view digits, int bits,
+                       const TextPosition&) {
+        if (address >= m_depth || m_given[address])
+            return false;
+        while (digits.size() > 1 && digits[0] == '0')
+            digits.remove_prefix(1);
+        char* const at = m_image.get() + address * d;
+        if (bits == BitsPerDigit(m_radix)) {
+            if (digits.size() > d ||
+                (digits.size() == d && DigitValue(static_cast<unsigned char>(digits[0])) >
+                                           TopDigitMost(m_radix, m_widthBits)))
+                return false;
+            std::memset(at, '0', d - digits.size());
+            std::memcpy(at + d - digits.size(), digits.data(), digits.size());
+        } else {
+            const std::u16string text(digits.begin(), digits.end());
+            const Parsed p = ReadDigits(text, 0, bits, false);
+            if (p.kind == Parsed::Bad || p.need > m_widthBits)
+                return false;
+            LayValue(at, p, text, m_radix, m_widthBits, d);
+        }
+        m_given[address] = 1;
+        return true;
+    };
     std::uint64_t done = 0;
     const bool read = m_reader.read([&](std::string_view piece, bool last) {
         done += piece.size();
-        return parser.feed(piece, last, onHeader, onEntry) && goOn(done);
+        return parser.scan(piece, last, onHeader, onEntry, onPlain) && goOn(done);
     });
     if (parser.error()) {
         m_diagnostics.push_back(*parser.error());
@@ -569,6 +707,11 @@ bool MifSource::count(Tally& tally, const GoOn& goOn) {
               [&](const Entry& e) {
                   if (!first && e.from <= twiceAddress && twiceAddress <= e.to)
                       first = e.range ? e.at : e.valuesAt[twiceAddress - e.from];
+                  return !first;
+              },
+              [&](std::uint64_t address, std::string_view, int, const TextPosition& at) {
+                  if (!first && address == twiceAddress)
+                      first = at;
                   return !first;
               });
         std::string text = "address " + std::to_string(twiceAddress) + " is given another value" +

@@ -49,7 +49,8 @@ private:
     class Parser;
     struct Entry;
 
-    template <class OnEntry> bool parse(const GoOn& goOn, OnEntry&& onEntry);
+    template <class OnEntry, class OnPlain>
+    bool parse(const GoOn& goOn, OnEntry&& onEntry, OnPlain&& onPlain);
     void warnOfGaps();
 
     ByteReader& m_reader;
