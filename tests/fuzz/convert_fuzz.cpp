@@ -202,13 +202,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         firstBytes = imageTarget.bytes();
     }
 
-    // The readers of value lists, likewise: a width of the seed's or the input's own.
+    // The readers of value lists, likewise: a width of the seed's or the input's own. The
+    // encoding is fixed, since with auto the first piece that holds non-ASCII bytes decides.
     const InputFormat lists[] = {InputFormat::Values, InputFormat::Mif, InputFormat::Coe};
     const InputFormat list = lists[(seed >> 4) % 3];
     ReaderOptions listReading;
     listReading.radix = radix;
     listReading.widthBits = (seed & 32) ? 1 + static_cast<int>(seed >> 6) % 40 : 0;
     listReading.fill = seed >> 12 & 0x3;
+    listReading.encoding = (seed & 64) ? text::TextEncoding::Utf8 : text::TextEncoding::Cp936;
     ConvertOptions listed;
     listed.format = to;
     listed.radix = radix;
