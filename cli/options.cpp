@@ -39,6 +39,16 @@ template <class Row> std::string formatLines(std::span<const Row> rows) {
     return lines;
 }
 
+// The outputs written into where they stand, by the names the system gives them.
+#ifdef _WIN32
+constexpr const char* kDevices = "a device (NUL,\n"
+                                 "CON) or - (standard output) is written into where it stands.\n";
+#else
+constexpr const char* kDevices = "a device, pipe\n"
+                                 "or descriptor (/dev/null, /dev/stdout, /dev/fd/N) is written "
+                                 "into where it stands.\n";
+#endif
+
 void printHelp() {
     const std::string to = "  -t, --to=FORMAT       the output's format, " +
                            std::string(OutputFormats()[0].name) + " by default:\n" +
@@ -106,14 +116,13 @@ void printHelp() {
         "UTF-8 when the first piece that holds non-ASCII bytes is valid UTF-8, otherwise\n"
         "code page 936 (GBK).\n"
         "\n"
-        "A FILE output is replaced atomically, never by the input itself; a device, pipe\n"
-        "or descriptor (/dev/null, /dev/stdout, /dev/fd/N) is written into where it stands.\n"
+        "A FILE output is replaced atomically, never by the input itself; %s"
         "With SOURCE_DATE_EPOCH set, the date line shows that time (UTC).\n"
         "\n"
         "Exit status: 0 written; 1 nothing to convert, or a character that is not a\n"
         "digit; 2 usage error; 3 input unreadable, output unwritable, or refused\n"
         "(--strict, --depth).\n",
-        kProgram, to.c_str(), from.c_str(), outputs.c_str(), aliases.c_str());
+        kProgram, to.c_str(), from.c_str(), outputs.c_str(), aliases.c_str(), kDevices);
 }
 
 std::optional<std::int64_t> parseNumber(const char* text) {
