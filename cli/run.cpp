@@ -212,6 +212,7 @@ int Run(const Options& options) {
     reading.unknownAsZero = options.unknownAsZero;
     reading.base = options.base;
     reading.fill = options.fill;
+    reading.depth = options.depth;
     const std::unique_ptr<DigitSource> source = from.make(reader, reading);
     ConvertOptions convert;
     convert.format = options.format;

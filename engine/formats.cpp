@@ -125,7 +125,8 @@ const InputFormatRow kInputFormats[] = {
     {InputFormat::Mif, "mif", "", "a MIF file: its width, depth and entries",
      "no entries", true, false,
      [](ByteReader& reader, const ReaderOptions& o) -> std::unique_ptr<DigitSource> {
-         return std::make_unique<MifSource>(reader, o.encoding, o.radix, o.widthBits, o.fill);
+         return std::make_unique<MifSource>(reader, o.encoding, o.radix, o.widthBits, o.fill,
+                                            o.depth);
      }, looksLikeMif},
     {InputFormat::Coe, "coe", "", "a COE file: radix and vector",
      "no values in its vector", true, false,

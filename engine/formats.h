@@ -45,6 +45,8 @@ struct ReaderOptions {
     /// The input address of the memory's first word, in the input's address units.
     std::optional<std::uint64_t> base;
     std::uint64_t fill = 0; ///< what addresses the input gives nothing hold: one input word
+    /// The depth asked for, where the input states its own (a MIF file): they must agree.
+    std::optional<std::int64_t> depth;
 };
 
 struct InputFormatRow {

@@ -162,6 +162,7 @@ public:
     int width() const { return m_width; }
     std::uint64_t depth() const { return m_depth; }
     const TextPosition& widthAt() const { return m_widthAt; }
+    const TextPosition& depthAt() const { return m_depthAt; }
     const TextPosition& contentAt() const { return m_contentAt; }
     const TextPosition& lastAt() const { return m_lastAt; }
 
@@ -490,6 +491,7 @@ private:
                 m_widthAt = m_keyAt;
             } else {
                 m_depth = p->value.limb[0];
+                m_depthAt = m_keyAt;
             }
             return true;
         }
@@ -579,6 +581,7 @@ private:
     std::string m_key;
     TextPosition m_keyAt;
     TextPosition m_widthAt;
+    TextPosition m_depthAt;
     TextPosition m_contentAt;
     int m_width = 0;
     std::uint64_t m_depth = 0;
@@ -589,9 +592,9 @@ private:
 };
 
 MifSource::MifSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix,
-                     int widthBits, std::uint64_t fill)
-    : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits), m_fill(fill) {
-}
+                     int widthBits, std::uint64_t fill, std::optional<std::int64_t> depth)
+    : m_reader(reader), m_encoding(encoding), m_radix(radix), m_widthBits(widthBits), m_fill(fill),
+      m_depthGiven(depth) {}
 
 MifSource::~MifSource() = default;
 
@@ -624,6 +627,11 @@ bool MifSource::count(Tally& tally, const GoOn& goOn) {
                                                      ": leave -w out, the file states its width");
         m_widthBits = width;
         m_depth = parser.depth();
+        if (m_depthGiven && static_cast<std::uint64_t>(*m_depthGiven) != m_depth)
+            return parser.fail(parser.depthAt(),
+                               "the file's DEPTH is " + std::to_string(m_depth) + ", --depth " +
+                                   std::to_string(*m_depthGiven) +
+                                   ": leave --depth out, the file states its depth");
         d = static_cast<std::size_t>(DigitsPerWord(m_radix, width));
         m_digitsPerWord = d;
         if (m_depth > kImageLimit / d)

@@ -30,8 +30,9 @@ namespace tarnwick {
 /// memory, at most 256 MiB of digits.
 class MifSource final : public DigitSource {
 public:
+    /// `widthBits` and `depth`, when given, must be the file's.
     MifSource(ByteReader& reader, text::TextEncoding encoding, RadixMode radix, int widthBits,
-              std::uint64_t fill);
+              std::uint64_t fill, std::optional<std::int64_t> depth = std::nullopt);
     ~MifSource() override;
 
     std::uint64_t size() const override { return 0; }
@@ -58,6 +59,7 @@ private:
     RadixMode m_radix;
     int m_widthBits;
     std::uint64_t m_fill;
+    std::optional<std::int64_t> m_depthGiven;
     std::uint64_t m_depth = 0;
     std::size_t m_digitsPerWord = 0;
     std::unique_ptr<char[]> m_image;   ///< DEPTH words of digits, once count() has run

@@ -273,6 +273,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "invalid base '0x8000_0000'", ""},
         CliCase{"InputWidthOfNoBits", "--from=readmem --input-width=0 -o OUT", "12", 2,
                 "invalid input width '0'", ""},
+        CliCase{"MifDepthOtherThanGiven", "--from=mif --depth 8 -o OUT",
+                "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0: 1 2 3 4;\nEND;", 1,
+                "-:1:9: error: the file's DEPTH is 4, --depth 8: leave --depth out", ""},
         CliCase{"WidthBeyond256", "-r bin -w 257 -o OUT", "1", 2, "widths are 1 to 256", ""},
         // A hex width that is no multiple of 4: its first digit holds the bits that are left.
         CliCase{"HexWidthOfTenBits", "-q -w 10 -o -", "3ff 123", 0, "",
