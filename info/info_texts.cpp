@@ -25,7 +25,8 @@ QString lines(std::initializer_list<QStringView> list) {
 }
 
 QString header() {
-    return lines({kSeparator, u"Tarnwick v1.0", MakerNotice(), kRightsHolder, u""});
+    return lines(
+        {kSeparator, u"Tarnwick v" TARNWICK_VERSION_SHORT, MakerNotice(), kRightsHolder, u""});
 }
 
 // The sample block shared by the help and format texts: intro, empty line, the main
@@ -62,7 +63,8 @@ QString MakerNotice() {
 }
 
 QString BannerText() {
-    return QStringLiteral("Tarnwick v1.0 转换软件") + kCrLf + MakerNotice() + kCrLf + kRightsHolder;
+    return QStringLiteral("Tarnwick v" TARNWICK_VERSION_SHORT " 转换软件") + kCrLf + MakerNotice() +
+           kCrLf + kRightsHolder;
 }
 
 QString HelpText() {

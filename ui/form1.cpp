@@ -118,7 +118,8 @@ QString entryText(int bits) {
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), CommonDialog1(services.openFile, this), m_services(services) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tarnwick v1.0 转换软件 ") + info::MakerNotice());
+    setWindowTitle(QStringLiteral("Tarnwick v" TARNWICK_VERSION_SHORT " 转换软件 ") +
+                   info::MakerNotice());
     setWindowIcon(artwork::AppIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -383,7 +383,7 @@ TEST(Documentation, EveryExampleConvertsARealCArray) {
         }
         return out;
     };
-    const std::string man = test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.1");
+    const std::string man = test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.1.in");
     const std::size_t example = man.find(".SH EXAMPLE\n.nf\n");
     ASSERT_NE(example, std::string::npos);
     const std::size_t start = example + 16;
@@ -405,7 +405,7 @@ TEST(Documentation, EveryExampleConvertsARealCArray) {
         EXPECT_NE(mif.find("\t31\t:\t1F;"), std::string::npos) << name;
     }
     const std::string windows =
-        test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/windows/README.txt");
+        test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/windows/README.txt.in");
     int run = 0;
     for (std::size_t at = 0; (at = windows.find("\n    ", at)) != std::string::npos; ++at) {
         const std::string line = windows.substr(at + 5, windows.find('\n', at + 1) - at - 5);

@@ -46,7 +46,7 @@ TEST(FormatTable, EveryRowIsFoundByItsNameAndItsFormat) {
 
 // The man page and the completion list the formats by hand: they must name the table's.
 TEST(FormatTable, ManPageAndCompletionNameTheTablesFormats) {
-    const std::string man = test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.1");
+    const std::string man = test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.1.in");
     const std::string completion =
         test::ReadBytes(TARNWICK_SOURCE_DIR "/packaging/tarnwick-convert.bash-completion");
     ASSERT_FALSE(man.empty());

@@ -79,7 +79,7 @@ TEST(InfoTexts, HelpAndFormatShowTheMainWindowSample) {
 
 TEST(InfoTexts, QuotedLinesStandExactly) {
     const QStringList help = Lines(HelpText());
-    EXPECT_EQ(help[1], QStringLiteral("Tarnwick v1.0"));
+    EXPECT_EQ(help[1], QStringLiteral("Tarnwick v" TARNWICK_VERSION_SHORT));
     EXPECT_TRUE(help.contains(QStringLiteral("Tarnwick + 字模提取软件------完美结合。")));
     EXPECT_TRUE(
         help.contains(QStringLiteral("（3）软件已经通过识别转换，可以在任意位置包含逗号“;”")));

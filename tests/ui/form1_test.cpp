@@ -49,7 +49,8 @@ protected:
 TEST_F(Form1Test, StartsWithTheDesignedWindow) {
     m_form.show();
     QApplication::processEvents();
-    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Tarnwick v1.0 转换软件 Vetrask 版权所有"));
+    EXPECT_EQ(m_form.windowTitle(),
+              QStringLiteral("Tarnwick v" TARNWICK_VERSION_SHORT " 转换软件 Vetrask 版权所有"));
     EXPECT_EQ(m_form.centralWidget()->size(), QSize(529, 291));
     EXPECT_FALSE(m_form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(m_form.windowFlags() & Qt::WindowMinimizeButtonHint);
