@@ -1,4 +1,5 @@
-// Renders the pictures to PNG files for installation and for artists to look at:
+// Renders the pictures the window draws to PNG files, for artists to compare with the
+// icon's SVG (resources/icons, which the desktop gets) and to look at:
 //   make_artwork OUTPUT_DIR
 // writes icon-SIZE.png for the hicolor sizes, logo.png and logo-small.png.
 

@@ -1,9 +1,11 @@
-// One version: the CMake project's. What the build fills in (the programs, man pages,
-// metainfo, the Windows README) takes it from there; what is written by hand (the two
-// changelogs, README's commands) must name the same, or a release ships two versions.
+// What a release ships besides the programs. One version: the CMake project's. What the build fills
+// in (the programs, man pages, metainfo, the Windows README) takes it from there; what is written
+// by hand (the two changelogs, README's commands) must name the same, or a release ships two
+// versions.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -49,6 +51,23 @@ TEST(Version, EveryPlaceNamesTheProjectsVersion) {
         EXPECT_NE(text.find("@PROJECT_VERSION@"), std::string::npos) << file;
         EXPECT_EQ(text.find(version), std::string::npos) << file;
     }
+}
+
+// The desktop's icons are the SVG's renderings, committed: each PNG of the size its name says.
+TEST(Icons, EachPngIsTheSizeItIsInstalledAs) {
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const std::string png =
+            Read("resources/icons/com.example.tarnwick-" + std::to_string(size) + ".png");
+        ASSERT_GE(png.size(), 24u) << size;
+        auto at = [&png](std::size_t i) {
+            return static_cast<std::uint32_t>(static_cast<unsigned char>(png[i]));
+        };
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        EXPECT_EQ(at(16) << 24 | at(17) << 16 | at(18) << 8 | at(19), std::uint32_t(size));
+        EXPECT_EQ(at(20) << 24 | at(21) << 16 | at(22) << 8 | at(23), std::uint32_t(size));
+    }
+    EXPECT_NE(Read("resources/icons/com.example.tarnwick.svg").find("viewBox=\"0 0 100 100\""),
+              std::string::npos);
 }
 
 } // namespace
