@@ -242,11 +242,15 @@ void _start(void) { main(); for (;;) {} }
                          "-ffreestanding -Wl,-Ttext=0x80000000 -o prog.elf prog.c && " +
                              objcopy + "-O binary prog.bin && " + objcopy + "-O ihex prog.hex && " +
                              objcopy + "-O srec prog.srec && " + objcopy + "-O verilog v1.hex && " +
-                             objcopy + "-O verilog --verilog-data-width=4 v4.hex"),
+                             objcopy + "-O verilog --verilog-data-width=4 v4.hex && " +
+                             // Its data run from RAM, loaded from flash after the code: the
+                             // image is laid out by load address, as objcopy -O binary lays it.
+                             objcopy + "--change-section-vma .sdata+0x10000000 lma.elf"),
               0);
     const std::string words = " -w 32 --byte-order=little ";
     const std::pair<const char*, std::string> routes[] = {
         {"elf", "--from=elf --base=0x80000000 prog.elf"},
+        {"lma", "--from=elf --base=0x80000000 lma.elf"},
         {"ihex", "--from=ihex --base=0x80000000 prog.hex"},
         {"srec", "--from=srec --base=0x80000000 prog.srec"},
         {"bin", "--binary-input prog.bin"},

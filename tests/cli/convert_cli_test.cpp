@@ -266,6 +266,11 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"IhexGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
                 ":0100000011EE\r\n:00000001FF\r\n", 1, "in.txt:1:1: error: ':' (U+003A) is not a "
                 "hexadecimal digit (2 such characters) (try --from=ihex)", ""},
+        CliCase{"IhexEndRecordAloneNamesItsReader", "-o OUT IN", ":00000001FF\n", 1,
+                "(try --from=ihex)", ""},
+        CliCase{"FillWiderThanTheInputWord", "--binary-input --fill=0x100 -o OUT", "\x11", 2,
+                "invalid fill '0x100': wider than 8 bits", ""},
+        CliCase{"DefaultWidthIsEightBits", "-q -o -", "12", 0, "", "WIDTH = 8;\r\n"},
         CliCase{"IhexGivenToTheSrecReaderNamesItsReader", "--from=srec -o OUT IN",
                 ":0100000011EE\n", 1, "in.txt:1:1: error: ':' starts no record: S-records start "
                 "with 'S' (try --from=ihex)", ""},

@@ -235,6 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "12\r\n3g\n", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (1)\n"},
         ReaderCase{"ReadmemOnlyComments", InputFormat::Readmem, Hex, 0,
                    "// a\n/* b\n c */\n", ConvertOutcome::EmptyInput, "", ""},
+        ReaderCase{"ReadmemWordAfterACrEndsNoLfOfIt", InputFormat::Readmem, Hex, 0,
+                   "11\r22\nzz\n", ConvertOutcome::NotADigit, "", "3:1: not a digit: U+007A (2)\n"},
         ReaderCase{"ReadmemStrayLineCountsCrLfOnce", InputFormat::Readmem, Hex, 0,
                    "12\r\n34\r\nzz\r\n", ConvertOutcome::NotADigit, "",
                    "3:1: not a digit: U+007A (2)\n"},
@@ -352,6 +354,21 @@ TEST(ValuesReader, FullWidthArrayGivesTheDigitsRulesBytes) {
     const std::string digits = convert(InputFormat::Digits, 1 << 16);
     for (const std::size_t piece : {std::size_t{1} << 16, std::size_t{1000}, std::size_t{7}})
         EXPECT_EQ(convert(InputFormat::Values, piece), digits) << "pieces of " << piece;
+}
+
+// A write that fails while the gap between two records is filled is the target's failure,
+// not the input's: the earlier file stays, and the message names the output.
+TEST(ImageReaders, AWriteFailingInAGapIsAWriteFailure) {
+    test::StringReader reader(":01000000AA55\n:020000040004F6\n:01000000BB44\n:00000001FF\n");
+    const auto source = RowOf(InputFormat::Ihex).make(reader, ReaderOptions{});
+    ConvertOptions options;
+    options.widthBits = 8;
+    options.inputWidthBits = 8;
+    test::StringTarget target;
+    target.failAt(2);
+    const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
+    EXPECT_FALSE(target.committed());
 }
 
 // Every MIF and COE file this program writes reads back to the words it was made from, at
