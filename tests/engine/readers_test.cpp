@@ -277,6 +277,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ValuesBadDigitNamedInItsNumber", InputFormat::Values, Hex, 8,
                    "{0x1g}", ConvertOutcome::Malformed, "",
                    "1:5: error: 'g' is not a hexadecimal digit, in '0x1g'\n"},
+        ReaderCase{"ValuesControlCharacterNamedByItsCode", InputFormat::Values, Hex, 8,
+                   "{1,\x1f 2}", ConvertOutcome::Malformed, "",
+                   "1:4: error: U+001F is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
         ReaderCase{"ValuesOnlyDeclarations", InputFormat::Values, Hex, 8,
                    "int a[] = {};\n", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"MifEveryEntryFormInAnyOrder", InputFormat::Mif, Hex, 0,
@@ -302,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MifWithoutItsEndRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: 1;\n", ConvertOutcome::Malformed, "",
                    "3:5: error: the file ends before its END;\n"},
+        ReaderCase{"MifColonOutOfPlaceRefused", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=2;\nCONTENT BEGIN\n0 : 1 : 2;\nEND;", ConvertOutcome::Malformed, "",
+                   "3:7: error: ':' stands where the MIF file needs a value or ';'\n"},
         ReaderCase{"MifWidthOtherThanGivenRefused", InputFormat::Mif, Hex, 16,
                    "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: 1;\nEND;", ConvertOutcome::Malformed, "",
                    "1:1: error: the file's WIDTH is 8, -w 16: leave -w out, the file states its "
@@ -310,6 +317,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "; made by hand\nMEMORY_INITIALIZATION_RADIX = 10 ;\n"
                    "memory_initialization_vector = 1 2, -1,\n 300;\n",
                    Written, "001\n002\nfff\n12c\n", ""},
+        ReaderCase{"CoeFullWidthCommaNamedByItsCode", InputFormat::Coe, Hex, 0,
+                   "memory_initialization_radix=16;\nmemory_initialization_vector=1\xEF\xBC\x8C 2;\n",
+                   ConvertOutcome::Malformed, "",
+                   "2:31: error: U+FF0C does not belong here in a COE file\n"},
         ReaderCase{"CoeVectorBeforeItsRadixRefused", InputFormat::Coe, Hex, 0,
                    "memory_initialization_vector=1,2;\n", ConvertOutcome::Malformed, "",
                    "1:1: error: memory_initialization_vector comes before "
