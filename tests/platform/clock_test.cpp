@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#ifndef _WIN32
+#include <locale.h>
+#endif
 #include <regex>
 #include <string>
 
@@ -46,6 +49,33 @@ TEST(LocaleClock, SourceDateEpochFixesTheTimeInUtc) {
     test::SetEnv("SOURCE_DATE_EPOCH", nullptr);
     test::SetEnv("LC_ALL", nullptr);
     test::SetEnv("TZ", nullptr);
+}
+
+// The user's own locale, not C: a Chinese desktop's date line reads as its clock does.
+// Debian's `locales` holds the source; the locale is compiled here when the system lacks it.
+TEST(LocaleClock, FollowsTheUsersChineseDateAndTimeFormats) {
+    const test::TempDir compiled;
+    locale_t probe = newlocale(LC_TIME_MASK, "zh_CN.UTF-8", static_cast<locale_t>(nullptr));
+    if (probe == static_cast<locale_t>(nullptr)) {
+        const std::string command =
+            "localedef -i zh_CN -f UTF-8 '" + (compiled / "zh_CN.UTF-8").string() + "' 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << "install Debian's locales package";
+        test::SetEnv("LOCPATH", compiled.path().c_str());
+    } else {
+        freelocale(probe);
+    }
+    test::SetEnv("TZ", "UTC");
+    test::SetEnv("LC_ALL", "zh_CN.UTF-8");
+    test::SetEnv("SOURCE_DATE_EPOCH", "999993599"); // 2001-09-08 23:59:59 UTC
+    const LocaleClock clock;
+    const std::u16string date = clock.Date();
+    const std::u16string time = clock.Time();
+    test::SetEnv("SOURCE_DATE_EPOCH", nullptr);
+    test::SetEnv("LC_ALL", nullptr);
+    test::SetEnv("TZ", nullptr);
+    test::SetEnv("LOCPATH", nullptr);
+    EXPECT_EQ(date, u"2001年09月08日");
+    EXPECT_EQ(time, u"23时59分59秒");
 }
 
 TEST(LocaleClock, UninstalledLocaleFallsBackInsteadOfFailing) {

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +76,20 @@ TEST_F(Form1Test, StartsWithTheDesignedWindow) {
     EXPECT_EQ(captions, (QStringList{QStringLiteral("打开(&O)"), QStringLiteral("格式(&F)"),
                                      QStringLiteral("帮助(&H)"), QStringLiteral("下载(&D)"),
                                      QStringLiteral("关于(A)")}));
+}
+
+// Debian's AR PL SungtiL GB (fonts-arphic-gbsn00lp) is the Song face the tests install; the
+// window must take it, not the desktop's sans face, at the designed sizes.
+TEST_F(Form1Test, TextIsSetInTheInstalledSongFace) {
+    const QString song = QStringLiteral("AR PL SungtiL GB");
+    ASSERT_TRUE(QFontDatabase::families().contains(song)) << "install fonts-arphic-gbsn00lp";
+    const std::pair<QWidget*, qreal> designed[] = {
+        {&m_form, 10.5}, {m_form.CInput, 9}, {m_form.Command4, 12}};
+    for (const auto& [widget, points] : designed) {
+        EXPECT_EQ(QFontInfo(widget->font()).family().toStdString(), song.toStdString())
+            << widget->objectName().toStdString();
+        EXPECT_EQ(widget->font().pointSizeF(), points) << widget->objectName().toStdString();
+    }
 }
 
 TEST_F(Form1Test, EveryControlHasAnAccessibleName) {
