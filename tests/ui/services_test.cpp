@@ -1,15 +1,21 @@
 #include "ui/services/common_dialog.h"
 #include "ui/services/message_box.h"
+#include "ui/services/progress.h"
 #include "ui/services/translations.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace tarnwick::ui {
 namespace {
@@ -42,6 +48,36 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
                                     "请选择文件或者输入需要转换的数据！\n"
                                     "               谢谢！"));
     EXPECT_EQ(buttons, QStringList{QStringLiteral("确定")});
+}
+
+// The real dialog, as a long load shows it: it comes up by itself, and its button stops the
+// task at the next step.
+TEST(QtProgress, ComesUpDuringALongTaskAndItsCancelButtonStopsIt) {
+    QWidget window;
+    window.show();
+    auto progress = QtProgress().start(&window, QStringLiteral("正在载入…"));
+    auto* dialog = window.findChild<QProgressDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    QElapsedTimer since;
+    since.start();
+    for (std::uint64_t done = 0; !dialog->isVisible() && since.elapsed() < 10'000; ++done) {
+        ASSERT_TRUE(progress->step(done % 100, 100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(dialog->isVisible()) << "no dialog after " << since.elapsed() << " ms";
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tarnwick 正在载入…"));
+    QPushButton* cancel = nullptr;
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("取消"))
+            cancel = button;
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(progress->step(50, 100));
+    // It stays cancelled, and goes with the task.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(progress->step(60, 100));
+    progress.reset();
+    EXPECT_EQ(window.findChild<QProgressDialog*>(), nullptr);
 }
 
 TEST(CommonDialog, FilterBecomesQtNameFiltersWithEveryFileForStarDotStar) {
