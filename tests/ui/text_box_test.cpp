@@ -222,5 +222,60 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box.text(), line);
 }
+// What the display shows of a long line: its segments are cut between whole characters, so
+// none shows half a pair, and segments that shrink join again instead of showing as stubs.
+TEST(TextBox, ALongLineIsCutBetweenWholeCharactersAndShortenedSegmentsJoin) {
+    TextBox box;
+    box.resize(377, 289);
+    box.show();
+    // Characters beyond U+FFFF with nothing to cut at, a code unit out of step with the cuts.
+    QString wide = QStringLiteral("x");
+    for (char32_t i = 0; i < 10000; ++i)
+        wide += QString::fromUcs4(std::u32string(1, U'\U00020000' + i % 64).c_str(), 1);
+    auto cutsAreWhole = [&box] {
+        for (QTextBlock b = box.document()->firstBlock(); b.isValid(); b = b.next()) {
+            const QString text = b.text();
+            if (text.isEmpty() || text.front().isLowSurrogate() || text.back().isHighSurrogate())
+                return false;
+        }
+        return true;
+    };
+    box.setText(wide);
+    EXPECT_GT(box.document()->blockCount(), 2);
+    EXPECT_TRUE(cutsAreWhole());
+    QApplication::clipboard()->setText(wide);
+    box.selectStored(1, 0);
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), QString(wide).insert(1, wide));
+    EXPECT_TRUE(cutsAreWhole());
+
+    const QString line = QString(9000, u'a');
+    box.setText(line);
+    ASSERT_EQ(box.document()->blockCount(), 2);
+    const qsizetype second = box.document()->lastBlock().position() - 1;
+    // Shortened at the second segment, by typing over it, once the first has shrunk...
+    box.selectStored(10, 1000);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(box.document()->blockCount(), 2);
+    box.selectStored(second - 1000 + 100, 4000);
+    QTest::keyClick(&box, Qt::Key_B);
+    EXPECT_EQ(box.document()->blockCount(), 1);
+    EXPECT_EQ(box.text(), QString(4000, u'a').insert(second - 1000 + 100, u'b'));
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), line);
+    // ...and at the first, by deleting, once the second has.
+    box.selectStored(second + 100, 4000);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(box.document()->blockCount(), 2);
+    box.selectStored(10, 1000);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(box.document()->blockCount(), 1);
+    EXPECT_EQ(box.text(), QString(4000, u'a'));
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), line);
+}
+
 } // namespace
 } // namespace tarnwick::ui
