@@ -281,6 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "{1,\x1f 2}", ConvertOutcome::Malformed, "",
                    "1:4: error: U+001F is no part of a value: values are numbers between commas or "
                    "blanks\n"},
+        ReaderCase{"ValuesLongestValueWithLeadingZeros", InputFormat::Values, Hex, 8,
+                   "{1, 0x" + std::string(1020, '0') + "12}", Written, "01\n12\n", ""},
         ReaderCase{"ValuesOnlyDeclarations", InputFormat::Values, Hex, 8,
                    "int a[] = {};\n", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"MifEveryEntryFormInAnyOrder", InputFormat::Mif, Hex, 0,
@@ -300,6 +302,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MifValueWiderThanWidthRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0: 1ff;\nEND;", ConvertOutcome::Malformed, "",
                    "3:4: error: the value '1ff' is wider than WIDTH = 8\n"},
+        // Leading zeros up to the longest word kept: the value is what counts.
+        ReaderCase{"MifLongestValueWithLeadingZeros", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=2;\nCONTENT BEGIN\n0 : 1 " + std::string(1022, '0') +
+                       "12;\nEND;",
+                   Written, "01\n12\n", ""},
         ReaderCase{"MifAddressPastTheDepthRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n[2..4]: 1;\nEND;", ConvertOutcome::Malformed,
                    "", "3:5: error: address '4' is past the last of DEPTH = 4\n"},
@@ -317,6 +324,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "; made by hand\nMEMORY_INITIALIZATION_RADIX = 10 ;\n"
                    "memory_initialization_vector = 1 2, -1,\n 300;\n",
                    Written, "001\n002\nfff\n12c\n", ""},
+        ReaderCase{"CoeLongestValueWithLeadingZeros", InputFormat::Coe, Hex, 8,
+                   "memory_initialization_radix=16;\nmemory_initialization_vector=1 " +
+                       std::string(1022, '0') + "12;\n",
+                   Written, "01\n12\n", ""},
         ReaderCase{"CoeFullWidthCommaNamedByItsCode", InputFormat::Coe, Hex, 0,
                    "memory_initialization_radix=16;\nmemory_initialization_vector=1\xEF\xBC\x8C 2;\n",
                    ConvertOutcome::Malformed, "",

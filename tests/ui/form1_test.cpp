@@ -223,6 +223,13 @@ TEST_F(Form1Test, NotADigitIsNamedSelectedAndOneDeleteRemovesIt) {
     EXPECT_TRUE(m_messages.messages.last().startsWith(
         QStringLiteral("第1行第3列的U+3000不是二进制数字，未生成Mif文件！")));
     EXPECT_EQ(OutputBytes(), earlier);
+    // One Delete removes a whole character, the last of the first plane and one beyond it.
+    for (const QString& stray : {QStringLiteral("\uFFFF"), QStringLiteral("\U00020000")}) {
+        m_form.CInput->setText(QStringLiteral("10") + stray + QStringLiteral("1"));
+        QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        EXPECT_EQ(m_form.CInput->text(), QStringLiteral("101"));
+    }
 
     // Digits between NULs: UTF-16 read without its mark. The message says so.
     const char16_t utf16AsBytes[] = {u'1', 0, u'0', 0, u'1', 0, u'1', 0};
