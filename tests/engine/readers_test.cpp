@@ -328,6 +328,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "memory_initialization_radix=16;\nmemory_initialization_vector=1 " +
                        std::string(1022, '0') + "12;\n",
                    Written, "01\n12\n", ""},
+        ReaderCase{"CoeWordsOfSeventeenDigits", InputFormat::Coe, Hex, 68,
+                   "memory_initialization_radix=16;\nmemory_initialization_vector="
+                   "\n123456789abcdef01,\nfedcba98765432100;\n",
+                   Written, "123456789abcdef01\nfedcba98765432100\n", ""},
         ReaderCase{"CoeFullWidthCommaNamedByItsCode", InputFormat::Coe, Hex, 0,
                    "memory_initialization_radix=16;\nmemory_initialization_vector=1\xEF\xBC\x8C 2;\n",
                    ConvertOutcome::Malformed, "",

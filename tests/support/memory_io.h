@@ -89,6 +89,8 @@ public:
 
     bool opened() const { return m_opened; }
     bool committed() const { return m_done; }
+    /// The writes made, the failing one included; none after it.
+    int writes() const { return m_writes; }
     /// The output, once committed.
     const std::string& bytes() const { return m_committed; }
 
