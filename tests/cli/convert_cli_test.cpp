@@ -275,6 +275,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "width and depth of the table\n12 34\n", 1, "(13 such characters)\n", ""},
         CliCase{"FillOfAReadmemGap", "--from=readmem -w 8 --fill 0x5 -t mem -o OUT", "@2 12\n", 0,
                 "2 words from @0 filled with 0x5", "05\n05\n12\n"},
+        // A script that closed standard input: the input file opens as descriptor 0.
+        CliCase{"InputFileWhileStandardInputIsClosed", "-o OUT IN <&-", "12 34", 0,
+                "wrote", "\t1\t:\t34;"},
         CliCase{"FillWiderThanTheInputWord", "--binary-input --fill=0x100 -o OUT", "\x11", 2,
                 "invalid fill '0x100': wider than 8 bits", ""},
         CliCase{"DefaultWidthIsEightBits", "-q -o -", "12", 0, "", "WIDTH = 8;\r\n"},
