@@ -66,6 +66,9 @@ TEST(QtProgress, ComesUpDuringALongTaskAndItsCancelButtonStopsIt) {
     }
     ASSERT_TRUE(dialog->isVisible()) << "no dialog after " << since.elapsed() << " ms";
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tarnwick 正在载入…"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(progress->step(25, 100));
+    EXPECT_EQ(dialog->value() * 4, dialog->maximum()); // the bar shows a quarter done
     QPushButton* cancel = nullptr;
     for (QPushButton* button : dialog->findChildren<QPushButton*>())
         if (button->text() == QStringLiteral("取消"))
