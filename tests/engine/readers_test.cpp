@@ -152,6 +152,13 @@ INSTANTIATE_TEST_SUITE_P(
                    Repeat("0x1f,", 30) + "0x2," + Repeat("0x3c,", 30) + "0x4", Written,
                    Repeat("1f\n", 30) + "23\n" + Repeat("c3\n", 29) + "c4\n",
                    "warning: joined 62 of 1-2 into 2\n"},
+        ReaderCase{"DigitsTwoShortValuesAreSaid", InputFormat::Digits, Hex, 8, "0x1, 0x2",
+                   Written, "12\n", "warning: joined 2 of 1-1 into 2\n"},
+        // Blocks whose values end where the last block's did, but with another count of digits.
+        ReaderCase{"DigitsSameLengthOtherDigitCountsAreSaid", InputFormat::Digits, Hex, 8,
+                   Repeat("0x12, ", 22) + Repeat("0012, ", 22) + Repeat("0x12, ", 22), Written,
+                   Repeat("12\n", 22) + Repeat("00\n12\n", 22) + Repeat("12\n", 22),
+                   "warning: joined 66 of 2-4 into 2\n"},
         ReaderCase{"DigitsBytesJoinedIntoWiderWordsAreSaid", InputFormat::Digits, Hex, 16,
                    Repeat("00 11 22 33 ", 20), Written, Repeat("0011\n2233\n", 20),
                    "warning: joined 80 of 2-2 into 4\n"},
