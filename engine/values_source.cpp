@@ -102,7 +102,10 @@ Parsed parse(std::u16string_view text) {
         const std::u16string_view body = text.substr(0, end);
         p = ReadDigits(body, at + (prefixed ? 2 : 0), bits, false);
         if (p.kind == Parsed::Bad) {
-            // Quote the whole token, not only the part before a suffix.
+            // Worded on the whole token, as the file has it, not on the part before a suffix.
+            const Parsed whole = ReadDigits(text, at + (prefixed ? 2 : 0), bits, false);
+            if (whole.kind == Parsed::Bad && whole.errorAt <= p.errorAt)
+                return whole;
             if (p.errorAt >= body.size())
                 p.errorAt = 0;
             return p;
