@@ -314,6 +314,42 @@ TEST(AtomicFileWriter, FailedSyncWhileWritingFailsTheFile) {
     EXPECT_EQ(std::filesystem::file_size(dir / "out.mif"), 40u << 20);
 }
 
+// A file given up is closed only once no sync runs on it: by the time a late sync ran, its
+// descriptor's number could name another file.
+std::atomic<bool> g_syncing{false};
+std::atomic<bool> g_closedWhileSyncing{false};
+int slowDatasync(int fd) {
+    g_syncing = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int result = ::fdatasync(fd);
+    g_syncing = false;
+    return result;
+}
+int closeNotingASync(int fd) {
+    if (g_syncing)
+        g_closedWhileSyncing = true;
+    return ::close(fd);
+}
+
+TEST(AtomicFileWriter, AFileGivenUpIsClosedOnlyAfterItsSync) {
+    test::TempDir dir;
+    FileCalls calls;
+    calls.datasync = slowDatasync;
+    calls.close = closeNotingASync;
+    {
+        AtomicFileWriter writer(dir / "out.mif", calls);
+        ASSERT_TRUE(writer.open());
+        const std::string piece(std::size_t{1} << 20, '5');
+        for (int i = 0; i < 5; ++i)
+            writer.write(piece);
+        for (int wait = 0; wait < 1000 && !g_syncing; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(g_syncing) << "nothing was synced while 5 MiB were written";
+    }
+    EXPECT_FALSE(g_closedWhileSyncing);
+    EXPECT_EQ(dir.entryCount(), 0u);
+}
+
 TEST(AtomicFileWriter, RetriesAnInterruptedWriteAndSyncsFileThenFolder) {
     test::TempDir dir;
     g_interrupts = 0;
