@@ -261,6 +261,16 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"LittleEndianWordsFromAPipe", "--from binary --byte-order little -w 32 --fill 0xee "
                 "-o OUT", "\x11\x22\x33\x44\x55", 0, "the rest is filled with 0xee",
                 "\t0\t:\t44332211;\r\n\t1\t:\teeeeee55;"},
+        CliCase{"FillGivenInDecimal", "--from binary -w 32 --fill 238 -o OUT", "\x11", 0,
+                "the rest is filled with 0xee", "\t0\t:\t11eeeeee;"},
+        // Values the digits rule would join into words, told in both of its wordings.
+        CliCase{"JoinedValuesOfOneLength", "-o OUT", "0x1, 0x2, 0x3, 0x4", 0,
+                "warning: the input's 4 values have 1 digit each, and the digits rule joins them "
+                "into words of 2 digits: with --from=values each value is one word\n",
+                "\t0\t:\t12;"},
+        CliCase{"JoinedValuesOfSeveralLengths", "-o OUT", "0x1, 0x22, 0x3", 0,
+                "warning: the input's 3 values have 1 to 2 digits, and the digits rule joins",
+                "\t1\t:\t23;"},
         CliCase{"AddressOptionsNeedAnInputWithAddresses", "--base=0x10 -o OUT", "12", 2,
                 "take an input with addresses", ""},
         CliCase{"IhexGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
