@@ -533,6 +533,14 @@ const std::string kElfHeaderOnly = std::string("\x7f"
                                                7) +
                                    std::string(45, '\0');
 
+// kElfHeaderOnly with the given bytes set: offsets as the 32-bit ELF header has them.
+std::string ElfHeaderWith(std::initializer_list<std::pair<std::size_t, char>> bytes) {
+    std::string header = kElfHeaderOnly;
+    for (const auto& [at, value] : bytes)
+        header[at] = value;
+    return header;
+}
+
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Images, ImageTest,
@@ -600,6 +608,11 @@ INSTANTIATE_TEST_SUITE_P(
                   ":020000048000" "7A\n:0400000037170000AE\n:00000001FF\n", Little,
                   std::nullopt, Malformed, "",
                   "2:1: error: the image starts at 0x80000000: give --base=0x80000000\n"},
+        ImageCase{"IhexReachingPastWhatAMifAddresses", InputFormat::Ihex, 8,
+                  ":0100000011EE\n:020000048000" "7A\n:0100000022DD\n:00000001FF\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "3:1: error: the image reaches from 0x00000000 to 0x80000000, more bytes than "
+                  "a MIF file can address\n"},
         ImageCase{"IhexWithoutEndRecord", InputFormat::Ihex, 8, ":0100000011EE", std::nullopt,
                   std::nullopt, Written, "11\n",
                   "warning: the file has no end record (:00000001FF): is it cut short?\n"},
@@ -626,6 +639,11 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"ElfCutShort", InputFormat::Elf, 8, kElfHeaderOnly.substr(0, 30), std::nullopt,
                   std::nullopt, Malformed, "",
                   "error: the ELF header is cut short: the file has 30 bytes\n"},
+        // One program header is as much a header as many: of 16 bytes it is too small.
+        ImageCase{"ElfOneProgramHeaderTooSmall", InputFormat::Elf, 8,
+                  ElfHeaderWith({{32, 52}, {42, 16}, {44, 1}, {46, 40}}), std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "error: the ELF file's header entries are too small\n"},
         ImageCase{"ReadmemByteWideLinkedHigh", InputFormat::Readmem, 32,
                   "@80000000\n37 17 00 00\n93 87\n", Little, 0x80000000, Written,
                   "00001737\n00008793\n", "warning: filled 2/4 with 00\n"},
