@@ -297,6 +297,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ValuesVerilogUnknownDigitRefused", InputFormat::Values, Hex, 8, "{8'h1x}",
                    ConvertOutcome::Malformed, "",
                    "1:6: error: 'x' in '8'h1x' has no value: a memory word takes 0 and 1 only\n"},
+        ReaderCase{"ValuesVerilogHighImpedanceDigitRefused", InputFormat::Values, Hex, 8,
+                   "{4'b10Z1}", ConvertOutcome::Malformed, "",
+                   "1:7: error: 'Z' in '4'b10Z1' has no value: a memory word takes 0 and 1 only\n"},
+        // '@' and '`' stand next to the letters in ASCII, as 'z' does at the other end.
+        ReaderCase{"ValuesAtSignAfterADigitIsNoLetter", InputFormat::Values, Hex, 8, "{1@, 2}",
+                   ConvertOutcome::Malformed, "",
+                   "1:3: error: '@' is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
         ReaderCase{"ValuesBadSuffixNamedAsWritten", InputFormat::Values, Hex, 8, "{1ullu, 2}",
                    ConvertOutcome::Malformed, "",
                    "1:3: error: 'u' is not a decimal digit, in '1ullu'\n"},
