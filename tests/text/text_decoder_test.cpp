@@ -106,5 +106,23 @@ TEST(IsValidUtf8, RefusesOverlongSurrogateAndTooLargeForms) {
     EXPECT_TRUE(IsValidUtf8("\xE5\xAD", true));
 }
 
+// Readers take ASCII bytes straight while nothing is held: half a character held back must
+// stop them, or the digits after it would pass ahead of it.
+TEST(TextDecoder, AsciiPassesThroughOnlyWithNothingHeld) {
+    for (const auto& [encoding, head, tail] :
+         {std::tuple{TextEncoding::Utf8, "1\xE5\xAD"s, "\x97"s},
+          std::tuple{Auto, "1\xE5\xAD"s, "\x97"s}, std::tuple{Auto, "1\xD7"s, "\xD6"s},
+          std::tuple{TextEncoding::Cp936, "1\xD7"s, "\xD6"s}}) {
+        SCOPED_TRACE(head);
+        TextDecoder decoder(encoding);
+        std::u16string out;
+        decoder.decode(head, out, false);
+        EXPECT_FALSE(decoder.asciiPassesThrough());
+        decoder.decode(tail, out, false);
+        decoder.decode("23", out, false);
+        EXPECT_TRUE(decoder.asciiPassesThrough());
+    }
+}
+
 } // namespace
 } // namespace tarnwick::text
