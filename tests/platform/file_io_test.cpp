@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -551,6 +552,16 @@ TEST(SignalCleanup, RemovesANamedFileOrQuitsWhenNoWriteIsUnderWay) {
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_FALSE(quit);
+
+    // With no descriptor left for the window's quit pipe, a signal must still end it.
+    std::tie(status, quit) = inChild([&] {
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_NOFILE, &none);
+        if (InstallSignalCleanupWithQuitPipe() != -1)
+            ::_exit(3);
+        ::raise(SIGTERM);
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 }
 
 } // namespace
