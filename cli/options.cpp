@@ -46,7 +46,7 @@ constexpr const char* kDevices = "a device (NUL,\n"
 #else
 constexpr const char* kDevices = "a device, pipe\n"
                                  "or descriptor (/dev/null, /dev/stdout, /dev/fd/N) is written "
-                                 "into where it stands.\n";
+                                 "into where it\nstands.\n";
 #endif
 
 void printHelp() {
@@ -96,18 +96,18 @@ void printHelp() {
         "      --encoding=ENC    auto (default), cp936, utf-8, utf-16le or utf-16be\n"
         "%s"
         "      --strict          treat every warning as an error: write nothing\n"
-        "      --unknown=error|zero  x, z and ? digits in readmem words: refused (default)\n"
-        "                        or read as 0\n"
+        "      --unknown=error|zero  x, z and ? digits in readmem words: refused\n"
+        "                        (default) or read as 0\n"
         "  -q, --quiet           do not report the file written (warnings still show)\n"
         "      --help            display this help and exit\n"
         "      --version         output version information and exit\n"
         "\n"
         "Blanks, tabs, ',', ';', '{', '}', \"0x\", \"0X\" and line breaks are removed; LF,\n"
-        "CR and CR LF each end a line. Every other character must be a digit of the radix:\n"
-        "otherwise nothing is written and FILE:LINE:COLUMN names the first such character\n"
-        "(--from=values skips comments and declarations; --binary-input reads bytes).\n"
-        "A short last word is a warning; a tail too short for one is an error. With\n"
-        "--from=readmem the words are read as Icarus Verilog and Verilator read them (//\n"
+        "CR and CR LF each end a line. Every other character must be a digit of the\n"
+        "radix: otherwise nothing is written and FILE:LINE:COLUMN names the first such\n"
+        "character (--from=values skips comments and declarations; --binary-input reads\n"
+        "bytes). A short last word is a warning; a tail too short for one is an error.\n"
+        "With --from=readmem the words are read as the Verilog simulators read them (//\n"
         "and /* */ comments skipped); the width is the widest value's unless -w gives it,\n"
         "and a wider word is an error. A gap an @ADDR leaves is filled with zeros, and an\n"
         "@ADDR going back loads the later word over the earlier: both are warnings.\n"

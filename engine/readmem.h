@@ -19,7 +19,7 @@
 namespace tarnwick {
 
 /// A $readmemh (hexadecimal radix) or $readmemb (binary) file as a DigitSource
-/// (--from=readmem), read as Icarus Verilog and Verilator read it. The width is `widthBits`
+/// (--from=readmem), read as the Verilog simulators read it. The width is `widthBits`
 /// when given (a word with more significant digits is an error; leading zeros never count),
 /// otherwise the widest value's. An @ address takes effect when a word follows it; a gap it
 /// leaves is filled with words of zeros and warned of once. An @ going back is loaded as
