@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 namespace tarnwick {
@@ -372,6 +373,24 @@ TEST(ConvertCliGolden, SampleMatchesTheWindowsFile) {
 int Shell(const test::TempDir& dir, const std::string& command) {
     const int raw = std::system(("cd " + dir.path().string() + " && " + command).c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// --help goes to standard output, each line within a terminal's 80 columns.
+TEST(ConvertCliHelp, GoesToStandardOutputWithinEightyColumns) {
+    const test::TempDir dir;
+    ASSERT_EQ(Shell(dir, TARNWICK_CONVERT " --help >help.txt 2>err.txt"), 0);
+    EXPECT_EQ(test::ReadBytes(dir / "err.txt"), "");
+    std::istringstream help(test::ReadBytes(dir / "help.txt"));
+    std::string line;
+    ASSERT_TRUE(std::getline(help, line));
+    EXPECT_EQ(line.rfind("Usage: ", 0), 0u) << line;
+    int lines = 1;
+    for (; std::getline(help, line); ++lines) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        EXPECT_LE(line.size(), 80u) << line;
+    }
+    EXPECT_GT(lines, 40);
 }
 
 // What the documentation tells users to run, run on a C array as a font tool writes it: a
