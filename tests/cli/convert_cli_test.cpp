@@ -279,6 +279,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "hexadecimal digit (2 such characters) (try --from=ihex)", ""},
         CliCase{"IhexEndRecordAloneNamesItsReader", "-o OUT IN", ":00000001FF\n", 1,
                 "(try --from=ihex)", ""},
+        CliCase{"ValuesGivenToTheDigitsReaderNamesItsReader", "-o OUT IN", "v = {1, 2};\n", 1,
+                "in.txt:1:1: error: 'v' (U+0076) is not a hexadecimal digit (2 such characters) "
+                "(try --from=values)\n",
+                ""},
+        CliCase{"PythonListGivenToTheDigitsReaderNamesItsReader", "-o OUT IN", "v = [1, 2]\n", 1,
+                "(try --from=values)", ""},
         CliCase{"MifGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
                 "WIDTH=8;\nDEPTH=2;\nCONTENT BEGIN\n0 : 12;\n1 : 34;\nEND;\n", 1,
                 "(20 such characters) (try --from=mif)\n", ""},
