@@ -337,6 +337,11 @@ INSTANTIATE_TEST_SUITE_P(
                    Written,
                        "a\na\na\na\na\na\na\na\na\na\na\na\na\na\na\na\n1\n",
                    ""},
+        // Longer than what is kept of a value: refused, never read from its first 1024 digits.
+        ReaderCase{"MifValueLongerThanAnyWordRefused", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: " + std::string(1100, '1') + ";\nEND;",
+                   ConvertOutcome::Malformed, "",
+                   "3:4: error: '" + std::string(80, '1') + "...' is wider than 256 bits\n"},
         ReaderCase{"MifValueWiderThanWidthRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0: 1ff;\nEND;", ConvertOutcome::Malformed, "",
                    "3:4: error: the value '1ff' is wider than WIDTH = 8\n"},
