@@ -399,6 +399,28 @@ TEST(ConvertCliHelp, GoesToStandardOutputWithinEightyColumns) {
     EXPECT_GT(lines, 40);
 }
 
+// An ELF file of exactly the 256 MiB read at most is read; one byte more is refused. Sparse,
+// so the disk holds only the header.
+TEST(ConvertCliElf, AFileOfTheLargestSizeIsReadAndOneByteMoreRefused) {
+    if (kWindows)
+        GTEST_SKIP() << "the same engine: half a gigabyte through wine adds nothing";
+    const test::TempDir dir;
+    test::WriteBytes(dir / "big.elf", std::string("\x7f"
+                                                  "ELF\x01\x01\x01",
+                                                  7) +
+                                          std::string(45, '\0'));
+    for (const std::uintmax_t size : {std::uintmax_t{256} << 20, (std::uintmax_t{256} << 20) + 1}) {
+        std::filesystem::resize_file(dir / "big.elf", size);
+        EXPECT_EQ(Shell(dir, TARNWICK_CONVERT " --from=elf -o out.mif big.elf 2>err.txt"), 1);
+        EXPECT_NE(ReadMessages(dir / "err.txt")
+                      .find(size == std::uintmax_t{256} << 20
+                                ? "the ELF file has no section headers"
+                                : "the ELF file is larger than 256 MiB, more than is read at most"),
+                  std::string::npos)
+            << size;
+    }
+}
+
 // What the documentation tells users to run, run on a C array as a font tool writes it: a
 // declaration, comments in GBK, a preprocessor line and a `_len` line. The man page's and
 // README's Makefile rules through make, the Windows README's commands through the shell.
