@@ -316,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ValuesDivisionOutsideTheBracesSkipped", InputFormat::Values, Hex, 8,
                    "int n = 4 / 2;\nint v[] = {1, 2};", Written, "01\n02\n", ""},
         ReaderCase{"ValuesNamesInsideTheBracesSkipped", InputFormat::Values, Hex, 8,
-                   "{1, _pad, A0, 2}", Written, "01\n02\n", ""},
+                   "{1, _pad, A0, b, 2}", Written, "01\n02\n", ""},
         ReaderCase{"ValuesLoneSlashRefused", InputFormat::Values, Hex, 8, "{1 / 2}",
                    ConvertOutcome::Malformed, "",
                    "1:4: error: '/' is no part of a value: values are numbers between commas or "
