@@ -375,6 +375,19 @@ TEST(AtomicFileWriter, MissingFolderIsCreatedOnlyWhenAsked) {
     EXPECT_TRUE(std::filesystem::exists(dir / "nodir" / "x.mif"));
 }
 
+// The folder removed while the file is written (an unnamed file leaves it empty): the
+// commit must fail with the system's reason at once, not as a clash of names.
+TEST(AtomicFileWriter, AFolderGoneBeforeTheCommitIsSaidSo) {
+    test::TempDir dir;
+    AtomicFileWriter writer(dir / "gone" / "x.mif");
+    ASSERT_TRUE(writer.open());
+    writer.write("bytes");
+    ASSERT_TRUE(std::filesystem::remove(dir / "gone"));
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ(writer.error().code, ENOENT);
+    EXPECT_EQ(dir.entryCount(), 0u);
+}
+
 // A device or pipe given as the target is written into and stays what it was.
 TEST(AtomicFileWriter, DevicesAndPipesAreWrittenInPlaceSocketsRefused) {
     test::TempDir dir;
