@@ -262,6 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"LittleEndianWordsFromAPipe", "--from binary --byte-order little -w 32 --fill 0xee "
                 "-o OUT", "\x11\x22\x33\x44\x55", 0, "the rest is filled with 0xee",
                 "\t0\t:\t44332211;\r\n\t1\t:\teeeeee55;"},
+        CliCase{"BigEndianWordsAsAsked", "--from binary --byte-order=big -w 32 -o OUT",
+                "\x11\x22\x33\x44", 0, "DEPTH = 1", "\t0\t:\t11223344;"},
         CliCase{"FillGivenInDecimal", "--from binary -w 32 --fill 238 -o OUT", "\x11", 0,
                 "the rest is filled with 0xee", "\t0\t:\t11eeeeee;"},
         // Values the digits rule would join into words, told in both of its wordings.
