@@ -243,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 @3 2", ConvertOutcome::WarningRefused, "",
                    "1:3: error: 2 words from @1 filled with zeros\n", true},
         ReaderCase{"ReadmemStrayNamedInsideItsWord", InputFormat::Readmem, Hex, 0,
-                   "12\r\n3g\n", ConvertOutcome::NotADigit, "", "2:2: not a digit: U+0067 (1)\n"},
+                   "12\r\n0_03g\n", ConvertOutcome::NotADigit, "", "2:5: not a digit: U+0067 (1)\n"},
         ReaderCase{"ReadmemOnlyComments", InputFormat::Readmem, Hex, 0,
                    "// a\n/* b\n c */\n", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"ReadmemWordAfterACrEndsNoLfOfIt", InputFormat::Readmem, Hex, 0,
