@@ -178,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "DEAD_BEEF\n12\n", Written, "DEADBEEF\n00000012\n", ""},
         ReaderCase{"ReadmemLeadingZerosNeverMakeAWordTooWide", InputFormat::Readmem, Hex, 8,
                    "0012\n3\n", Written, "12\n03\n", ""},
+        // At 6 bits only a word's second digit may be 4 to f; a word of one digit is that digit.
+        ReaderCase{"ReadmemOddWidthShortWordKeepsItsValue", InputFormat::Readmem, Hex, 6,
+                   "3f 5\n", Written, "3f\n05\n", ""},
         ReaderCase{"ReadmemWordWiderThanTheWidthRefused", InputFormat::Readmem, Hex, 8,
                    "12 123\n", ConvertOutcome::Malformed, "",
                    "1:4: error: the word '123' is wider than 8 bits\n"},
@@ -317,6 +320,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "int n = 4 / 2;\nint v[] = {1, 2};", Written, "01\n02\n", ""},
         ReaderCase{"ValuesNamesInsideTheBracesSkipped", InputFormat::Values, Hex, 8,
                    "{1, _pad, A0, b, 2}", Written, "01\n02\n", ""},
+        // A CR, a blank, then an LF: two line ends, the LF no partner of the CR.
+        ReaderCase{"ValuesCrThenABlankThenAnLfEndTwoLines", InputFormat::Values, Hex, 8,
+                   "1,\r \n2\n/ 3", ConvertOutcome::Malformed, "",
+                   "4:1: error: '/' is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
         ReaderCase{"ValuesLoneSlashRefused", InputFormat::Values, Hex, 8, "{1 / 2}",
                    ConvertOutcome::Malformed, "",
                    "1:4: error: '/' is no part of a value: values are numbers between commas or "
@@ -331,6 +339,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "9:6: warning: address 4 is given another value than at 7:3: the later wins\n"
                    "warning: addresses 3, 8 and 10 to 11 are given no value: they hold 0 (4 words "
                    "in all)\n"},
+        ReaderCase{"MifOneAddressGivenNoValue", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=2;CONTENT BEGIN 0:12;END;", Written, "12\n00\n",
+                   "warning: address 1 is given no value: it holds 0 (1 word in all)\n"},
         ReaderCase{"MifHexAddressesBinaryData", InputFormat::Mif, Hex, 0,
                    "width=4;depth=17;address_radix=hex;data_radix=bin;content begin\n"
                    "[0..f]:1010;10:0001;end;",
