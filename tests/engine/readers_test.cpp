@@ -33,6 +33,13 @@ void PrintTo(const ReaderCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+std::string Repeated(const std::string& text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 std::string Place(const TextPosition& at) {
     return std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
 }
@@ -325,6 +332,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "1,\r \n2\n/ 3", ConvertOutcome::Malformed, "",
                    "4:1: error: '/' is no part of a value: values are numbers between commas or "
                    "blanks\n"},
+        // Values that go the long way (a suffix), more digits than its buffer holds at once.
+        ReaderCase{"ValuesBeyondOneBufferOfTheLongWay", InputFormat::Values, Hex, 256,
+                   Repeated("1u, ", 1100), Written, Repeated(std::string(63, '0') + "1\n", 1100),
+                   ""},
         ReaderCase{"ValuesLoneSlashRefused", InputFormat::Values, Hex, 8, "{1 / 2}",
                    ConvertOutcome::Malformed, "",
                    "1:4: error: '/' is no part of a value: values are numbers between commas or "
@@ -554,13 +565,6 @@ TEST_P(ImageTest, GivesTheWordsAndSaysWhereInAnyPieces) {
                 EXPECT_EQ(Words(target.bytes()), c.words);
             }
         }
-}
-
-std::string Repeated(const std::string& text, std::size_t times) {
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
 }
 
 constexpr auto Little = ByteOrder::Little;
