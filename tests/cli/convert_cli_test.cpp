@@ -274,6 +274,10 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"JoinedValuesOfSeveralLengths", "-o OUT", "0x1, 0x22, 0x3", 0,
                 "warning: the input's 3 values have 1 to 2 digits, and the digits rule joins",
                 "\t1\t:\t23;"},
+        // The short value crosses from one 64-byte block into the next.
+        CliCase{"JoinedValuesOfSeveralLengthsAcrossABlock", "-o OUT",
+                Repeated("0x12,", 25) + "0x1," + Repeated("0x12,", 34), 0,
+                "warning: the input's 60 values have 1 to 2 digits", "\t25\t:\t11;"},
         CliCase{"AddressOptionsNeedAnInputWithAddresses", "--base=0x10 -o OUT", "12", 2,
                 "take an input with addresses", ""},
         CliCase{"IhexGivenToTheDigitsReaderNamesItsReader", "-o OUT IN",
