@@ -299,6 +299,34 @@ endmodule
     EXPECT_EQ(test::ReadBytes(dir / "icarus.txt"), expected);
 }
 
+// A 64-bit ELF file keeps its fields at other offsets and widths: its sections, and a
+// section loaded elsewhere than it runs, give the words of the program's binary.
+TEST(Firmware, SixtyFourBitElfGivesTheWordsOfItsBinary) {
+    if (!Installed("riscv64-unknown-elf-gcc"))
+        GTEST_SKIP() << "riscv64-unknown-elf-gcc is missing (Debian: gcc-riscv64-unknown-elf)";
+    const test::TempDir dir;
+    test::WriteBytes(dir / "prog.c", "volatile long counter = 5;\n"
+                                     "void _start(void) { for (;;) counter += 3; }\n");
+    const std::string objcopy = "riscv64-unknown-elf-objcopy prog.elf ";
+    ASSERT_EQ(InDir(dir, "riscv64-unknown-elf-gcc -march=rv64i -mabi=lp64 -mcmodel=medany -O1 "
+                         "-nostdlib -ffreestanding -Wl,-Ttext=0x80000000 -o prog.elf prog.c && " +
+                             objcopy + "-O binary prog.bin && " + objcopy +
+                             "--change-section-vma .sdata+0x10000000 lma.elf"),
+              0);
+    const std::string words = " -w 32 --byte-order=little -t mem ";
+    ASSERT_EQ(InDir(dir, kConvert + words + "-o bin.mem --binary-input prog.bin"), 0);
+    const std::string expected = MemWords(test::ReadBytes(dir / "bin.mem"));
+    ASSERT_GT(expected.size(), 9u * 4);
+    for (const char* elf : {"prog", "lma"}) {
+        SCOPED_TRACE(elf);
+        ASSERT_EQ(InDir(dir, kConvert + words + "-o out.mem --from=elf --base=0x80000000 " + elf +
+                                 ".elf 2>/dev/null"),
+                  0);
+        // Compared whole, not shown: a wrongly placed section spans hundreds of megabytes.
+        EXPECT_TRUE(MemWords(test::ReadBytes(dir / "out.mem")) == expected);
+    }
+}
+
 // A big-endian ELF file gives big-endian words without --byte-order, as its own bytes
 // taken as raw bytes do.
 TEST(Firmware, BigEndianElfGivesBigEndianWordsByDefault) {

@@ -101,6 +101,17 @@ std::string Words(const std::string& mem) {
     return words;
 }
 
+// A file the reader must refuse: nothing written, the first fault named where it stands.
+ReaderCase Refused(const char* name, InputFormat from, int widthBits, std::string input,
+                   std::string said) {
+    ReaderCase c{name, from, Hex, widthBits, std::move(input), ConvertOutcome::Malformed};
+    c.said = std::move(said);
+    return c;
+}
+
+const std::string kMifHead = "WIDTH=8;DEPTH=2;\nCONTENT BEGIN\n";
+const std::string kCoeHead = "memory_initialization_radix=16;\n";
+
 class ReaderTest : public testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
@@ -342,6 +353,69 @@ INSTANTIATE_TEST_SUITE_P(
                    "blanks\n"},
         ReaderCase{"ValuesOnlyDeclarations", InputFormat::Values, Hex, 8,
                    "int a[] = {};\n", ConvertOutcome::EmptyInput, "", ""},
+        Refused("MifNegativeHexValue", InputFormat::Mif, 0, kMifHead + "0: -1;\nEND;",
+                "3:4: error: '-1' is negative: only DEC values may be\n"),
+        Refused("MifBadDigitNamedInItsValue", InputFormat::Mif, 0, kMifHead + "0: 1g;\nEND;",
+                "3:5: error: 'g' is not a hexadecimal digit, in '1g'\n"),
+        Refused("MifContentBeforeItsDepth", InputFormat::Mif, 0, "WIDTH=8;\nCONTENT BEGIN\nEND;",
+                "2:1: error: CONTENT comes before DEPTH, which the file must state first\n"),
+        Refused("MifUnknownKey", InputFormat::Mif, 0, "WIDTH=8;\nSIZE=2;",
+                "2:1: error: 'SIZE' stands where the MIF file needs WIDTH, DEPTH, ADDRESS_RADIX, "
+                "DATA_RADIX or CONTENT\n"),
+        Refused("MifUnknownRadix", InputFormat::Mif, 0, "DATA_RADIX=ASC;",
+                "1:12: error: DATA_RADIX = ASC: a MIF radix is BIN, HEX, OCT, DEC or UNS\n"),
+        Refused("MifWidthBeyondTheWidest", InputFormat::Mif, 0, "WIDTH=257;",
+                "1:7: error: WIDTH = 257: WIDTH is 1 to 256\n"),
+        Refused("MifDepthOfNone", InputFormat::Mif, 0, "DEPTH=0;",
+                "1:7: error: DEPTH = 0: DEPTH is 1 to 2147483647\n"),
+        Refused("MifDepthTooLargeToHold", InputFormat::Mif, 0,
+                "WIDTH=256;DEPTH=268435456;\nCONTENT BEGIN\nEND;",
+                "2:1: error: DEPTH = 268435456 words of 64 digits pass the 256 MiB held at most\n"),
+        Refused("MifContentWithoutBegin", InputFormat::Mif, 0,
+                "WIDTH=8;DEPTH=2;\nCONTENT 0 : 1;\nEND;",
+                "2:9: error: '0' stands where the MIF file needs BEGIN\n"),
+        Refused("MifRangeGoingDown", InputFormat::Mif, 0, kMifHead + "[1..0]: 1;\nEND;",
+                "3:5: error: the range ends below where it starts\n"),
+        Refused("MifValuesPastTheDepth", InputFormat::Mif, 0, kMifHead + "1: 1 2;\nEND;",
+                "3:6: error: the value '2' falls past the last address of DEPTH = 2\n"),
+        Refused("MifRangeOfFewerAddressesThanValues", InputFormat::Mif, 0,
+                kMifHead + "[0..1]: 1 2 3;\nEND;",
+                "3:13: error: the range has 2 addresses, fewer than its 3 values\n"),
+        Refused("MifWordAfterItsEnd", InputFormat::Mif, 0, kMifHead + "END;\nx",
+                "4:1: error: 'x' stands where the MIF file needs nothing after END;\n"),
+        Refused("MifEndWithoutItsSemicolon", InputFormat::Mif, 0, kMifHead + "END",
+                "3:1: error: END is not followed by its ';'\n"),
+        Refused("MifLoneDashAmongValues", InputFormat::Mif, 0, kMifHead + "0: 1 - ;\nEND;",
+                "3:6: error: '-' stands where the MIF file needs a value or ';'\n"),
+        Refused("CoeSecondVector", InputFormat::Coe, 0,
+                kCoeHead + "memory_initialization_vector=1;\nmemory_initialization_vector=2;",
+                "3:1: error: a second memory_initialization_vector\n"),
+        Refused("CoeUnknownKey", InputFormat::Coe, 0, "memory_initialization_depth=4;",
+                "1:1: error: 'memory_initialization_depth' is not a COE keyword: "
+                "memory_initialization_radix or memory_initialization_vector\n"),
+        Refused("CoeOctalRadix", InputFormat::Coe, 0, "memory_initialization_radix=8;",
+                "1:29: error: memory_initialization_radix 8: a COE file's radix is 2, 10 or 16\n"),
+        Refused("CoeWordAfterItsVector", InputFormat::Coe, 0,
+                kCoeHead + "memory_initialization_vector=1;\n2",
+                "3:1: error: '2' is not a COE keyword: memory_initialization_radix or "
+                "memory_initialization_vector\n"),
+        Refused("CoeValueWiderThanTheWidth", InputFormat::Coe, 8,
+                kCoeHead + "memory_initialization_vector=1ff;",
+                "2:30: error: the value '1ff' is wider than 8 bits\n"),
+        Refused("ValuesSignBeforeNoNumber", InputFormat::Values, 8, "{1, -, 2}",
+                "1:5: error: '-' stands before no number\n"),
+        Refused("ValuesVerilogSizeNoNumber", InputFormat::Values, 8, "{4x'h1}",
+                "1:3: error: '4x'h1' is not a Verilog number: its size is no number\n"),
+        Refused("ValuesVerilogWithoutItsBase", InputFormat::Values, 8, "{8'q1}",
+                "1:4: error: '8'q1' is not a Verilog number: give h, d, o or b after '\n"),
+        Refused("ValuesVerilogBeyondItsSize", InputFormat::Values, 8, "{4'h1f}",
+                "1:2: error: '4'h1f' does not fit its size of 4 bits\n"),
+        Refused("ValuesVerilogSizeBeyondTheWidest", InputFormat::Values, 8, "{300'h1}",
+                "1:2: error: '300'h1' does not fit its size of 300 bits\n"),
+        Refused("ValuesCharacterBeyondTheFirstPlane", InputFormat::Values, 8,
+                "{1, \xF0\x9F\x98\x80}",
+                "1:5: error: U+1F600 is no part of a value: values are numbers between commas or "
+                "blanks\n"),
         ReaderCase{"MifEveryEntryFormInAnyOrder", InputFormat::Mif, Hex, 0,
                    "-- c\r\nWIDTH=10; DEPTH = 12;\r\nADDRESS_RADIX = UNS; DATA_RADIX = DEC;\r\n"
                    "% block\r\n % CONTENT BEGIN\r\n 0 : 1 2 3;\r\n [4..7] : -1 5;\r\n"
@@ -583,6 +657,17 @@ std::string ElfHeaderWith(std::initializer_list<std::pair<std::size_t, char>> by
     return header;
 }
 
+// A 32-bit section header at address 0: its type, flags, offset in the file and size.
+std::string ElfSection32(char type, char flags, int offset, char size) {
+    std::string header(40, '\0');
+    header[4] = type;
+    header[8] = flags;
+    header[16] = static_cast<char>(offset & 0xFF);
+    header[17] = static_cast<char>(offset >> 8);
+    header[20] = size;
+    return header;
+}
+
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Images, ImageTest,
@@ -686,6 +771,40 @@ INSTANTIATE_TEST_SUITE_P(
                   ElfHeaderWith({{32, 52}, {42, 16}, {44, 1}, {46, 40}}), std::nullopt,
                   std::nullopt, Malformed, "",
                   "error: the ELF file's header entries are too small\n"},
+        ImageCase{"IhexRecordEndsInHalfAByte", InputFormat::Ihex, 8, ":0100000011E\n", std::nullopt,
+                  std::nullopt, Malformed, "", "1:12: error: the record ends in half a byte\n"},
+        ImageCase{"IhexLineWithoutItsColon", InputFormat::Ihex, 8, ":0100000011EE\n0100010022DC\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "2:1: error: '0' starts no record: Intel HEX records start with ':'\n"},
+        ImageCase{"IhexAddressRecordOfFourBytes", InputFormat::Ihex, 8, ":0400000400010000F7\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "1:2: error: a linear address record holds 2 data bytes, not 4\n"},
+        ImageCase{"SrecRecordTooShort", InputFormat::Srec, 8, "S1050000AABB95\nS102FD\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+            "2:1: error: the record is too short: 2 bytes, where an S1 record has at least 4\n"},
+        ImageCase{"SrecDataAfterTheEnd", InputFormat::Srec, 8, "S9030000FC\nS1050000AABB95\n",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "2:1: error: data after the end record (line 1)\n"},
+        ImageCase{"SrecWithoutEndRecord", InputFormat::Srec, 8, "S1050000AABB95\n", std::nullopt,
+                  std::nullopt, Written, "aa\nbb\n",
+                  "warning: the file has no end record (S7, S8 or S9): is it cut short?\n"},
+        ImageCase{"ElfOfNoKnownClass", InputFormat::Elf, 8, ElfHeaderWith({{4, 3}}), std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "error: the ELF class 3 is neither 32-bit (1) nor 64-bit (2)\n"},
+        ImageCase{"ElfOfNoKnownByteOrder", InputFormat::Elf, 8, ElfHeaderWith({{5, 3}}),
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "error: the ELF byte order 3 is neither little-endian (1) nor big-endian (2)\n"},
+        ImageCase{"ElfSectionHeadersPastItsEnd", InputFormat::Elf, 8,
+                  ElfHeaderWith({{32, 52}, {46, 40}, {48, 1}}), std::nullopt, std::nullopt,
+                  Malformed, "", "error: the section headers at 0x34 run past the file's end\n"},
+        ImageCase{"ElfProgramHeadersPastItsEnd", InputFormat::Elf, 8,
+                  ElfHeaderWith({{28, 52}, {32, 4}, {42, 32}, {44, 2}, {46, 40}}), std::nullopt,
+                  std::nullopt, Malformed, "",
+                  "error: the program headers at 0x34 run past the file's end\n"},
+        ImageCase{"ElfSectionPastItsEnd", InputFormat::Elf, 8,
+                  ElfHeaderWith({{32, 52}, {46, 40}, {48, 1}}) + ElfSection32(1, 2, 0x100, 4),
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "error: section 0's 4 bytes at 0x100 run past the file's end\n"},
         ImageCase{"ReadmemByteWideLinkedHigh", InputFormat::Readmem, 32,
                   "@80000000\n37 17 00 00\n93 87\n", Little, 0x80000000, Written,
                   "00001737\n00008793\n", "warning: filled 2/4 with 00\n"},
