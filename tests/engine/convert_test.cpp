@@ -352,5 +352,27 @@ TEST(ConvertFailures, AFailureInEitherPassCommitsNothing) {
                 }
 }
 
+// Where a refusal stands is found by reading the input again: a read failing there is a
+// failed read, never a refusal placed at the start of the file.
+TEST(ConvertFailures, AReadFailingWhileARefusalIsPlacedFailsTheRead) {
+    const std::pair<std::string, int> inputs[] = {{"12\r\n3g 4h", 8}, {"1234\n5", 16}};
+    for (const auto& [input, width] : inputs)
+        for (const std::size_t pieces : {std::size_t{0}, std::size_t{1}}) {
+            SCOPED_TRACE(input + " failing after " + std::to_string(pieces) + " pieces");
+            test::StringReader reader(input, 2);
+            reader.failAt(2, pieces);
+            ReaderOptions reading;
+            reading.widthBits = width;
+            const auto source = RowOf(InputFormat::Digits).make(reader, reading);
+            ConvertOptions options;
+            options.widthBits = width;
+            test::StringTarget target;
+            const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+            EXPECT_EQ(result.outcome, ConvertOutcome::ReadFailed);
+            EXPECT_EQ(result.error.code, EIO);
+            EXPECT_FALSE(target.committed());
+        }
+}
+
 } // namespace
 } // namespace tarnwick
