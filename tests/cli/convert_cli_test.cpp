@@ -299,6 +299,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"FillOfAReadmemGap", "--from=readmem -w 8 --fill 0x5 -t mem -o OUT", "@2 12\n", 0,
                 "2 words from @0 filled with 0x5", "05\n05\n12\n"},
         // A script that closed standard input: the input file opens as descriptor 0.
+        // A file as standard input: the second pass seeks back to its start, offset 0.
+        CliCase{"StandardInputFromAFileIsReadTwice", "-q -o - < IN", "12 34", 0, "",
+                "DEPTH = 2;\r\n"},
         CliCase{"InputFileWhileStandardInputIsClosed", "-o OUT IN <&-", "12 34", 0,
                 "wrote", "\t1\t:\t34;"},
         CliCase{"FillWiderThanTheInputWord", "--binary-input --fill=0x100 -o OUT", "\x11", 2,

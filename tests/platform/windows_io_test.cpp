@@ -7,6 +7,8 @@
 #include "platform/windows/wide.h"
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -95,6 +97,19 @@ TEST(WindowsFiles, AFailedFlushKeepsTheEarlierFile) {
     EXPECT_EQ(writer.error().code, EIO);
     EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
     EXPECT_EQ(dir.entryCount(), 1u);
+}
+
+// The system's own flush, refused (a handle opened for reading only): its reason reaches
+// errno, not what an earlier call left there.
+TEST(WindowsFiles, ARefusedFlushSaysWhy) {
+    const test::TempDir dir;
+    test::WriteBytes(dir / "in.txt", "x");
+    const int fd = _wopen((dir / "in.txt").wstring().c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_GE(fd, 0);
+    errno = 0;
+    EXPECT_EQ(SystemFsync(fd), -1);
+    EXPECT_EQ(errno, EACCES);
+    _close(fd);
 }
 
 // Names arrive as UTF-8 from the wide command line: 输入 has no place in code page 1252.
