@@ -165,6 +165,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A blank that looks like ' ' is named by its code, as one that shows nothing is.
         CliCase{"NoBreakSpaceNamedByCode", "-o OUT IN", "12\xC2\xA0" "34", 1,
                 "in.txt:1:3: error: U+00A0 is not a hexadecimal digit (1 such character)\n", ""},
+        // Pasted from a web page or a word processor, characters that show as nothing: a
+        // zero-width space and a word joiner.
+        CliCase{"ZeroWidthSpaceNamedByCode", "-o OUT IN", "12\xE2\x80\x8B" "34", 1,
+                "in.txt:1:3: error: U+200B is not a hexadecimal digit (1 such character)\n", ""},
+        CliCase{"WordJoinerNamedByCode", "-o OUT IN", "12\xE2\x81\xA0" "34", 1,
+                "in.txt:1:3: error: U+2060 is not a hexadecimal digit (1 such character)\n", ""},
         CliCase{"OdWithoutVStarLine", "-o OUT IN", "0000000 00 00\n*\n0000020 01 02\n", 1,
                 "in.txt:2:1: error: '*' (U+002A) is not a hexadecimal digit", ""},
         CliCase{"PipeStopsAtTheFirstStray", "-o OUT", "ab\nzz", 1,

@@ -476,6 +476,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "memory_initialization_radix=16;\nmemory_initialization_vector="
                    "\n123456789abcdef01,\nfedcba98765432100;\n",
                    Written, "123456789abcdef01\nfedcba98765432100\n", ""},
+        // A binary file's values read into hex words: their digits are never the words' own.
+        ReaderCase{"CoeBinaryValuesIntoHexWords", InputFormat::Coe, Hex, 8,
+                   "memory_initialization_radix=2;\nmemory_initialization_vector=\n11,\n"
+                   "0000000011111111;",
+                   Written, "03\nff\n", ""},
         ReaderCase{"CoeFullWidthCommaNamedByItsCode", InputFormat::Coe, Hex, 0,
                    "memory_initialization_radix=16;\nmemory_initialization_vector=1\xEF\xBC\x8C 2;\n",
                    ConvertOutcome::Malformed, "",
