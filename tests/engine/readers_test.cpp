@@ -531,19 +531,42 @@ TEST(ValuesReader, FullWidthArrayGivesTheDigitsRulesBytes) {
         EXPECT_EQ(convert(InputFormat::Values, piece), digits) << "pieces of " << piece;
 }
 
-// A write that fails while the gap between two records is filled is the target's failure,
+// An Intel HEX record of the given address, type and data, its checksum made.
+std::string IhexRecord(unsigned address, unsigned type, const std::string& data) {
+    char field[16];
+    std::snprintf(field, sizeof field, ":%02zX%04X%02X", data.size(), address, type);
+    std::string line = field;
+    unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    for (const char c : data) {
+        std::snprintf(field, sizeof field, "%02X", static_cast<unsigned char>(c));
+        line += field;
+        sum += static_cast<unsigned char>(c);
+    }
+    std::snprintf(field, sizeof field, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    return line + field;
+}
+
+// A write that fails while a gap or a long run of data is handed on is the target's failure,
 // not the input's: the earlier file stays, and the message names the output.
-TEST(ImageReaders, AWriteFailingInAGapIsAWriteFailure) {
-    test::StringReader reader(":01000000AA55\n:020000040004F6\n:01000000BB44\n:00000001FF\n");
-    const auto source = RowOf(InputFormat::Ihex).make(reader, ReaderOptions{});
-    ConvertOptions options;
-    options.widthBits = 8;
-    options.inputWidthBits = 8;
-    test::StringTarget target;
-    target.failAt(2);
-    const ConvertResult result = Convert(*source, options, target, test::FixedClock());
-    EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed);
-    EXPECT_FALSE(target.committed());
+TEST(ImageReaders, AWriteFailingInAGapOrARunIsAWriteFailure) {
+    std::string run; // 64 KiB and 16 bytes, in one run: more than one slice
+    for (unsigned at = 0; at < 0x10000; at += 16)
+        run += IhexRecord(at, 0, std::string(16, '\x5A'));
+    run += IhexRecord(0, 4, std::string("\0\x01", 2)) + IhexRecord(0, 0, std::string(16, 'A'));
+    for (const std::string& input :
+         {std::string(":01000000AA55\n:020000040004F6\n:01000000BB44\n:00000001FF\n"),
+          run + ":00000001FF\n"}) {
+        test::StringReader reader(input);
+        const auto source = RowOf(InputFormat::Ihex).make(reader, ReaderOptions{});
+        ConvertOptions options;
+        options.widthBits = 8;
+        options.inputWidthBits = 8;
+        test::StringTarget target;
+        target.failAt(2);
+        const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+        EXPECT_EQ(result.outcome, ConvertOutcome::WriteFailed) << input.size() << " bytes";
+        EXPECT_FALSE(target.committed());
+    }
 }
 
 // Every MIF and COE file this program writes reads back to the words it was made from, at
