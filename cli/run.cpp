@@ -22,8 +22,11 @@ public:
     explicit InputReader(platform::InputStream& input) : m_input(input) {}
     const platform::IoError& error() const override { return m_error; }
     bool read(const Use& use) override {
+        // From the first reading only: a later pass starts at the input's start again, and
+        // a short file held twice would look like no format at all.
+        const bool first = m_readings++ == 0;
         auto noted = [&](std::string_view piece, bool last) {
-            if (m_head.size() < kHead)
+            if (first && m_head.size() < kHead)
                 m_head.append(piece.substr(0, kHead - m_head.size()));
             return use(piece, last);
         };
@@ -42,6 +45,7 @@ private:
     platform::InputStream& m_input;
     platform::IoError m_error;
     std::string m_head;
+    int m_readings = 0;
 };
 
 // " (try --from=ihex)" when the file plainly is of another format than the one it was

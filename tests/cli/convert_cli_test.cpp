@@ -291,6 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "hexadecimal digit (2 such characters) (try --from=ihex)", ""},
         CliCase{"IhexEndRecordAloneNamesItsReader", "-o OUT IN", ":00000001FF\n", 1,
                 "(try --from=ihex)", ""},
+        // No line end after the last record: the file is read twice, but sniffed once.
+        CliCase{"SrecWithoutItsLastLineEndNamesItsReader", "-o OUT IN", "S9030000FC", 1,
+                "(try --from=srec)", ""},
+        CliCase{"ReadmemAddressFirstNamesItsReader", "-o OUT IN", "@10\n12 34\n", 1,
+                "in.txt:1:1: error: '@' (U+0040) is not a hexadecimal digit (1 such character) "
+                "(try --from=readmem)\n",
+                ""},
         CliCase{"ValuesGivenToTheDigitsReaderNamesItsReader", "-o OUT IN", "v = {1, 2};\n", 1,
                 "in.txt:1:1: error: 'v' (U+0076) is not a hexadecimal digit (2 such characters) "
                 "(try --from=values)\n",
@@ -433,6 +440,10 @@ TEST(ConvertCliHelp, GoesToStandardOutputWithinEightyColumns) {
         EXPECT_LE(line.size(), 80u) << line;
     }
     EXPECT_GT(lines, 40);
+    // The defaults, as the table's first rows give them.
+    const std::string text = test::ReadBytes(dir / "help.txt");
+    EXPECT_NE(text.find("--to=FORMAT       the output's format, mif by default:"), text.npos);
+    EXPECT_NE(text.find("--from=FORMAT     the input's format, digits by default:"), text.npos);
 }
 
 // An ELF file of exactly the 256 MiB read at most is read; one byte more is refused. Sparse,
