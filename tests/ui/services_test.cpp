@@ -9,12 +9,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 namespace tarnwick::ui {
@@ -48,6 +50,32 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
                                     "请选择文件或者输入需要转换的数据！\n"
                                     "               谢谢！"));
     EXPECT_EQ(buttons, QStringList{QStringLiteral("确定")});
+}
+
+// Some desktops' styles put an icon on every dialog button: this OK stays a plain one.
+TEST(QtMessageBox, OkStaysPlainWhereTheStyleGivesButtonsIcons) {
+    class ButtonsWithIcons final : public QProxyStyle {
+    public:
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                      QStyleHintReturn* data) const override {
+            return hint == SH_DialogButtonBox_ButtonsHaveIcons
+                       ? 1
+                       : QProxyStyle::styleHint(hint, option, widget, data);
+        }
+    };
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(new ButtonsWithIcons);
+    std::optional<bool> plain;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            plain = box->button(QMessageBox::Ok)->icon().isNull();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    QtMessageBox().show(nullptr, QStringLiteral("x"));
+    QApplication::setStyle(before);
+    ASSERT_TRUE(plain.has_value()) << "no modal message box appeared";
+    EXPECT_TRUE(*plain);
 }
 
 // The real dialog, as a long load shows it: it comes up by itself, and its button stops the
