@@ -390,6 +390,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused("CoeSecondVector", InputFormat::Coe, 0,
                 kCoeHead + "memory_initialization_vector=1;\nmemory_initialization_vector=2;",
                 "3:1: error: a second memory_initialization_vector\n"),
+        Refused("CoeEndsAfterItsRadixEquals", InputFormat::Coe, 0, "memory_initialization_radix=",
+                "1:28: error: the file ends after this, before the ';' that ends its statement\n"),
         Refused("CoeUnknownKey", InputFormat::Coe, 0, "memory_initialization_depth=4;",
                 "1:1: error: 'memory_initialization_depth' is not a COE keyword: "
                 "memory_initialization_radix or memory_initialization_vector\n"),
@@ -844,6 +846,9 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"ReadmemByteWideLinkedHigh", InputFormat::Readmem, 32,
                   "@80000000\n37 17 00 00\n93 87\n", Little, 0x80000000, Written,
                   "00001737\n00008793\n", "warning: filled 2/4 with 00\n"},
+        // Nibbles into little-endian bytes: an odd count fills a whole last byte.
+        ImageCase{"ReadmemNibblesIntoLittleEndianBytes", InputFormat::Readmem, 8, "1\n2\n3\n",
+                  Little, std::nullopt, Written, "21\n03\n", "warning: filled 1/2 with 0\n", 0, 4},
         ImageCase{"ReadmemLinkedHighNamesTheBase", InputFormat::Readmem, 32,
                   "// objcopy\n@20000000\n00001737\n", std::nullopt, std::nullopt, Malformed,
                   "", "2:1: error: the image starts at @20000000: give --base=0x20000000\n", 0,
