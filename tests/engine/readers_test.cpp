@@ -787,6 +787,8 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"SrecByteCountDisagrees", InputFormat::Srec, 8, "S1060000AABB94\n",
                   std::nullopt, std::nullopt, Malformed, "",
                   "1:3: error: the record's count says 6 bytes, but 5 bytes follow it\n"},
+        ImageCase{"SrecNotADigit", InputFormat::Srec, 8, "S1050000AGBB95\n", std::nullopt,
+                  std::nullopt, Malformed, "", "1:10: error: 'G' is not a hexadecimal digit\n"},
         ImageCase{"SrecReservedType", InputFormat::Srec, 8, "S4030000FC\n", std::nullopt,
                   std::nullopt, Malformed, "",
                   "1:2: error: 'S4' is not an S-record type: S0 to S9, but S4\n"},
