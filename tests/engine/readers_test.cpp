@@ -334,6 +334,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "1:3: error: 'u' is not a decimal digit, in '1ullu'\n"},
         ReaderCase{"ValuesAfterAStringWithAnEscapedQuote", InputFormat::Values, Hex, 8,
                    "char s[] = \"a\\\"{9}\"; int v[] = {1, 2};", Written, "01\n02\n", ""},
+        // A font tool's array: full-width values and Chinese comments, which the digits
+        // rule's faster way would read as digits.
+        ReaderCase{"ValuesChineseCommentsAmongFullWidthValues", InputFormat::Values, Hex, 8,
+                   "/* \xE5\xAD\x97\xE6\xA8\xA1 */\n0x12, 0x34, // \xE5\xAD\x97\n0xab,\n", Written,
+                   "12\n34\nab\n", ""},
         ReaderCase{"ValuesDivisionOutsideTheBracesSkipped", InputFormat::Values, Hex, 8,
                    "int n = 4 / 2;\nint v[] = {1, 2};", Written, "01\n02\n", ""},
         ReaderCase{"ValuesNamesInsideTheBracesSkipped", InputFormat::Values, Hex, 8,
