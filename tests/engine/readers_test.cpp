@@ -850,6 +850,11 @@ INSTANTIATE_TEST_SUITE_P(
                   ElfHeaderWith({{32, 52}, {46, 40}, {48, 1}}) + ElfSection32(1, 2, 0x100, 4),
                   std::nullopt, std::nullopt, Malformed, "",
                   "error: section 0's 4 bytes at 0x100 run past the file's end\n"},
+        // 0xFFFF program headers: the count is section 0's, here none.
+        ImageCase{"ElfProgramHeaderCountInSectionZero", InputFormat::Elf, 8,
+                  ElfHeaderWith({{32, 52}, {42, 32}, {44, '\xFF'}, {45, '\xFF'}, {46, 40}, {48, 2}}) +
+                      std::string(40, '\0') + ElfSection32(1, 2, 132, 4) + "\x11\x22\x33\x44",
+                  std::nullopt, std::nullopt, Written, "11\n22\n33\n44\n", ""},
         ImageCase{"ReadmemByteWideLinkedHigh", InputFormat::Readmem, 32,
                   "@80000000\n37 17 00 00\n93 87\n", Little, 0x80000000, Written,
                   "00001737\n00008793\n", "warning: filled 2/4 with 00\n"},
