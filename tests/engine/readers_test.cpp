@@ -104,7 +104,7 @@ std::string Words(const std::string& mem) {
 // A file the reader must refuse: nothing written, the first fault named where it stands.
 ReaderCase Refused(const char* name, InputFormat from, int widthBits, std::string input,
                    std::string said) {
-    ReaderCase c{name, from, Hex, widthBits, std::move(input), ConvertOutcome::Malformed};
+    ReaderCase c{name, from, Hex, widthBits, std::move(input), ConvertOutcome::Malformed, "", ""};
     c.said = std::move(said);
     return c;
 }
