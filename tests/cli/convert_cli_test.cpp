@@ -315,6 +315,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "(20 such characters) (try --from=mif)\n", ""},
         CliCase{"NotesNamingWidthAndDepthAreNoMif", "-o OUT IN",
                 "width and depth of the table\n12 34\n", 1, "(13 such characters)\n", ""},
+        CliCase{"NoteAfterAColonIsNoIhex", "-o OUT IN", ": see the table below\n12\n", 1,
+                "(9 such characters)\n", ""},
         CliCase{"FillOfAReadmemGap", "--from=readmem -w 8 --fill 0x5 -t mem -o OUT", "@2 12\n", 0,
                 "2 words from @0 filled with 0x5", "05\n05\n12\n"},
         // A script that closed standard input: the input file opens as descriptor 0.
