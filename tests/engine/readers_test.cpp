@@ -448,11 +448,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MifValueWiderThanWidthRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0: 1ff;\nEND;", ConvertOutcome::Malformed, "",
                    "3:4: error: the value '1ff' is wider than WIDTH = 8\n"},
-        // Leading zeros up to the longest word kept: the value is what counts.
-        ReaderCase{"MifLongestValueWithLeadingZeros", InputFormat::Mif, Hex, 0,
-                   "WIDTH=8;DEPTH=2;\nCONTENT BEGIN\n0 : 1 " + std::string(1022, '0') +
-                       "12;\nEND;",
-                   Written, "01\n12\n", ""},
+        // Leading zeros up to the longest word kept, a negative one's sign among its
+        // characters: the value is what counts.
+        ReaderCase{"MifLongestValuesWithLeadingZeros", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=3;DATA_RADIX=DEC;\nCONTENT BEGIN\n0 : 100 " +
+                       std::string(1022, '0') + "12 -" + std::string(1021, '0') + "12;\nEND;",
+                   Written, "64\n0c\nf4\n", ""},
         ReaderCase{"MifAddressPastTheDepthRefused", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n[2..4]: 1;\nEND;", ConvertOutcome::Malformed,
                    "", "3:5: error: address '4' is past the last of DEPTH = 4\n"},
