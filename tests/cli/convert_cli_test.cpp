@@ -702,6 +702,11 @@ TEST(ConvertCliShell, DescriptorsAndInputAsTheShellGaveThem) {
     ASSERT_EQ(Shell(dir, "printf '56' | " + convert + " -o /dev/fd/3 3>>build.log"), 0);
     EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t1\t:\t34;"), std::string::npos);
     EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t0\t:\t56;"), std::string::npos);
+    // Descriptor 0 too, where a script opened its log in standard input's place.
+    test::WriteBytes(dir / "in.txt", "78");
+    ASSERT_EQ(Shell(dir, convert + " -o /dev/fd/0 in.txt 0>>build.log"), 0);
+    EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t0\t:\t56;"), std::string::npos);
+    EXPECT_NE(test::ReadBytes(dir / "build.log").find("\t0\t:\t78;"), std::string::npos);
     EXPECT_EQ(Shell(dir, "printf 12 | " + convert + " -o /dev/fd/9 2>err.txt"), 3);
     EXPECT_EQ(ReadMessages(dir / "err.txt"),
               "tarnwick-convert: cannot write /dev/fd/9: Bad file descriptor\n");
