@@ -7,8 +7,10 @@
 #include "engine/source.h"
 #include "platform/byte_sink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,8 +36,16 @@ public:
                 m_error = platform::IoError{"in.txt", EIO, "in.txt: Input/output error"};
                 return false;
             }
-            const std::string_view piece =
+            // Each piece ends where its buffer does, and the buffer is used again, as a
+            // file's is: a reader that looks past a piece, or back at an earlier one, reads
+            // what the sanitizers see.
+            const std::string_view whole =
                 at < m_bytes.size() ? std::string_view(m_bytes).substr(at, m_piece) : "";
+            if (!m_buffer)
+                m_buffer = std::make_unique<char[]>(m_piece);
+            char* const start = m_buffer.get() + (m_piece - whole.size());
+            std::copy(whole.begin(), whole.end(), start);
+            const std::string_view piece(start, whole.size());
             ++handed;
             const bool last = at + m_piece >= m_bytes.size();
             if (!use(piece, last && piece.empty()) || piece.empty())
@@ -48,6 +58,7 @@ public:
 private:
     std::string m_bytes;
     std::size_t m_piece;
+    std::unique_ptr<char[]> m_buffer;
     int m_readings = 0;
     int m_failReading = 0;
     std::size_t m_failAfter = 0;
