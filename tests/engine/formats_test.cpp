@@ -76,5 +76,39 @@ TEST(FormatTable, ManPageAndCompletionNameTheTablesFormats) {
     }
 }
 
+// The head of a file a reader refused, and the reader it plainly belongs to: as tools write
+// them, and notes that only look like them. Every reader but the one given is asked.
+TEST(FormatTable, AHeadNamesTheFormatItPlainlyHas) {
+    struct HeadCase {
+        std::string_view name;
+        std::string head;
+        std::string_view likely; // empty: none
+    };
+    const HeadCase cases[] = {
+        {"SrecStartingWithItsHeaderRecord", "S00600004844521B\nS1050000123499\n", "srec"},
+        {"CoeKeywordsInCapitals", "MEMORY_INITIALIZATION_RADIX=16;\n", "coe"},
+        {"MifKeywordsInMixedCase", "Width=8;\nDepth=2;\nContent Begin\n", "mif"},
+        {"ElfMagic",
+         std::string("\x7f"
+                     "ELF\x01\x01\x01\0",
+                     8),
+         "elf"},
+        {"ReadmemAddressOnALaterIndentedLine", "\n\n  @10 12\n", "readmem"},
+        {"ReadmemCommentFirst", "// memory dump\n12\n", "readmem"},
+        {"ValuesAfterABlockComment", "/* 0x12 */ 0x12, 0x34,\n", "values"},
+        {"DigitsWithCommasOnly", "12, 34, zz\n", ""},
+        {"ColonAndNineDigits", ":123456789\n", ""},
+        {"SAndEightDigits", "S12345678\n", ""},
+        {"SAndADigitWithNoRecord", "S1 is the first table\n", ""},
+    };
+    for (const HeadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const InputFormatRow* likely = LikelyInputFormat(c.head, InputFormat::Digits);
+        EXPECT_EQ(likely ? likely->name : std::string_view(), c.likely);
+    }
+    // The format given is never the hint.
+    EXPECT_EQ(LikelyInputFormat("S9030000FC", InputFormat::Srec), nullptr);
+}
+
 } // namespace
 } // namespace tarnwick
