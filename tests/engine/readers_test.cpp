@@ -685,11 +685,14 @@ const std::string kElfHeaderOnly = std::string("\x7f"
                                                7) +
                                    std::string(45, '\0');
 
-// kElfHeaderOnly with the given bytes set: offsets as the 32-bit ELF header has them.
+// kElfHeaderOnly with the given bytes set: offsets as the 32-bit ELF header has them, or
+// beyond it, which lengthens it (a 64-bit header's last byte is 63).
 std::string ElfHeaderWith(std::initializer_list<std::pair<std::size_t, char>> bytes) {
     std::string header = kElfHeaderOnly;
-    for (const auto& [at, value] : bytes)
+    for (const auto& [at, value] : bytes) {
+        header.resize(std::max(header.size(), at + 1));
         header[at] = value;
+    }
     return header;
 }
 
@@ -701,6 +704,18 @@ std::string ElfSection32(char type, char flags, int offset, char size) {
     header[16] = static_cast<char>(offset & 0xFF);
     header[17] = static_cast<char>(offset >> 8);
     header[20] = size;
+    return header;
+}
+
+// A 64-bit allocated PROGBITS section header: its address, offset in the file and size.
+std::string ElfSection64(std::uint64_t address, char offset, char size) {
+    std::string header(64, '\0');
+    header[4] = 1;
+    header[8] = 2;
+    for (int i = 0; i < 8; ++i)
+        header[16 + i] = static_cast<char>(address >> (8 * i));
+    header[24] = offset;
+    header[32] = size;
     return header;
 }
 
@@ -851,6 +866,12 @@ INSTANTIATE_TEST_SUITE_P(
                   ElfHeaderWith({{32, 52}, {46, 40}, {48, 1}}) + ElfSection32(1, 2, 0x100, 4),
                   std::nullopt, std::nullopt, Malformed, "",
                   "error: section 0's 4 bytes at 0x100 run past the file's end\n"},
+        // A 64-bit address whose section would wrap past the last one.
+        ImageCase{"Elf64SectionPastTheLastAddress", InputFormat::Elf, 8,
+                  ElfHeaderWith({{4, 2}, {40, 64}, {58, 64}, {60, 1}, {63, 0}}) +
+                      ElfSection64(0xFFFFFFFFFFFFFFFE, '\x80', 4) + "\x11\x22\x33\x44",
+                  std::nullopt, std::nullopt, Malformed, "",
+                  "error: the data at 0xfffffffffffffffe runs past the last address\n"},
         // 0xFFFF program headers: the count is section 0's, here none.
         ImageCase{"ElfProgramHeaderCountInSectionZero", InputFormat::Elf, 8,
                   ElfHeaderWith({{32, 52}, {42, 32}, {44, '\xFF'}, {45, '\xFF'}, {46, 40}, {48, 2}}) +
