@@ -126,6 +126,7 @@ std::string plural(std::size_t n, const char* one) {
 
 bool IhexSource::load(const GoOn& goOn) {
     std::uint64_t upper = 0; // from the last 02 or 04 record
+    bool segmented = false;  // the last was an 02 record
     std::optional<std::uint64_t> endLine;
     const bool loaded = forEachLine(goOn, [&](std::string_view line, std::uint64_t number) {
         std::size_t lead = 0;
@@ -167,7 +168,10 @@ bool IhexSource::load(const GoOn& goOn) {
         const std::string_view data(reinterpret_cast<const char*>(r.bytes.data()) + 4, length);
         switch (type) {
         case 0x00: {
-            // Data that runs past the end of a 64 KiB segment goes on at its start.
+            // Linear addresses go on past 64 KiB; a segment's offsets wrap at its end, so
+            // its data goes on at its start.
+            if (!segmented)
+                return add(upper + offset, data, r.at(r.markColumn));
             const std::size_t before =
                 static_cast<std::size_t>(std::min<std::uint64_t>(length, 0x10000 - offset));
             return add(upper + offset, data.substr(0, before), r.at(r.markColumn)) &&
@@ -178,9 +182,11 @@ bool IhexSource::load(const GoOn& goOn) {
             return needLength(0, "end");
         case 0x02:
             upper = value << 4;
+            segmented = true;
             return needLength(2, "segment address");
         case 0x04:
             upper = value << 16;
+            segmented = false;
             return needLength(2, "linear address");
         case 0x03:
         case 0x05: // where to start running: no part of the image
