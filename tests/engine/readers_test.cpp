@@ -851,7 +851,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "1:2: error: a linear address record holds 2 data bytes, not 4\n"},
         ImageCase{"SrecRecordTooShort", InputFormat::Srec, 8, "S1050000AABB95\nS102FD\n",
                   std::nullopt, std::nullopt, Malformed, "",
-            "2:1: error: the record is too short: 2 bytes, where an S1 record has at least 4\n"},
+                  "2:1: error: the record is too short: 2 bytes, where an S1 record has at "
+                  "least 4\n"},
         ImageCase{"SrecDataAfterTheEnd", InputFormat::Srec, 8, "S9030000FC\nS1050000AABB95\n",
                   std::nullopt, std::nullopt, Malformed, "",
                   "2:1: error: data after the end record (line 1)\n"},
