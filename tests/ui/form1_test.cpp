@@ -1,6 +1,7 @@
 #include "resources/sample_input.h"
 #include "support/fake_services.h"
 #include "ui/form1.h"
+#include "ui/services/fonts.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -90,6 +91,18 @@ TEST_F(Form1Test, TextIsSetInTheInstalledSongFace) {
             << widget->objectName().toStdString();
         EXPECT_EQ(widget->font().pointSizeF(), points) << widget->objectName().toStdString();
     }
+    // A desktop whose own font is bold, italic, underlined and struck out: the face stays plain.
+    const QFont desktop = QApplication::font();
+    QFont styled = desktop;
+    styled.setBold(true);
+    styled.setItalic(true);
+    styled.setUnderline(true);
+    styled.setStrikeOut(true);
+    QApplication::setFont(styled);
+    const QFont plain = SongFont(9);
+    QApplication::setFont(desktop);
+    EXPECT_EQ(plain.weight(), QFont::Normal);
+    EXPECT_FALSE(plain.italic() || plain.underline() || plain.strikeOut());
 }
 
 TEST_F(Form1Test, EveryControlHasAnAccessibleName) {
