@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -276,6 +277,28 @@ TEST(TextBox, ALongLineIsCutBetweenWholeCharactersAndShortenedSegmentsJoin) {
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box.text(), line);
+}
+
+// A long load stopped part-way: the box shows its earlier text where it was scrolled to,
+// even with the caret out of view.
+TEST(TextBox, AStoppedLoadLeavesTheBoxWhereItWasScrolled) {
+    TextBox box;
+    box.resize(377, 289);
+    box.show();
+    QString lines;
+    for (int i = 0; i < 300; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i);
+    box.setText(lines);
+    box.moveCursor(QTextCursor::Start);
+    box.verticalScrollBar()->setValue(box.verticalScrollBar()->maximum());
+    const int scrolled = box.verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    int steps = 0;
+    EXPECT_FALSE(box.loadText(QString(600'000, u'b'), true,
+                              [&steps](qint64, qint64) { return ++steps < 2; }));
+    EXPECT_EQ(box.text(), lines);
+    EXPECT_EQ(box.textCursor().position(), 0);
+    EXPECT_EQ(box.verticalScrollBar()->value(), scrolled);
 }
 
 } // namespace

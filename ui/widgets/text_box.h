@@ -37,8 +37,8 @@ public:
     /// without NUL, every line end CR LF), which spares two scans of a large file.
     void setText(const QString& text, bool knownPlain = false);
     /// As setText(), in slices for a large text: `progress(done, total)` is called between
-    /// them and may return false to stop, which leaves the box, its caret and its undo
-    /// history as they were. Returns whether the text was replaced.
+    /// them and may return false to stop, which leaves the box, its caret, where it is
+    /// scrolled to and its undo history as they were. Returns whether the text was replaced.
     bool loadText(const QString& text, bool knownPlain,
                   const std::function<bool(qint64 done, qint64 total)>& progress);
     QString text() const;
