@@ -760,9 +760,11 @@ INSTANTIATE_TEST_SUITE_P(
                   ":020000021000ec\r:01000100ab53 \t\r:00000001ff\r", std::nullopt, 0x10000,
                   Written, "00\nab\n", "warning: 1 byte that no record gives filled with "
                   "0x00: 0x00010000..0x00010000\n"},
-        // Past 64 KiB a linear address goes on; a segment's offsets wrap to its start.
+        // Past 64 KiB a linear address goes on, even after a segment one; a segment's
+        // offsets wrap to its start.
         ImageCase{"IhexLinearDataGoesOnPastSixtyFourKiB", InputFormat::Ihex, 8,
-                  ":020000040000FA\n:04FFFE001122334455\n:00000001FF\n", std::nullopt, 0xFFFE,
+                  ":020000021000EC\n:020000040000FA\n:04FFFE001122334455\n:00000001FF\n",
+                  std::nullopt, 0xFFFE,
                   Written, "11\n22\n33\n44\n", ""},
         ImageCase{"IhexSegmentDataWrapsToItsStart", InputFormat::Ihex, 8,
                   ":020000021000EC\n:04FFFE001122334455\n:00000001FF\n", std::nullopt, 0x10000,
