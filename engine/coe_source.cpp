@@ -335,8 +335,7 @@ bool CoeSource::count(Tally& tally, const GoOn& goOn) {
     Parser parser(m_encoding);
     auto onValue = [&](const Parsed& p, std::u16string_view word) {
         if (given > 0 && p.need > given)
-            return "the value '" + Ascii(word) + "' is wider than " + std::to_string(given) +
-                   " bits";
+            return "the value '" + Ascii(word) + "' is wider than " + Bits(given);
         widest = std::max(widest, p.written);
         ++values;
         return std::string();

@@ -1,6 +1,7 @@
 #include "convert.h"
 
 #include "formats.h"
+#include "numbers.h"
 #include "word_order.h"
 #include "word_writer.h"
 
@@ -308,7 +309,7 @@ ConvertResult Convert(DigitSource& source, const ConvertOptions& options,
             d.place = place;
         const unsigned most = TopDigitMost(radix, widthBits);
         d.text = "the word at address " + std::to_string(*word) + " is wider than " +
-                 std::to_string(widthBits) + " bits: its first hex digit may be 0 to " +
+                 numbers::Bits(widthBits) + ": its first hex digit may be 0 to " +
                  std::to_string(most);
         result.diagnostics.push_back(std::move(d));
         return ended(ConvertOutcome::Malformed);

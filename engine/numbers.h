@@ -94,6 +94,10 @@ inline bool IsLetter(char16_t c) {
 inline bool IsDecimal(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
+/// "1 bit", "8 bits": a width as messages give it.
+inline std::string Bits(std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " bit" : " bits");
+}
 inline std::string Ascii(std::u16string_view text) {
     std::string out;
     for (char16_t c : text.substr(0, kShown))

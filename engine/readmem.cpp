@@ -1,5 +1,6 @@
 #include "readmem.h"
 
+#include "numbers.h"
 #include "word_writer.h"
 
 #include <algorithm>
@@ -616,7 +617,7 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         digits = token.length > kKeep ? token.length : std::max<std::uint64_t>(digits, 1);
         if (!tally.anyStray() && (digits > most || topTooLarge(token.text, digits)))
             return malformed(token, "the word " + shown(token) + " is wider than " +
-                                        std::to_string(shownWidth) + " bits");
+                                        numbers::Bits(shownWidth));
         // A word with a stray refuses the input anyway; its width must not refuse it first.
         widest = std::max(widest, std::min(digits, most));
         ++walk.next;

@@ -82,8 +82,7 @@ Parsed parse(std::u16string_view text) {
             if (size == 0 || p.value.bitLength() > size || size > kMaxWidthBits) {
                 p.kind = Parsed::Bad;
                 p.errorAt = at;
-                p.error = "'" + Ascii(text) + "' does not fit its size of " + std::to_string(size) +
-                          " bits";
+                p.error = "'" + Ascii(text) + "' does not fit its size of " + Bits(size);
                 return p;
             }
             p.written = size;
@@ -520,7 +519,7 @@ bool ValuesSource::count(Tally& tally, const GoOn& goOn) {
                 error = errorAt(columnOf(token.at, token.text, p.errorAt), p.error);
             else if (given > 0 && p.need > given)
                 error = errorAt(token.at, "the value '" + Ascii(token.text) + "' is wider than " +
-                                              std::to_string(given) + " bits");
+                                              Bits(given));
         }
         for (std::size_t s = 0; s < 3; ++s) {
             if (!in[s])
