@@ -355,6 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "invalid fill 'ff': use a value such as 0xff or 0", ""},
         CliCase{"BytesReadAtAnotherInputWidth", "--binary-input --input-width=16 -o OUT", "\x11",
                 2, "--from=binary (--binary-input) reads bytes: its input width is 8", ""},
+        CliCase{"BytesReadAtTheirOwnInputWidth", "-q --binary-input --input-width=8 -o -", "\x11",
+                0, "", "\t0\t:\t11;\r\n"},
         CliCase{"BytesReadInBinaryRadix", "--from=ihex -r bin -o OUT", ":00000001FF\n", 2,
                 "--from=ihex needs the hex radix", ""},
         CliCase{"ReadmemInputWidthIsTheMemorysWidth", "-q --from=readmem --input-width=16 -o -",
