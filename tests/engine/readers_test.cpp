@@ -133,7 +133,9 @@ class ReaderTest : public testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
     const ReaderCase& c = GetParam();
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, c.input.size()})
+    // 66: a block read fast, then a few bytes the slow way, in each piece.
+    for (const std::size_t piece :
+         {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{66}, c.input.size()})
         for (const bool onePass : {false, true}) {
             SCOPED_TRACE("pieces of " + std::to_string(piece) + (onePass ? ", one pass" : ""));
             test::StringReader reader(c.input, std::max<std::size_t>(piece, 1));
