@@ -232,9 +232,11 @@ TEST(Firmware, EveryRouteFromARiscVProgramGivesTheWordsTheToolsGive) {
     if (!Installed("riscv64-unknown-elf-gcc"))
         GTEST_SKIP() << "riscv64-unknown-elf-gcc is missing (Debian: gcc-riscv64-unknown-elf)";
     const test::TempDir dir;
+    // `seen` is .bss: it takes room in memory but none in the file, so no word of it.
     test::WriteBytes(dir / "prog.c", R"(volatile int counter = 5;
 const char message[] = "hello";
-int main(void) { for (int i = 0; i < 5; ++i) counter += message[i]; return counter; }
+volatile int seen[8];
+int main(void) { for (int i = 0; i < 5; ++i) seen[i] = counter += message[i]; return counter; }
 void _start(void) { main(); for (;;) {} }
 )");
     const std::string objcopy = "riscv64-unknown-elf-objcopy prog.elf ";
@@ -264,7 +266,7 @@ void _start(void) { main(); for (;;) {} }
               0);
     const std::string expected = MemWords(test::ReadBytes(dir / "s.mem"));
     ASSERT_GT(expected.size(), 9u * 16);
-    EXPECT_EQ(expected.substr(0, 9), "800017b7\n"); // lui a5,0x80001: the first instruction
+    EXPECT_EQ(expected.substr(0, 5), "80001"); // lui of 0x80001: the first instruction
     for (const auto& [name, from] : routes) {
         SCOPED_TRACE(name);
         const std::string out = std::string(name) + ".";
@@ -286,12 +288,14 @@ void _start(void) { main(); for (;;) {} }
                 vector += static_cast<char>(std::tolower(static_cast<unsigned char>(coe[at])));
         EXPECT_EQ(vector, expected);
     }
-    test::WriteBytes(dir / "tb.v", R"(module tb;
-  reg [31:0] m [0:1041];
+    const auto depth = std::count(expected.begin(), expected.end(), '\n');
+    test::WriteBytes(dir / "tb.v", "`define DEPTH " + std::to_string(depth) + R"(
+module tb;
+  reg [31:0] m [0:`DEPTH-1];
   integer i;
   initial begin
     $readmemh("elf.mem", m);
-    for (i = 0; i < 1042; i = i + 1) $display("%h", m[i]);
+    for (i = 0; i < `DEPTH; i = i + 1) $display("%h", m[i]);
   end
 endmodule
 )");
