@@ -440,6 +440,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "1:3: error: '4x'h1' is not a Verilog number: its size is no number\n"),
         Refused("ValuesVerilogWithoutItsBase", InputFormat::Values, 8, "{8'q1}",
                 "1:4: error: '8'q1' is not a Verilog number: give h, d, o or b after '\n"),
+        Refused("ValuesVerilogEndingAtItsQuote", InputFormat::Values, 8, "{1, 8'}",
+                "1:6: error: '8'' is not a Verilog number: give h, d, o or b after '\n"),
         Refused("ValuesVerilogBeyondItsSize", InputFormat::Values, 8, "{4'h1f}",
                 "1:2: error: '4'h1f' does not fit its size of 4 bits\n"),
         Refused("ValuesVerilogSizeBeyondTheWidest", InputFormat::Values, 8, "{300'h1}",
