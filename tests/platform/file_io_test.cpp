@@ -363,6 +363,22 @@ TEST(AtomicFileWriter, RetriesAnInterruptedWriteAndSyncsFileThenFolder) {
     EXPECT_EQ(g_syncedFolder, (std::vector<bool>{false, true}));
 }
 
+// A program started with standard input closed: the file being written is descriptor 0.
+TEST(AtomicFileWriter, WritesAsDescriptorZero) {
+    test::TempDir dir;
+    const int saved = ::dup(0);
+    ASSERT_GE(saved, 0);
+    ::close(0);
+    AtomicFileWriter writer(dir / "out.mif");
+    const bool opened = writer.open();
+    writer.write("all of it");
+    const bool committed = writer.commit();
+    ::dup2(saved, 0);
+    ::close(saved);
+    EXPECT_TRUE(opened && committed) << writer.error().code;
+    EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "all of it");
+}
+
 TEST(AtomicFileWriter, MissingFolderIsCreatedOnlyWhenAsked) {
     test::TempDir dir;
     AtomicFileWriter strict(dir / "nodir" / "x.mif");
