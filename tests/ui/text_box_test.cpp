@@ -172,6 +172,8 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
         return qsizetype{box.document()->firstBlock().length()} - 1;
     }();
     ASSERT_LT(end, line.size());
+    box.setText(line + QStringLiteral("\r\n12"));
+    EXPECT_LE(longestBlock(), 8192) << "a long line before a short last one";
     struct Case {
         const char* name;
         bool atNextSegment;
