@@ -279,6 +279,22 @@ TEST(TextBox, ALongLineIsCutBetweenWholeCharactersAndShortenedSegmentsJoin) {
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box.text(), line);
+
+    // Three segments, the outer two shrunk: the middle one shrinking joins all three.
+    box.setText(QString(13000, u'a'));
+    ASSERT_EQ(box.document()->blockCount(), 3);
+    auto lengthOf = [&box](int n) {
+        return qsizetype{box.document()->findBlockByNumber(n).length()} - 1;
+    };
+    box.selectStored(10, lengthOf(0) - 1010);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    box.selectStored(lengthOf(0) + lengthOf(1) + 10, lengthOf(2) - 1010);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    ASSERT_EQ(box.document()->blockCount(), 3);
+    box.selectStored(lengthOf(0) + 10, lengthOf(1) - 1010);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(box.document()->blockCount(), 1);
+    EXPECT_EQ(box.text(), QString(3030, u'a'));
 }
 
 // A long load stopped part-way: the box shows its earlier text where it was scrolled to,
