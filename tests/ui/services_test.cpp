@@ -27,14 +27,17 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
     InstallChineseQtTranslations(*QCoreApplication::instance());
     QMessageBox* seen = nullptr;
     QString label;
+    Qt::TextFormat format = Qt::AutoText;
     QStringList buttons;
     QTimer::singleShot(0, [&] {
         seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!seen)
             return;
         for (QLabel* l : seen->findChildren<QLabel*>())
-            if (l->objectName() == QStringLiteral("qt_msgbox_label"))
+            if (l->objectName() == QStringLiteral("qt_msgbox_label")) {
                 label = l->text();
+                format = l->textFormat(); // a file's name may hold '<'
+            }
         for (QAbstractButton* b : seen->findChildren<QAbstractButton*>())
             buttons << b->text();
         EXPECT_EQ(seen->windowTitle(), QStringLiteral("Tarnwick"));
@@ -49,6 +52,7 @@ TEST(QtMessageBox, ShowsCaptionTextAndOneOkButtonAsTheUserSeesThem) {
     EXPECT_EQ(label, QStringLiteral("    非法操作，不能操作空字符串！\n"
                                     "请选择文件或者输入需要转换的数据！\n"
                                     "               谢谢！"));
+    EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(buttons, QStringList{QStringLiteral("确定")});
 }
 
