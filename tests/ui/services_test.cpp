@@ -5,12 +5,16 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -80,6 +84,31 @@ TEST(QtMessageBox, OkStaysPlainWhereTheStyleGivesButtonsIcons) {
     QApplication::setStyle(before);
     ASSERT_TRUE(plain.has_value()) << "no modal message box appeared";
     EXPECT_TRUE(*plain);
+}
+
+// The real open dialog: the next one opens in the folder of the file chosen last.
+TEST(QtOpenFileBackend, OpensWhereTheLastFileWasChosen) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("font.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    QtOpenFileBackend backend;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    EXPECT_EQ(backend.getOpenFileName(nullptr, QStringLiteral("打开"), {}), file);
+    QString opened;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            opened = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    EXPECT_EQ(backend.getOpenFileName(nullptr, QStringLiteral("打开"), {}), QString());
+    EXPECT_EQ(opened, QDir(dir.path()).absolutePath());
 }
 
 // The real dialog, as a long load shows it: it comes up by itself, and its button stops the
