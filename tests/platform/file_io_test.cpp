@@ -363,8 +363,8 @@ TEST(AtomicFileWriter, RetriesAnInterruptedWriteAndSyncsFileThenFolder) {
     EXPECT_EQ(g_syncedFolder, (std::vector<bool>{false, true}));
 }
 
-// A program started with standard input closed: the file being written is descriptor 0.
-TEST(AtomicFileWriter, WritesAsDescriptorZero) {
+// A program started with standard input closed: the file written, then read, is descriptor 0.
+TEST(AtomicFileWriter, WritesAndReadsAsDescriptorZero) {
     test::TempDir dir;
     const int saved = ::dup(0);
     ASSERT_GE(saved, 0);
@@ -373,10 +373,13 @@ TEST(AtomicFileWriter, WritesAsDescriptorZero) {
     const bool opened = writer.open();
     writer.write("all of it");
     const bool committed = writer.commit();
+    const ReadResult read = ReadWholeFile(dir / "out.mif", 100); // the window's loader
     ::dup2(saved, 0);
     ::close(saved);
     EXPECT_TRUE(opened && committed) << writer.error().code;
     EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "all of it");
+    EXPECT_EQ(read.status, ReadResult::Status::Ok) << read.error.code;
+    EXPECT_EQ(read.bytes, "all of it");
 }
 
 TEST(AtomicFileWriter, MissingFolderIsCreatedOnlyWhenAsked) {
