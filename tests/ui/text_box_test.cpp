@@ -295,11 +295,17 @@ TEST(TextBox, ALongLineIsCutBetweenWholeCharactersAndShortenedSegmentsJoin) {
     QTest::keyClick(&box, Qt::Key_Delete);
     EXPECT_EQ(box.document()->blockCount(), 1);
     EXPECT_EQ(box.text(), QString(3030, u'a'));
+
+    // A C array with no blank is cut after its commas, so no value shows split in two.
+    box.setText(QStringLiteral("0x12,").repeated(2000));
+    ASSERT_GT(box.document()->blockCount(), 1);
+    for (QTextBlock b = box.document()->firstBlock(); b.next().isValid(); b = b.next())
+        EXPECT_TRUE(b.text().endsWith(u',')) << b.blockNumber();
 }
 
 // A long load stopped part-way: the box shows its earlier text where it was scrolled to,
 // even with the caret out of view.
-TEST(TextBox, AStoppedLoadLeavesTheBoxWhereItWasScrolled) {
+TEST(TextBox, AStoppedLoadLeavesTheBoxWhereItWasAndAFinishedOneTakesUndo) {
     TextBox box;
     box.resize(377, 289);
     box.show();
@@ -317,6 +323,13 @@ TEST(TextBox, AStoppedLoadLeavesTheBoxWhereItWasScrolled) {
     EXPECT_EQ(box.text(), lines);
     EXPECT_EQ(box.textCursor().position(), 0);
     EXPECT_EQ(box.verticalScrollBar()->value(), scrolled);
+
+    // A load that runs to its end is edited as typed text: typing after it can be undone.
+    ASSERT_TRUE(box.loadText(QString(600'000, u'b'), true, [](qint64, qint64) { return true; }));
+    box.moveCursor(QTextCursor::End);
+    Type(&box, QStringLiteral("x"));
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box.text(), QString(600'000, u'b'));
 }
 
 } // namespace
