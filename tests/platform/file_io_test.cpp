@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include <csignal>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::platform {
@@ -152,6 +154,40 @@ TEST(AtomicFileWriter, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
         EXPECT_EQ(st.st_gid, 4321u);
     }
     EXPECT_EQ(dir.entryCount(), 2u);
+}
+
+// Set, the next fchmod fails with it, as on a share that keeps no modes. Defined here, it
+// stands for the C library's in this program.
+int g_fchmodFails = 0;
+
+} // namespace
+} // namespace tarnwick::platform
+
+extern "C" int fchmod(int fd, mode_t mode) {
+    if (const int code = std::exchange(tarnwick::platform::g_fchmodFails, 0)) {
+        errno = code;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
+}
+
+namespace tarnwick::platform {
+namespace {
+
+// A mode that cannot be kept fails the open with the system's reason, the earlier file kept.
+TEST(AtomicFileWriter, AModeThatCannotBeKeptFailsTheOpenAndSaysWhy) {
+    test::TempDir dir;
+    test::WriteBytes(dir / "out.mif", "earlier");
+    AtomicFileWriter writer(dir / "out.mif");
+    g_fchmodFails = EPERM;
+    const bool opened = writer.open();
+    g_fchmodFails = 0;
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(writer.error().code, EPERM);
+    writer.write("new");
+    EXPECT_FALSE(writer.commit());
+    EXPECT_EQ(test::ReadBytes(dir / "out.mif"), "earlier");
+    EXPECT_EQ(dir.entryCount(), 1u);
 }
 
 // Failing system calls, as a full disk or a network file system reports them.
