@@ -196,6 +196,13 @@ INSTANTIATE_TEST_SUITE_P(
                    Repeat("0x12, ", 22) + Repeat("0012, ", 22) + Repeat("0x12, ", 22), Written,
                    Repeat("12\n", 22) + Repeat("00\n12\n", 22) + Repeat("12\n", 22),
                    "warning: joined 66 of 2-4 into 2\n"},
+        // A long value ended in the next block, then a short one in the slow tail: each is
+        // counted from its own first digit.
+        ReaderCase{"DigitsLongValuesAcrossBlocksThenAShortOne", InputFormat::Digits, Hex, 8,
+                   Repeat("12 ", 4) + "  " + Repeat("ab", 35) + " " + Repeat("cd", 18) +
+                       "       12\n",
+                   Written, Repeat("12\n", 4) + Repeat("ab\n", 35) + Repeat("cd\n", 18) + "12\n",
+                   "warning: joined 7 of 2-70 into 2\n"},
         ReaderCase{"DigitsBytesJoinedIntoWiderWordsAreSaid", InputFormat::Digits, Hex, 16,
                    Repeat("00 11 22 33 ", 20), Written, Repeat("0011\n2233\n", 20),
                    "warning: joined 80 of 2-2 into 4\n"},
