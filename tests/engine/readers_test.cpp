@@ -468,6 +468,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "9:6: warning: address 4 is given another value than at 7:3: the later wins\n"
                    "warning: addresses 3, 8 and 10 to 11 are given no value: they hold 0 (4 words "
                    "in all)\n"},
+        ReaderCase{"MifPlainEntryGivenTwiceNamesTheFirst", InputFormat::Mif, Hex, 0,
+                   kMifHead + "0 : 12;\n1 : 34;\n0 : 56;\nEND;", Written, "56\n34\n",
+                   "5:5: warning: address 0 is given another value than at 3:5: the later wins\n"},
         ReaderCase{"MifOneAddressGivenNoValue", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=2;CONTENT BEGIN 0:12;END;", Written, "12\n00\n",
                    "warning: address 1 is given no value: it holds 0 (1 word in all)\n"},
