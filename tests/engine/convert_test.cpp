@@ -288,6 +288,8 @@ TEST(ConvertFailures, AFailureInEitherPassCommitsNothing) {
     const std::pair<InputFormat, std::string> inputs[] = {
         {InputFormat::Digits, lines(60000, [](int) { return "0x12, 0x34,\n"; })},
         {InputFormat::Readmem, lines(60000, [](int) { return "12 34\n"; })},
+        // An address going back: the words given twice are found by reading once more.
+        {InputFormat::Readmem, "@1 " + lines(60000, [](int) { return "12 34\n"; }) + "@0 56\n"},
         {InputFormat::Values, lines(60000, [](int) { return "0x12, 0x34,\n"; })},
         {InputFormat::Mif, "WIDTH=8;\nDEPTH=60000;\nADDRESS_RADIX=DEC;\nCONTENT BEGIN\n" +
                                lines(60000, [](int i) { return std::to_string(i) + " : 12;\n"; }) +
