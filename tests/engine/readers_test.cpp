@@ -377,6 +377,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "1,\r \n2\n/ 3", ConvertOutcome::Malformed, "",
                    "4:1: error: '/' is no part of a value: values are numbers between commas or "
                    "blanks\n"},
+        ReaderCase{"ValuesCrThenABraceThenAnLfEndTwoLines", InputFormat::Values, Hex, 8,
+                   "\r{\n2,\n/ 3}", ConvertOutcome::Malformed, "",
+                   "4:1: error: '/' is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
         // Values that go the long way (a suffix), more digits than its buffer holds at once.
         ReaderCase{"ValuesBeyondOneBufferOfTheLongWay", InputFormat::Values, Hex, 256,
                    Repeated("1u, ", 1100), Written, Repeated(std::string(63, '0') + "1\n", 1100),
