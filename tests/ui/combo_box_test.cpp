@@ -18,6 +18,11 @@ TEST(ComboBox, TypingClearsTheSelectionUntilAnEntryIsChosen) {
     EXPECT_EQ(combo.listIndex(), -1);
     QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
     EXPECT_EQ(combo.count(), 2) << "Enter never adds an entry";
+    // An entry's very text typed, then Enter, chooses nothing either.
+    combo.lineEdit()->clear();
+    QTest::keyClicks(combo.lineEdit(), QStringLiteral("4   Bits Data"));
+    QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(combo.listIndex(), -1);
     QTest::keyClick(&combo, Qt::Key_Up); // choosing from the list again
     EXPECT_EQ(combo.listIndex(), 0);
 }
