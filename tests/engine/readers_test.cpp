@@ -129,6 +129,20 @@ ReaderCase Refused(const char* name, InputFormat from, int widthBits, std::strin
 const std::string kMifHead = "WIDTH=8;DEPTH=2;\nCONTENT BEGIN\n";
 const std::string kCoeHead = "memory_initialization_radix=16;\n";
 
+// Converts with a progress that checks what a progress bar relies on: a reader that cannot
+// know its work beforehand says 0, and no other total is ever passed.
+ConvertResult ConvertWatched(DigitSource& source, const ConvertOptions& options,
+                             test::StringTarget& target) {
+    std::uint64_t beyond = 0;
+    const ConvertResult result = Convert(source, options, target, test::FixedClock(),
+                                         [&beyond](std::uint64_t done, std::uint64_t total) {
+                                             beyond += total > 0 && done > total;
+                                             return true;
+                                         });
+    EXPECT_EQ(beyond, 0u) << "progress went past its total";
+    return result;
+}
+
 class ReaderTest : public testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
@@ -151,7 +165,7 @@ TEST_P(ReaderTest, GivesTheWordsAndSaysWhereInAnyPieces) {
             options.warningsRefused = c.strict;
             options.onePass = onePass;
             test::StringTarget target;
-            const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+            const ConvertResult result = ConvertWatched(*source, options, target);
             EXPECT_EQ(result.outcome, c.outcome);
             EXPECT_EQ(Said(result), c.said);
             EXPECT_EQ(target.committed(), c.outcome == Written);
@@ -714,7 +728,7 @@ TEST_P(ImageTest, GivesTheWordsAndSaysWhereInAnyPieces) {
                 c.from == InputFormat::Binary ? std::optional<std::int32_t>(4) : std::nullopt;
             options.onePass = onePass;
             test::StringTarget target;
-            const ConvertResult result = Convert(*source, options, target, test::FixedClock());
+            const ConvertResult result = ConvertWatched(*source, options, target);
             EXPECT_EQ(result.outcome, c.outcome);
             EXPECT_EQ(Said(result), c.said);
             EXPECT_EQ(target.committed(), c.outcome == Written);
