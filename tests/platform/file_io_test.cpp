@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/read_file.h"
 #include "platform/signal_cleanup.h"
+#include "platform/system_file.h"
 #include "support/test_support.h"
 
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -546,6 +548,32 @@ TEST(AtomicFileWriter, TemporaryFileStandsBesideTheTargetNotInTmp) {
         std::filesystem::remove(folder / "out.mif");
     }
     std::filesystem::remove_all(folder);
+}
+
+// The spool that keeps a pipe's bytes is one file with no name: once closed, no descriptor
+// and no entry in the temporary folder are left.
+TEST(Spool, IsOneUnnamedFileAndLeavesNothing) {
+    test::TempDir dir;
+    const char* const given = std::getenv("TMPDIR");
+    const std::optional<std::string> saved =
+        given ? std::optional<std::string>(given) : std::nullopt;
+    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = descriptors();
+    int error = 0;
+    errno = EINVAL; // left by an earlier call: only a failed call's errno says anything
+    const int fd = system::OpenSpool(error);
+    if (saved)
+        ::setenv("TMPDIR", saved->c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    ASSERT_GE(fd, 0) << error;
+    EXPECT_EQ(dir.entryCount(), 0u);
+    system::CloseFile(fd);
+    EXPECT_EQ(descriptors(), before);
 }
 
 TEST(ReadWholeFile, FifoIsRefusedAtOnce) {
