@@ -205,6 +205,17 @@ TEST(TextBox, ALongLineEditsAsOneLineAndIsNeverLaidOutWhole) {
         EXPECT_EQ(box.text(), line) << c.name << ", undone";
     }
 
+    // Selecting with Shift+Right at a segment's end takes the next stored character.
+    box.setText(line);
+    {
+        QTextCursor cursor = box.textCursor();
+        cursor.setPosition(static_cast<int>(end));
+        box.setTextCursor(cursor);
+    }
+    QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_X);
+    EXPECT_EQ(box.text(), QString(line).replace(end, 1, u'x')) << "shift+right at the end";
+
     // Copy across a segment's end, paste a long line into the middle, select by stored index.
     box.setText(line);
     box.selectStored(end - 2, 4);
