@@ -103,17 +103,25 @@ TEST(TextBox, TypingBesideMarksAndUndoRedoKeepTheRule) {
 
 // An input method's commit that holds a character kept as a glyph is stored as typed, and
 // still ends the composition it was showing.
-TEST(TextBox, InputMethodCommitWithAGlyphEndsThePreedit) {
-    TextBox box;
-    box.show();
-    QInputMethodEvent compose(QStringLiteral("zi"), {});
-    QApplication::sendEvent(&box, &compose);
-    ASSERT_EQ(box.textCursor().block().layout()->preeditAreaText(), QStringLiteral("zi"));
-    QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("\u5B57\uFFFC"));
-    QApplication::sendEvent(&box, &commit);
-    EXPECT_EQ(box.textCursor().block().layout()->preeditAreaText(), QString());
-    EXPECT_EQ(Shown(box.text()), Shown(QStringLiteral("\u5B57\uFFFC")));
+TEST(TextBox, InputMethodCommitEndsThePreeditAndReplacesWhatItNames) {
+    // Input methods that correct a character commit with a replacement range.
+    for (const QString& committed :
+         {QStringLiteral("\u5B57\uFFFC"), QStringLiteral("\u5B57\u240A")}) {
+        SCOPED_TRACE(Shown(committed).toStdString());
+        TextBox box;
+        box.show();
+        box.setText(QStringLiteral("ab"));
+        box.moveCursor(QTextCursor::End);
+        QInputMethodEvent compose(QStringLiteral("zi"), {});
+        QApplication::sendEvent(&box, &compose);
+        ASSERT_EQ(box.textCursor().block().layout()->preeditAreaText(), QStringLiteral("zi"));
+        QInputMethodEvent commit;
+        commit.setCommitString(committed, -1, 1);
+        QApplication::sendEvent(&box, &commit);
+        EXPECT_EQ(box.textCursor().block().layout()->preeditAreaText(), QString());
+        // A glyph the input method sends is a character of its own, as when typed.
+        EXPECT_EQ(Shown(box.text()).toStdString(), Shown(u'a' + committed).toStdString());
+    }
 }
 
 TEST(TextBox, LiteralGlyphsInTheTextStayLiteral) {

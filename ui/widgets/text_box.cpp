@@ -579,7 +579,10 @@ void TextBox::inputMethodEvent(QInputMethodEvent* event) {
             tidySegments(textCursor().block());
         return;
     }
+    // The base class ends the preedit and removes what the commit replaces; the glyphs go in
+    // as typed.
     QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
+    withoutCommit.setCommitString(QString(), event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&withoutCommit);
     insertTyped(event->commitString());
 }
