@@ -205,6 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "warning: joined 62 of 1-2 into 2\n"},
         ReaderCase{"DigitsTwoShortValuesAreSaid", InputFormat::Digits, Hex, 8, "0x1, 0x2",
                    Written, "12\n", "warning: joined 2 of 1-1 into 2\n"},
+        ReaderCase{"DigitsOneLongValueIsShortNotJoined", InputFormat::Digits, Hex, 8, "0x123",
+                   Written, "12\n03\n", "warning: short 1/2\n"},
         // Blocks whose values end where the last block's did, but with another count of digits.
         ReaderCase{"DigitsSameLengthOtherDigitCountsAreSaid", InputFormat::Digits, Hex, 8,
                    Repeat("0x12, ", 22) + Repeat("0012, ", 22) + Repeat("0x12, ", 22), Written,
@@ -342,6 +344,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "{7, 010, 011}", Written, "07\n0a\n0b\n",
                    "1:5: warning: '010' is read as a decimal number, as is every number here with "
                    "a leading 0; C would read it as octal\n"},
+        // Each as wide as a word in hex digits: still decimal, never the digits as they stand.
+        ReaderCase{"ValuesEveryNumberWithLeadingZerosIsDecimal", InputFormat::Values, Hex, 8,
+                   "{0010, 0011}", Written, "0a\n0b\n",
+                   "1:2: warning: '0010' is read as a decimal number, as is every number here "
+                   "with a leading 0; C would read it as octal\n"},
         ReaderCase{"ValuesWiderThanTheWidthRefusedAtItsPlace", InputFormat::Values, Hex, 8,
                    "{ 0x12,\r\n  0x123 }", ConvertOutcome::Malformed, "",
                    "2:3: error: the value '0x123' is wider than 8 bits\n"},
