@@ -5,10 +5,13 @@
 
 #include <cstdlib>
 #ifndef _WIN32
+#include <dlfcn.h>
+#include <iconv.h>
 #include <locale.h>
 #endif
 #include <regex>
 #include <string>
+#include <utility>
 
 namespace tarnwick::platform {
 namespace {
@@ -21,6 +24,38 @@ std::string Narrow(const std::u16string& text) {
 }
 
 #ifndef _WIN32
+// Set, the next iconv_open fails, as where the C library lacks the locale's converter.
+// Defined here, it stands for the C library's in this program.
+bool g_iconvOpenFails = false;
+} // namespace
+} // namespace tarnwick::platform
+
+extern "C" iconv_t iconv_open(const char* to, const char* from) {
+    if (std::exchange(tarnwick::platform::g_iconvOpenFails, false)) {
+        errno = EINVAL;
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    using Open = iconv_t (*)(const char*, const char*);
+    static const auto real = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "iconv_open"));
+    return real(to, from);
+}
+
+namespace tarnwick::platform {
+namespace {
+
+TEST(LocaleClock, WithoutAConverterTheAsciiOfTheDateStays) {
+    test::SetEnv("TZ", "UTC");
+    test::SetEnv("LC_ALL", "C");
+    test::SetEnv("SOURCE_DATE_EPOCH", "999993599"); // 2001-09-08 23:59:59 UTC
+    g_iconvOpenFails = true;
+    const std::u16string date = LocaleClock().Date();
+    g_iconvOpenFails = false;
+    test::SetEnv("SOURCE_DATE_EPOCH", nullptr);
+    test::SetEnv("LC_ALL", nullptr);
+    test::SetEnv("TZ", nullptr);
+    EXPECT_EQ(Narrow(date), "09/08/01");
+}
+
 TEST(LocaleClock, CLocaleGivesShortDateAndTimeWithSeconds) {
     const char* saved = std::getenv("LC_ALL");
     const std::string keep = saved ? saved : "";
