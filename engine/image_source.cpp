@@ -167,7 +167,8 @@ bool ImageSource::settle() {
             text +=
                 (i > 0 ? ", " : "") + hexAddress(gaps[i].first) + ".." + hexAddress(gaps[i].second);
         if (gaps.size() > kRangesNamed)
-            text += " and " + std::to_string(gaps.size() - kRangesNamed) + " more gaps";
+            text += " and " + std::to_string(gaps.size() - kRangesNamed) +
+                    (gaps.size() - kRangesNamed == 1 ? " more gap" : " more gaps");
         if (!m_options.base && gaps.front().first == 0)
             text += " (--base=" + hexAddress(first.address) + " starts the memory at its data)";
         warn(std::nullopt, std::move(text));

@@ -762,7 +762,8 @@ void MifSource::warnOfGaps() {
             text += " to " + std::to_string(ranges[i].second);
     }
     if (count > ranges.size())
-        text += " and " + std::to_string(count - ranges.size()) + " more ranges";
+        text += " and " + std::to_string(count - ranges.size()) +
+                (count - ranges.size() == 1 ? " more range" : " more ranges");
     char fill[32];
     std::snprintf(fill, sizeof fill, "0x%llx", static_cast<unsigned long long>(m_fill));
     text += std::string(ungiven == 1 ? " is" : " are") +

@@ -500,6 +500,19 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MifPlainEntryGivenTwiceNamesTheFirst", InputFormat::Mif, Hex, 0,
                    kMifHead + "0 : 12;\n1 : 34;\n0 : 56;\nEND;", Written, "56\n34\n",
                    "5:5: warning: address 0 is given another value than at 3:5: the later wins\n"},
+        // Given again after a range, twice over: the range's value is named as the first.
+        ReaderCase{"MifAddressesOfARangeGivenAgain", InputFormat::Mif, Hex, 0,
+                   kMifHead + "[0..1] : 12;\n1 : 34;\n0 : 56;\nEND;", Written, "56\n34\n",
+                   "4:5: warning: address 1 is given another value than at 3:2: the later wins "
+                   "(2 addresses given twice)\n"},
+        ReaderCase{"MifFiveRangesGivenNoValue", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=10;CONTENT BEGIN 1:1;3:3;5:5;7:7;9:9;END;", Written,
+                   "00\n01\n00\n03\n00\n05\n00\n07\n00\n09\n",
+                   "warning: addresses 0, 2, 4, 6 and 1 more range are given no value: they hold 0 "
+                   "(5 words in all)\n"},
+        ReaderCase{"MifBinaryPlainEntriesInHexWords", InputFormat::Mif, Hex, 0,
+                   "WIDTH=5;DEPTH=2;DATA_RADIX=BIN;\nCONTENT BEGIN\n0 : 00001;\n1 : 11010;\nEND;\n",
+                   Written, "01\n1a\n", ""},
         ReaderCase{"MifOneAddressGivenNoValue", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=2;CONTENT BEGIN 0:12;END;", Written, "12\n00\n",
                    "warning: address 1 is given no value: it holds 0 (1 word in all)\n"},
