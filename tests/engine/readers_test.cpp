@@ -367,6 +367,22 @@ INSTANTIATE_TEST_SUITE_P(
                    "blanks\n"},
         ReaderCase{"ValuesLongestValueWithLeadingZeros", InputFormat::Values, Hex, 8,
                    "{1, 0x" + std::string(1020, '0') + "12}", Written, "01\n12\n", ""},
+        // Brackets on a later line than the first, where the fast scan stands: only they count.
+        ReaderCase{"ValuesInBracketsFromTheSecondLine", InputFormat::Values, Hex, 8,
+                   "9\n[1, 2]\n", Written, "01\n02\n", ""},
+        // Twenty decimal digits, past what 64 bits hold, and a mark where two files were joined.
+        ReaderCase{"ValuesTwentyDecimalDigitsAndAJoinedFilesMark", InputFormat::Values, Hex, 72,
+                   "{1, 99999999999999999999,\xEF\xBB\xBF 2}", Written,
+                   "000000000000000001\n056bc75e2d630fffff\n000000000000000002\n", ""},
+        // More words than one flush of the buffer holds.
+        ReaderCase{"ValuesManyMoreThanOneFlush", InputFormat::Values, Hex, 8,
+                   Repeat("1,", 40000) + "2", Written, Repeat("01\n", 40000) + "02\n", ""},
+        Refused("ValuesWiderThan256BitsWithoutAWidthRefused", InputFormat::Values, 0,
+                "{1,\n 0x1" + std::string(64, '0') + "}",
+                "2:2: error: the value '0x1" + std::string(64, '0') + "' is wider than 256 bits\n"),
+        Refused("ValuesLongerThanAnyWordRefused", InputFormat::Values, 8,
+                "{1, 0x" + std::string(1100, '1') + "}",
+                "1:5: error: the value '0x" + std::string(78, '1') + "...' is wider than 256 bits\n"),
         ReaderCase{"ValuesOfTheWidestWordSetTheWidth", InputFormat::Values, Hex, 0,
                    "{0x" + std::string(64, 'f') + ", 1}", Written,
                    std::string(64, 'f') + "\n" + std::string(63, '0') + "1\n", ""},
