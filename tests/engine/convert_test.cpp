@@ -308,6 +308,7 @@ TEST(ConvertFailures, AFailureInEitherPassCommitsNothing) {
     const Failure failures[] = {
         {"first pass reads badly", 1, 0, false, ConvertOutcome::ReadFailed},
         {"second pass reads badly", 2, 0, false, ConvertOutcome::ReadFailed},
+        {"a third reading fails", 3, 0, false, ConvertOutcome::ReadFailed},
         {"the first write fails", 0, 1, false, ConvertOutcome::WriteFailed},
         {"the second write fails", 0, 2, false, ConvertOutcome::WriteFailed},
         {"the commit fails", 0, 0, true, ConvertOutcome::WriteFailed},
