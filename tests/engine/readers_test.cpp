@@ -484,6 +484,13 @@ INSTANTIATE_TEST_SUITE_P(
                 kCoeHead + "memory_initialization_vector=1;\n2",
                 "3:1: error: '2' is not a COE keyword: memory_initialization_radix or "
                 "memory_initialization_vector\n"),
+        Refused("CoeKeyWithoutItsEquals", InputFormat::Coe, 0, "memory_initialization_radix;16;",
+                "1:28: error: ';' does not belong here in a COE file\n"),
+        Refused("CoeSecondRadixValue", InputFormat::Coe, 0, "memory_initialization_radix=16 2;",
+                "1:32: error: '2' does not belong here in a COE file\n"),
+        Refused("CoeValueLongerThanAnyWord", InputFormat::Coe, 8,
+                kCoeHead + "memory_initialization_vector=1," + std::string(1100, '1') + ";",
+                "2:32: error: the value '" + std::string(80, '1') + "...' is wider than 256 bits\n"),
         Refused("CoeValueWiderThanTheWidth", InputFormat::Coe, 8,
                 kCoeHead + "memory_initialization_vector=1ff;",
                 "2:30: error: the value '1ff' is wider than 8 bits\n"),
