@@ -897,9 +897,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Written, Repeated("00\n", 0x10001) + "11\n",
                   "warning: 65537 bytes that no record gives filled with 0x00: "
                   "0x00000000..0x00010000 (--base=0x00010001 starts the memory at its data)\n"},
+        // The second record gives a byte again, alike, and goes on past the first.
         ImageCase{"IhexByteGivenTwiceAlikeIsFine", InputFormat::Ihex, 8,
-                  ":020000001122CB\n:0100010022DC\n:00000001FF\n", std::nullopt,
-                  std::nullopt, Written, "11\n22\n", ""},
+                  ":020000001122CB\n:020001002233A8\n:00000001FF\n", std::nullopt,
+                  std::nullopt, Written, "11\n22\n33\n", ""},
         ImageCase{"IhexByteGivenTwiceDifferently", InputFormat::Ihex, 8,
                   ":020000001122CB\n:0100010033CB\n:00000001FF\n", std::nullopt,
                   std::nullopt, Malformed, "",
