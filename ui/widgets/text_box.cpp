@@ -257,20 +257,18 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, &TextBox::forget);
 }
 
-void TextBox::setText(const QString& text, bool knownPlain) {
+void TextBox::setText(const QString& text) {
     m_softBreaks = longestLine(text) > kMaxSegment;
-    if (m_softBreaks || (!knownPlain && containsGlyph(text))) {
+    if (m_softBreaks || containsGlyph(text)) {
         QTextDocument* doc = document();
         doc->setUndoRedoEnabled(false);
         setPlainText(QString());
         QTextCursor cursor(doc);
         cursor.beginEditBlock();
-        SegmentInserter inserter(text, knownPlain);
+        SegmentInserter inserter(text, false);
         inserter.insertSome(cursor, text.size());
         cursor.endEditBlock();
         doc->setUndoRedoEnabled(true);
-    } else if (knownPlain) {
-        setPlainText(text);
     } else {
         // The common case: one plain insertion, CR LF becoming block breaks.
         QString shown = text;

@@ -33,12 +33,13 @@ class TextBox : public QPlainTextEdit {
 public:
     explicit TextBox(QWidget* parent = nullptr);
 
-    /// Shows `text`. `knownPlain`: the caller knows it holds nothing shown as a glyph (ASCII
-    /// without NUL, every line end CR LF), which spares two scans of a large file.
-    void setText(const QString& text, bool knownPlain = false);
+    /// Shows `text`.
+    void setText(const QString& text);
     /// As setText(), in slices for a large text: `progress(done, total)` is called between
     /// them and may return false to stop, which leaves the box, its caret, where it is
     /// scrolled to and its undo history as they were. Returns whether the text was replaced.
+    /// `knownPlain`: the caller knows it holds nothing shown as a glyph (ASCII without NUL,
+    /// every line end CR LF), which spares two scans of a large file.
     bool loadText(const QString& text, bool knownPlain,
                   const std::function<bool(qint64 done, qint64 total)>& progress);
     QString text() const;
