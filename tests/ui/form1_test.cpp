@@ -195,6 +195,27 @@ TEST_F(Form1Test, ConvertsTheSampleAtStartUp) {
     EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
 }
 
+// The progress dialog runs the event loop: a click or an Open that arrives during the
+// conversion must wait, not start another conversion or replace the text being written.
+TEST_F(Form1Test, ConvertAndOpenDuringAConversionDoNothing) {
+    const QString other = m_tempDir.path() + QStringLiteral("/other.txt");
+    test::WriteBytes(other.toStdString(), "0x55");
+    m_openFile.answer = other;
+    int steps = 0;
+    m_progress.answer = [&](std::uint64_t, std::uint64_t) {
+        if (steps++ == 0) {
+            m_form.Command4->click();
+            m_form.Op->trigger();
+        }
+        return true;
+    };
+    QTest::mouseClick(m_form.Command4, Qt::LeftButton);
+    EXPECT_GT(steps, 0);
+    EXPECT_EQ(m_messages.messages, QStringList{kSuccess});
+    EXPECT_EQ(m_form.CInput->text(), kSampleInput.toString());
+    EXPECT_EQ(OutputBytes(), test::ReadBytes(test::GoldenDir() / "sample_hex8.mif"));
+}
+
 TEST_F(Form1Test, AStrayDeepInALongLineIsNamedSelectedAndDeleted) {
     m_form.show();
     QApplication::setActiveWindow(&m_form);
