@@ -12,6 +12,8 @@ namespace tarnwick::test {
 /// dialog answers what it is told, the clock is fixed and the desktop is a fresh folder.
 /// Test fixtures derive from it before constructing their Form1 from services().
 struct FakeServices {
+    FakeServices() { m_messages.progressOpen = &m_progress.open; }
+
     ui::Form1Services services() {
         return {m_messages, m_openFile, m_clock,
                 m_windows,  m_progress, [this] { return m_desktop; }};

@@ -10,11 +10,19 @@
 
 namespace tarnwick::test {
 
-/// Records messages instead of showing them; never blocks.
+/// Records messages instead of showing them; never blocks. With `progressOpen` set, a
+/// message shown while a progress dialog is still open is also kept in `overProgress`: it
+/// would stand beside the dialog, which stays until the message is answered.
 class FakeMessageBox final : public ui::MessageBoxService {
 public:
-    void show(QWidget*, const QString& text) override { messages << text; }
+    void show(QWidget*, const QString& text) override {
+        if (progressOpen && *progressOpen > 0)
+            overProgress << text;
+        messages << text;
+    }
     QStringList messages;
+    QStringList overProgress;
+    const int* progressOpen = nullptr;
 };
 
 /// Answers the next file name (empty means cancel) and records how it was asked.
@@ -40,18 +48,21 @@ public:
     using Answer = std::function<bool(std::uint64_t done, std::uint64_t total)>;
     std::unique_ptr<ui::Progress> start(QWidget*, const QString& label) override {
         labels << label;
-        return std::make_unique<Task>(answer);
+        return std::make_unique<Task>(answer, open);
     }
     QStringList labels;
     Answer answer = [](std::uint64_t, std::uint64_t) { return true; };
+    int open = 0; ///< tasks started and not yet ended
 
 private:
     struct Task final : ui::Progress {
-        explicit Task(Answer answer) : m_answer(std::move(answer)) {}
+        Task(Answer answer, int& open) : m_answer(std::move(answer)), m_open(open) { ++m_open; }
+        ~Task() override { --m_open; }
         bool step(std::uint64_t done, std::uint64_t total) override {
             return m_answer(done, total);
         }
         Answer m_answer;
+        int& m_open;
     };
 };
 

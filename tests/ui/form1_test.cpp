@@ -34,6 +34,8 @@ const QString kEmpty =
 class Form1Test : public testing::Test, protected test::FakeServices {
 protected:
     Form1Test() : m_form(services()) {}
+    // The window closes its progress dialog before it says anything.
+    void TearDown() override { EXPECT_EQ(m_messages.overProgress, QStringList()); }
 
     std::string OutputBytes() const { return test::ReadBytes(m_form.outputPath().toStdString()); }
     bool OutputExists() const { return QFile::exists(m_form.outputPath()); }

@@ -27,6 +27,8 @@ using namespace std::string_literals;
 class OpenFileTest : public testing::Test, protected test::FakeServices {
 protected:
     OpenFileTest() : m_form(services()) {}
+    // The window closes its progress dialog before it says anything.
+    void TearDown() override { EXPECT_EQ(m_messages.overProgress, QStringList()); }
 
     QString File(const QString& name, const std::string& bytes) {
         const QString path = m_dir.filePath(name);
