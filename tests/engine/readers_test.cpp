@@ -586,11 +586,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "WIDTH=8;DEPTH=1;\nCONTENT BEGIN\n0: 1;\nEND;", ConvertOutcome::Malformed, "",
                    "1:1: error: the file's WIDTH is 8, -w 16: leave -w out, the file states its "
                    "width\n"},
-        // Line ends mixed as editors on two systems leave them: a CR, then a value, then an LF.
+        // Line ends mixed as editors on two systems leave them: a CR, a value, a CR, a comma,
+        // then an LF.
         ReaderCase{"CoeMixedLineEndsEachEndALine", InputFormat::Coe, Hex, 0,
-                   "memory_initialization_radix=16;\nmemory_initialization_vector=\n\r12\n3g;",
+                   "memory_initialization_radix=16;\nmemory_initialization_vector=\n\r12\r,\n3g;",
                    ConvertOutcome::Malformed, "",
-                   "5:2: error: 'g' is not a hexadecimal digit, in '3g'\n"},
+                   "6:2: error: 'g' is not a hexadecimal digit, in '3g'\n"},
         ReaderCase{"CoeDecimalSignedWithComments", InputFormat::Coe, Hex, 0,
                    "; made by hand\nMEMORY_INITIALIZATION_RADIX = 10 ;\n"
                    "memory_initialization_vector = 1 2, -1,\n 300;\n",
