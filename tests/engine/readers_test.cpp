@@ -255,6 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "warning: 1 word from @5 filled with zeros\n"},
         ReaderCase{"ReadmemLineCommentRunsToLineFeedOnly", InputFormat::Readmem, Hex, 0,
                    "11 // c\r22\n33\r\n", Written, "11\n33\n", ""},
+        ReaderCase{"ReadmemCrThenAWordThenTwoLfs", InputFormat::Readmem, Hex, 0,
+                   "11\r22\n\nzz", ConvertOutcome::NotADigit, "", "4:1: not a digit: U+007A (2)\n"},
         ReaderCase{"ReadmemCarriageReturnsEndNoComment", InputFormat::Readmem, Hex, 0,
                    "// header\r11\r22\r", ConvertOutcome::EmptyInput, "", ""},
         ReaderCase{"ReadmemAddressWithNoWordMovesNothing", InputFormat::Readmem, Hex, 0,
@@ -431,6 +433,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "\r{\n2,\n/ 3}", ConvertOutcome::Malformed, "",
                    "4:1: error: '/' is no part of a value: values are numbers between commas or "
                    "blanks\n"},
+        ReaderCase{"ValuesCrThenANumberThenAnLfEndTwoLines", InputFormat::Values, Hex, 8,
+                   "1\r2\n(3)", ConvertOutcome::Malformed, "",
+                   "3:1: error: '(' is no part of a value: values are numbers between commas or "
+                   "blanks\n"},
         // Values that go the long way (a suffix), more digits than its buffer holds at once.
         ReaderCase{"ValuesBeyondOneBufferOfTheLongWay", InputFormat::Values, Hex, 256,
                    Repeated("1u, ", 1100), Written, Repeated(std::string(63, '0') + "1\n", 1100),
@@ -547,6 +553,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"MifBinaryPlainEntriesInHexWords", InputFormat::Mif, Hex, 0,
                    "WIDTH=5;DEPTH=2;DATA_RADIX=BIN;\nCONTENT BEGIN\n0 : 00001;\n1 : 11010;\nEND;\n",
                    Written, "01\n1a\n", ""},
+        // A CR, then a blank or an entry, then an LF: two line ends each time.
+        ReaderCase{"MifCrThenABlankOrAnEntryThenAnLf", InputFormat::Mif, Hex, 0,
+                   "WIDTH=8;DEPTH=3;\nCONTENT BEGIN\n0 : 12;\r \n1 : 34;\r2 : 56;\nEND;\nx",
+                   ConvertOutcome::Malformed, "",
+                   "8:1: error: 'x' stands where the MIF file needs nothing after END;\n"},
         ReaderCase{"MifOneAddressGivenNoValue", InputFormat::Mif, Hex, 0,
                    "WIDTH=8;DEPTH=2;CONTENT BEGIN 0:12;END;", Written, "12\n00\n",
                    "warning: address 1 is given no value: it holds 0 (1 word in all)\n"},
