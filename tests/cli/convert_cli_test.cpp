@@ -361,6 +361,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "--from=ihex needs the hex radix", ""},
         CliCase{"ReadmemInputWidthIsTheMemorysWidth", "-q --from=readmem --input-width=16 -o -",
                 "abcd\n", 0, "", "WIDTH = 16;\r\n"},
+        CliCase{"InputWidthOfTheWidestWord", "-q --from=readmem --input-width=256 -o -", "1\n", 0,
+                "", "WIDTH = 256;\r\n"},
+        // A base of three or more decimal digits is decimal, as a fill is.
+        CliCase{"BaseGivenInDecimal", "-q --from=readmem --base 4096 -w 8 -t mem -o -",
+                "@1001 12\n", 0, "1 word from @1000 filled with zeros", "00\n12\n"},
         CliCase{"WidthBeyond256", "-r bin -w 257 -o OUT", "1", 2, "widths are 1 to 256", ""},
         // A hex width that is no multiple of 4: its first digit holds the bits that are left.
         CliCase{"HexWidthOfTenBits", "-q -w 10 -o -", "3ff 123", 0, "",
@@ -456,6 +461,9 @@ TEST(ConvertCliHelp, GoesToStandardOutputWithinEightyColumns) {
     EXPECT_NE(text.find("--from=FORMAT     the input's format, digits by default:"), text.npos);
     // An alias's text in the column of the options' own (its line ends CR LF on Windows).
     EXPECT_NE(text.find("\n      --binary-input    the same as --from=binary"), text.npos);
+    // Each format's name, then its description in a column of its own.
+    EXPECT_NE(text.find("   mem      one word a line"), text.npos);
+    EXPECT_NE(text.find("   readmem  a $readmemh/$readmemb file"), text.npos);
 }
 
 // An ELF file of exactly the 256 MiB read at most is read; one byte more is refused. Sparse,
