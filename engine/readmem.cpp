@@ -22,6 +22,8 @@ namespace {
 constexpr std::size_t kKeep = 1024;
 // How much of a word or address a message quotes.
 constexpr std::size_t kShown = 80;
+// A word this far up makes a memory too large to hold, whatever else the file gives.
+constexpr std::uint64_t kBeyondAnyMemory = std::uint64_t{1} << 62;
 
 // Blanks between words, as both simulators take them; a vertical tab is not one.
 bool isBlank(char16_t c) {
@@ -560,8 +562,10 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
         m_diagnostics.push_back(std::move(d));
         return false;
     };
+    std::uint64_t farthest = 0; // the highest address an @ moved the words to
     auto arrive = [&] {
         walk.arrive([&](std::uint64_t from, std::uint64_t to, const TextPosition& at) {
+            farthest = std::max(farthest, to);
             if (to > from) {
                 if (gaps++ == 0) {
                     firstGapAt = at;
@@ -663,7 +667,9 @@ bool ReadmemSource::count(Tally& tally, const GoOn& goOn) {
     const std::uint64_t d = m_widthBits > 0 ? most : widest;
     if (m_widthBits == 0)
         m_widthBits = static_cast<int>(d) * step;
-    const std::uint64_t depth = walk.end();
+    // Words counted on from near the top of 64 bits would wrap the depth round to a small one.
+    const std::uint64_t depth =
+        farthest >= kBeyondAnyMemory ? std::max(walk.end(), kBeyondAnyMemory) : walk.end();
     m_depth = depth;
     if (!tally.anyStray() && depth > kMaxDigitCount / d && m_base == 0 && wordSeen && lowest > 0 &&
         lowest != std::numeric_limits<std::uint64_t>::max()) {

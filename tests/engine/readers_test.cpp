@@ -306,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"ReadmemAddressThatIsNoNumberRefused", InputFormat::Readmem, Hex, 0,
                    "12 @zz\n", ConvertOutcome::Malformed, "",
                    "1:4: error: '@zz' is not an address: @ takes a hexadecimal number\n"},
+        // The last address 64 bits hold, then one more word: never a depth wrapped round.
+        ReaderCase{"ReadmemWordsAtTheTopOfSixtyFourBitsAreTooMany", InputFormat::Readmem, Hex, 0,
+                   "12 @FFFFFFFFFFFFFFFF 5 6\n", ConvertOutcome::InputTooLarge, "", ""},
         ReaderCase{"ReadmemAddressWithUnderscores", InputFormat::Readmem, Hex, 0, "11 @1_0 22",
                    Written, "11\n" + Repeat("00\n", 15) + "22\n",
                    "1:4: warning: 15 words from @1 filled with zeros\n"},
