@@ -420,6 +420,31 @@ TEST(AtomicFileWriter, WritesAndReadsAsDescriptorZero) {
     EXPECT_EQ(read.bytes, "all of it");
 }
 
+// A conversion refused before its output is opened still destroys its writer: descriptor 0,
+// here a file of the test's, is no descriptor of the writer's to write to or close.
+TEST(AtomicFileWriter, OneNeverOpenedTouchesNoDescriptor) {
+    test::TempDir dir;
+    const int saved = ::dup(0);
+    ASSERT_GE(saved, 0);
+    const int held = ::open((dir / "held").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ::dup2(held, 0);
+    ::close(held);
+    bool committed = true;
+    {
+        AtomicFileWriter writer(dir / "out.mif");
+        writer.write("new");
+        committed = writer.commit();
+    }
+    const bool stillOpen = ::fcntl(0, F_GETFD) != -1;
+    ::dup2(saved, 0);
+    ::close(saved);
+    EXPECT_FALSE(committed);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(test::ReadBytes(dir / "held"), "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.mif"));
+}
+
 TEST(AtomicFileWriter, MissingFolderIsCreatedOnlyWhenAsked) {
     test::TempDir dir;
     AtomicFileWriter strict(dir / "nodir" / "x.mif");
